@@ -1,0 +1,30 @@
+#pragma once
+
+// The few places where the program touches the world beyond its folders:
+// each is a function object that tests replace.
+
+#include "drives.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace talvence {
+
+struct Seams {
+    // A modal message: the text, OK only, no icon, caption "Talvence".
+    std::function<void(const QString &text)> message;
+    // Ends the program at once: no window's closing handling runs.
+    std::function<void()> terminate;
+    // Starts a program by its full path, without a shell; false when refused.
+    std::function<bool(const QString &path)> start_program;
+    // The drives on offer.
+    std::function<std::vector<Drive>()> drives;
+
+    static Seams defaults();
+};
+
+Seams &seams();
+
+} // namespace talvence

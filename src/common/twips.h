@@ -1,0 +1,30 @@
+#pragma once
+
+// Every position and size of the windows is designed in twips: 15 of them
+// make one device-independent pixel. Qt's high-DPI scaling does the rest.
+
+#include <QRect>
+#include <QSize>
+
+namespace talvence {
+
+inline constexpr int twips_per_pixel = 15;
+
+constexpr int px(int twips)
+{
+    return (twips + (twips >= 0 ? twips_per_pixel / 2 : -twips_per_pixel / 2)) / twips_per_pixel;
+}
+constexpr int to_twips(int pixels)
+{
+    return pixels * twips_per_pixel;
+}
+constexpr QRect twips_rect(int left, int top, int width, int height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+constexpr QSize twips_size(int width, int height)
+{
+    return QSize(px(width), px(height));
+}
+
+} // namespace talvence

@@ -1,0 +1,12 @@
+#include "module1.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Talvence"));
+    QApplication::setOrganizationName(QStringLiteral("Talvence"));
+    talvence::Module1::Main();
+    return app.exec();
+}

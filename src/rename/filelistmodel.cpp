@@ -1,0 +1,40 @@
+#include "filelistmodel.h"
+
+namespace talvence {
+
+bool FileListModel::read(const QByteArray &folder)
+{
+    auto listing = list_ordinary_files(folder);
+    beginResetModel();
+    entries_ = listing ? std::move(*listing) : std::vector<FileEntry>();
+    endResetModel();
+    return listing.has_value();
+}
+
+int FileListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(entries_.size());
+}
+
+QVariant FileListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(entries_.size()))
+        return {};
+    const FileEntry &e = entries_[index.row()];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return e.display;
+    case RawNameRole:
+        return e.raw;
+    default:
+        return {};
+    }
+}
+
+QByteArray FileListModel::raw_name(int row) const
+{
+    return row >= 0 && row < int(entries_.size()) ? entries_[row].raw : QByteArray();
+}
+
+} // namespace talvence

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "folder.h"
+
+#include <QAbstractListModel>
+
+#include <vector>
+
+namespace talvence {
+
+// The files of one folder for the file list: raw names beside their display
+// text, one row each, no widget per row, so a folder of 100,000 files scrolls.
+class FileListModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    static constexpr int RawNameRole = Qt::UserRole + 1;
+
+    using QAbstractListModel::QAbstractListModel;
+
+    // Reads the folder's ordinary files afresh; an unreadable folder leaves
+    // the list empty. Returns whether the folder could be read.
+    bool read(const QByteArray &folder);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QByteArray raw_name(int row) const;
+
+private:
+    std::vector<FileEntry> entries_;
+};
+
+} // namespace talvence

@@ -1,0 +1,196 @@
+#include "folder.h"
+
+#include "names.h"
+#include "naturalorder.h"
+
+#include <QAtomicInteger>
+
+#include <cerrno>
+#include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace talvence {
+
+namespace {
+
+bool is_plain_name(const QByteArray &n)
+{
+    return !n.isEmpty() && n != "." && n != ".." && !n.contains('/') && !n.contains('\0');
+}
+
+bool refused(int e)
+{
+    return e == EINVAL || e == ENOSYS || e == EOPNOTSUPP || e == EPERM;
+}
+
+// One rename that never replaces, down the chain of what file systems offer:
+// renameat2 with RENAME_NOREPLACE; where that flag is unknown, a hard link
+// and removal of the old name; where hard links are refused too (FAT), a look
+// that the name is free, then a plain rename.
+int rename_once(int dirfd, const char *from, const char *to)
+{
+    if (::renameat2(dirfd, from, dirfd, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    int e = errno;
+    if (e != EINVAL && e != ENOSYS && e != EOPNOTSUPP)
+        return e;
+
+    if (::linkat(dirfd, from, dirfd, to, 0) == 0) {
+        if (::unlinkat(dirfd, from, 0) == 0)
+            return 0;
+        e = errno;
+        ::unlinkat(dirfd, to, 0); // the file keeps its old name alone
+        return e;
+    }
+    e = errno;
+    if (!refused(e))
+        return e;
+
+    struct stat st;
+    if (::fstatat(dirfd, to, &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return EEXIST;
+    if (errno != ENOENT)
+        return errno;
+    return ::renameat(dirfd, from, dirfd, to) == 0 ? 0 : errno;
+}
+
+QAtomicInteger<unsigned> parking_counter;
+
+// A change of case on a file system that ignores case: the new name "exists"
+// because it is the file itself. Park the file on a free name first; if the
+// new name is still taken then, another file holds it, and the file goes back.
+int rename_case_only(int dirfd, const QByteArray &from, const QByteArray &to)
+{
+    QByteArray parked;
+    int e = EEXIST;
+    for (int attempt = 0; attempt < 100 && e == EEXIST; ++attempt) {
+        parked = "talvence-" + QByteArray::number(::getpid()) + '-' +
+                 QByteArray::number(parking_counter.fetchAndAddRelaxed(1)) + ".tmp";
+        e = rename_once(dirfd, from.constData(), parked.constData());
+    }
+    if (e != 0)
+        return e;
+    e = rename_once(dirfd, parked.constData(), to.constData());
+    if (e != 0)
+        rename_once(dirfd, parked.constData(), from.constData());
+    return e;
+}
+
+bool is_ordinary(int dirfd, const dirent *d)
+{
+    if (d->d_name[0] == '.')
+        return false;
+    if (d->d_type == DT_REG)
+        return true;
+    if (d->d_type != DT_LNK && d->d_type != DT_UNKNOWN)
+        return false;
+    struct stat st;
+    // Following the link: a link counts when it ends at a regular file.
+    return ::fstatat(dirfd, d->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+}
+
+bool is_visible_folder(int dirfd, const dirent *d)
+{
+    if (d->d_name[0] == '.')
+        return false;
+    if (d->d_type == DT_DIR)
+        return true;
+    if (d->d_type != DT_LNK && d->d_type != DT_UNKNOWN)
+        return false;
+    struct stat st;
+    return ::fstatat(dirfd, d->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+}
+
+template <typename Keep>
+std::optional<std::vector<FileEntry>> list_entries(int dirfd, Keep keep)
+{
+    // A descriptor of our own: closedir closes it, the caller's stays open.
+    const int own = ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (own < 0)
+        return std::nullopt;
+    DIR *dir = ::fdopendir(own);
+    if (!dir) {
+        ::close(own);
+        return std::nullopt;
+    }
+    std::vector<FileEntry> entries;
+    errno = 0;
+    while (const dirent *d = ::readdir(dir)) {
+        if (keep(dirfd, d)) {
+            QByteArray raw(d->d_name);
+            QString display = display_name(raw);
+            entries.push_back({std::move(raw), std::move(display)});
+        }
+        errno = 0;
+    }
+    const bool failed = errno != 0;
+    ::closedir(dir);
+    if (failed)
+        return std::nullopt;
+    NaturalOrder().sort(entries);
+    return entries;
+}
+
+} // namespace
+
+Folder::Folder(const QByteArray &path)
+{
+    if (path.isEmpty() || path.contains('\0')) {
+        error_ = ENOENT;
+        return;
+    }
+    fd_ = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0)
+        error_ = errno;
+}
+
+Folder::~Folder()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+QByteArray full_path(const QByteArray &folder, const QByteArray &name)
+{
+    return folder + '/' + name;
+}
+
+std::optional<std::vector<FileEntry>> list_ordinary_files(int dirfd)
+{
+    return list_entries(dirfd, is_ordinary);
+}
+
+std::optional<std::vector<FileEntry>> list_ordinary_files(const QByteArray &folder)
+{
+    Folder f(folder);
+    if (!f.is_open())
+        return std::nullopt;
+    return list_ordinary_files(f.fd());
+}
+
+std::optional<std::vector<FileEntry>> list_subfolders(const QByteArray &folder)
+{
+    Folder f(folder);
+    if (!f.is_open())
+        return std::nullopt;
+    return list_entries(f.fd(), is_visible_folder);
+}
+
+int rename_in_folder(int dirfd, const QByteArray &from, const QByteArray &to)
+{
+    if (!is_plain_name(from) || !is_plain_name(to))
+        return EINVAL;
+    if (from == to) {
+        struct stat st;
+        return ::fstatat(dirfd, from.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+    }
+    const int e = rename_once(dirfd, from.constData(), to.constData());
+    if (e == EEXIST && same_but_case(from, to))
+        return rename_case_only(dirfd, from, to);
+    return e;
+}
+
+} // namespace talvence

@@ -1,0 +1,59 @@
+#pragma once
+
+// The folder operations both batch renames stand on: listing a folder's
+// ordinary files and renaming one of them in place without ever replacing
+// anything. Names are raw bytes and every call goes through a descriptor of
+// the folder, so a name that is not UTF-8 round-trips exactly and a file
+// never leaves its folder.
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace talvence {
+
+// One entry of a listing: the name as on disk and the text shown for it.
+struct FileEntry {
+    QByteArray raw;
+    QString display;
+};
+
+// An open folder; closes itself.
+class Folder {
+public:
+    explicit Folder(const QByteArray &path);
+    ~Folder();
+    Folder(const Folder &) = delete;
+    Folder &operator=(const Folder &) = delete;
+
+    bool is_open() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    int error() const { return error_; }
+
+private:
+    int fd_ = -1;
+    int error_ = 0;
+};
+
+// The folder joined to a name as they stand; in "/" that gives "//name".
+QByteArray full_path(const QByteArray &folder, const QByteArray &name);
+
+// The ordinary files of an open folder in natural order: regular files and
+// links to regular files whose names do not start with ".". Empty optional
+// when the folder cannot be read.
+std::optional<std::vector<FileEntry>> list_ordinary_files(int dirfd);
+std::optional<std::vector<FileEntry>> list_ordinary_files(const QByteArray &folder);
+
+// The visible subfolders of a folder (links to folders included), in natural order.
+std::optional<std::vector<FileEntry>> list_subfolders(const QByteArray &folder);
+
+// Renames `from` to `to` inside the folder. Never replaces: a name held by
+// any file or folder makes it fail with EEXIST. Names that are empty, ".",
+// "..", or hold "/" or NUL fail with EINVAL. A name equal to the old one is
+// a success that changes nothing; a change of letter case alone also works
+// where the file system ignores case. Returns 0 or an errno value.
+int rename_in_folder(int dirfd, const QByteArray &from, const QByteArray &to);
+
+} // namespace talvence

@@ -1,0 +1,61 @@
+#include "folderlist.h"
+
+#include "folderlistmodel.h"
+
+#include <QStyledItemDelegate>
+
+namespace talvence {
+
+namespace {
+
+// Indents each row by its depth, so the chain of folders reads as a path.
+class IndentDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    static constexpr int step = 8;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem shifted(option);
+        shifted.rect.setLeft(option.rect.left() +
+                             step * qMin(index.data(FolderListModel::DepthRole).toInt(), 20));
+        QStyledItemDelegate::paint(painter, shifted, index);
+    }
+};
+
+} // namespace
+
+FolderList::FolderList(QWidget *parent) : QListView(parent), model_(new FolderListModel(this))
+{
+    setModel(model_);
+    setItemDelegate(new IndentDelegate(this));
+    setUniformItemSizes(true);
+    setEditTriggers(NoEditTriggers);
+    connect(this, &QListView::activated, this, &FolderList::open_row);
+}
+
+QByteArray FolderList::path() const
+{
+    return model_->path();
+}
+
+bool FolderList::set_path(const QByteArray &path)
+{
+    const QByteArray before = model_->path();
+    if (!model_->set_path(path))
+        return false;
+    setCurrentIndex(model_->index(model_->current_row()));
+    if (model_->path() != before)
+        Q_EMIT path_changed();
+    return true;
+}
+
+void FolderList::open_row(const QModelIndex &index)
+{
+    const QByteArray target = index.data(FolderListModel::PathRole).toByteArray();
+    if (!set_path(target))
+        set_path(model_->path()); // the folder went away: show what is there now
+}
+
+} // namespace talvence

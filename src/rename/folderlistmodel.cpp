@@ -1,0 +1,91 @@
+#include "folderlistmodel.h"
+
+#include "folder.h"
+#include "names.h"
+
+#include <QApplication>
+#include <QStyle>
+
+namespace talvence {
+
+namespace {
+
+// "/a/b/" and "/a//b" name the same folder as "/a/b"; the folder list keeps
+// the plain form, with no separator at the end but in the root itself.
+QByteArray plain_path(const QByteArray &path)
+{
+    QByteArray out;
+    for (const QByteArray &part : path.split('/')) {
+        if (!part.isEmpty())
+            out += '/' + part;
+    }
+    return out.isEmpty() ? QByteArray("/") : out;
+}
+
+} // namespace
+
+FolderListModel::FolderListModel(QObject *parent) : QAbstractListModel(parent)
+{
+    const QStyle *style = QApplication::style();
+    open_icon_ = style->standardIcon(QStyle::SP_DirOpenIcon);
+    closed_icon_ = style->standardIcon(QStyle::SP_DirClosedIcon);
+}
+
+bool FolderListModel::set_path(const QByteArray &requested)
+{
+    if (!requested.startsWith('/'))
+        return false;
+    const QByteArray path = plain_path(requested);
+    auto subfolders = list_subfolders(path);
+    if (!subfolders)
+        return false;
+
+    std::vector<Row> rows;
+    rows.push_back({"/", QStringLiteral("/"), 0, true});
+    QByteArray walked;
+    int depth = 0;
+    for (const QByteArray &part : path.split('/')) {
+        if (part.isEmpty())
+            continue;
+        walked += '/' + part;
+        rows.push_back({walked, display_name(part), ++depth, true});
+    }
+    const int current = int(rows.size()) - 1;
+    for (FileEntry &sub : *subfolders)
+        rows.push_back({full_path(path == "/" ? QByteArray() : path, sub.raw),
+                        std::move(sub.display), depth + 1, false});
+
+    beginResetModel();
+    rows_ = std::move(rows);
+    path_ = path;
+    current_row_ = current;
+    endResetModel();
+    return true;
+}
+
+int FolderListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+QVariant FolderListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(rows_.size()))
+        return {};
+    const Row &r = rows_[index.row()];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return r.text;
+    case Qt::DecorationRole:
+        return r.open ? open_icon_ : closed_icon_;
+    case PathRole:
+        return r.path;
+    case DepthRole:
+        return r.depth;
+    default:
+        return {};
+    }
+}
+
+} // namespace talvence

@@ -1,0 +1,273 @@
+#include "form1.h"
+
+#include "buttonpictures.h"
+#include "drivelist.h"
+#include "filelistmodel.h"
+#include "folder.h"
+#include "folderlist.h"
+#include "renamecase.h"
+#include "renamestandard.h"
+#include "seams.h"
+#include "twips.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <climits>
+#include <unistd.h>
+
+namespace talvence {
+
+namespace {
+
+template <typename W>
+W *place(QWidget *parent, const char *name, QRect twips_geometry)
+{
+    auto *w = new W(parent);
+    w->setObjectName(QLatin1String(name));
+    w->setGeometry(twips_geometry);
+    return w;
+}
+
+QGroupBox *frame(QWidget *parent, const char *name, QRect geometry, const QString &accessible)
+{
+    auto *f = place<QGroupBox>(parent, name, geometry);
+    f->setAccessibleName(accessible);
+    return f;
+}
+
+QPushButton *picture_button(QWidget *parent, const char *name, ButtonPicture picture,
+                            const QString &tooltip, const QString &accessible)
+{
+    auto *b = place<QPushButton>(parent, name, twips_rect(120, 240, 855, 855));
+    b->setIcon(button_picture(picture));
+    b->setIconSize(QSize(49, 49));
+    b->setToolTip(tooltip);
+    b->setAccessibleName(accessible);
+    return b;
+}
+
+void set_colours(QWidget *w, QColor text, QColor base)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Text, text);
+    pal.setColor(QPalette::Base, base);
+    w->setPalette(pal);
+}
+
+QByteArray working_folder()
+{
+    QByteArray buffer(PATH_MAX, '\0');
+    while (!::getcwd(buffer.data(), buffer.size())) {
+        if (errno != ERANGE)
+            return "/";
+        buffer.resize(buffer.size() * 2);
+    }
+    return QByteArray(buffer.constData());
+}
+
+// The wait cursor for as long as a rename runs, taken down on every way out.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+Form1::Form1(QWidget *parent) : QMdiSubWindow(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("File Talvence"));
+    setWindowIcon(rename_window_icon());
+    // A tool window of fixed size: a close box, no minimize or maximize box.
+    setWindowFlags(Qt::SubWindow | Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    build();
+    setFixedSize(sizeHint());
+
+    const QByteArray start = working_folder();
+    Drive1->show_drive_of(start);
+    if (!Dir1->set_path(start))
+        Dir1->set_path("/");
+    files_->read(Dir1->path());
+}
+
+void Form1::build()
+{
+    client_ = new QWidget(this);
+    client_->setObjectName(QStringLiteral("Form1_client"));
+    client_->setFixedSize(twips_size(7215, 7335));
+    setWidget(client_);
+
+    Frame_standardisieren =
+        frame(client_, "Frame_standardisieren", twips_rect(2520, 120, 3375, 1215),
+              QStringLiteral("Standardisieren"));
+    Option2 = place<QRadioButton>(Frame_standardisieren, "Option2",
+                                  twips_rect(1200, 480, 1815, 255));
+    Option2->setText(QStringLiteral("Benutzerdef. Format"));
+    Option2->setToolTip(QStringLiteral("Dateiname: \"IhrText\"+Zählernummer+DateiEndung"));
+    Option1 = place<QRadioButton>(Frame_standardisieren, "Option1",
+                                  twips_rect(1200, 240, 1815, 255));
+    Option1->setText(QStringLiteral("Standard Format"));
+    Option1->setToolTip(QStringLiteral("Dateiname: Zählernummer + Dateiendung"));
+    Option1->setChecked(true);
+    Textfeld_format = place<QLineEdit>(Frame_standardisieren, "Textfeld_format",
+                                       twips_rect(1200, 720, 495, 285));
+    Textfeld_format->setMaxLength(INT_MAX); // the length is checked when the rename starts
+    Textfeld_format->setToolTip(
+        QStringLiteral("Geben Sie hier Ihre benutzerdefinierte Zeichenkette ein, mit welcher "
+                       "jeder Dateiname beginnen soll."));
+    Textfeld_format->setAccessibleName(QStringLiteral("Benutzerdefinierte Zeichenkette"));
+    Textfeld_format->setEnabled(false);
+    Textfeld_format->setVisible(false);
+    Label2 = place<QLabel>(Frame_standardisieren, "Label2", twips_rect(1680, 720, 1575, 255));
+    Label2->setText(QStringLiteral("+Zähler+Dateiendung"));
+    Label2->setVisible(false);
+
+    Frame_gross_klein = frame(client_, "Frame_gross_klein", twips_rect(240, 120, 2175, 1215),
+                              QStringLiteral("Groß- und Kleinschreibung"));
+    klein = picture_button(
+        Frame_gross_klein, "klein", ButtonPicture::Upper,
+        QStringLiteral("ALLES GROSS: Klicken Sie hier um alle Dateien des aktuellen Verzeichnis "
+                       "(nicht im Hauptverzeichnis eines Laufwerkes) in Grossbuchstaben "
+                       "umzubenennen."),
+        QStringLiteral("ALLES GROSS"));
+    gross = picture_button(
+        Frame_gross_klein, "gross", ButtonPicture::Lower,
+        QStringLiteral("alles klein: Klicken Sie hier um alle Dateien des aktuellen Verzeichnis "
+                       "(nicht im Hauptverzeichnis eines Laufwerkes) in Kleinbuchstaben "
+                       "umzubenennen."),
+        QStringLiteral("alles klein"));
+    gross->setGeometry(twips_rect(1200, 240, 855, 855));
+    rename_standard_button = picture_button(
+        Frame_standardisieren, "rename_standard_button", ButtonPicture::Numbering,
+        QStringLiteral("Standardisieren: Klicken Sie hier um alle Dateien des aktuellen "
+                       "Verzeichnis (nicht im Hauptverzeichnis eines Laufwerkes) in neues "
+                       "Format umzubenennen."),
+        QStringLiteral("Standardisieren"));
+
+    Frame1 = frame(client_, "Frame1", twips_rect(6000, 120, 1095, 1215),
+                   QStringLiteral("Beenden"));
+    quit = picture_button(Frame1, "quit", ButtonPicture::Quit, QStringLiteral("Programm beenden"),
+                          QStringLiteral("Programm beenden"));
+
+    Frame2 = frame(client_, "Frame2", twips_rect(240, 1560, 6855, 5655),
+                   QStringLiteral("Laufwerk, Verzeichnis und Dateien"));
+    Drive1 = place<DriveList>(Frame2, "Drive1", twips_rect(120, 240, 3015, 315));
+    Drive1->setToolTip(QStringLiteral("Wählen Sie hier das gewünschte Laufwerk aus"));
+    Drive1->setAccessibleName(QStringLiteral("Laufwerk"));
+    {
+        QPalette pal = Drive1->palette();
+        pal.setColor(QPalette::Button, QColor(0xE0, 0xE0, 0xE0));
+        pal.setColor(QPalette::Base, QColor(0xE0, 0xE0, 0xE0));
+        Drive1->setPalette(pal);
+    }
+    Dir1 = place<FolderList>(Frame2, "Dir1", twips_rect(120, 840, 3015, 4590));
+    Dir1->setToolTip(QStringLiteral("Wählen Sie hier das gewünschte Verzeichnis aus"));
+    Dir1->setAccessibleName(QStringLiteral("Verzeichnis"));
+    set_colours(Dir1, QColor(0x80, 0x80, 0xFF), Qt::white);
+    Label5 = place<QLabel>(Frame2, "Label5", twips_rect(120, 600, 1815, 255));
+    Label5->setText(QStringLiteral("Verzeichnis"));
+    Label6 = place<QLabel>(Frame2, "Label6", twips_rect(3480, 600, 2175, 255));
+    Label6->setText(QStringLiteral("Dateien"));
+    list3 = place<QListView>(Frame2, "list3", twips_rect(3360, 840, 3255, 4515));
+    list3->setToolTip(QStringLiteral("Klicken Sie auf eine Datei, um Sie zu öffnen..."));
+    list3->setAccessibleName(QStringLiteral("Dateien"));
+    set_colours(list3, QColor(0x00, 0x00, 0x80), Qt::white);
+    list3->setUniformItemSizes(true);
+    list3->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    files_ = new FileListModel(this);
+    list3->setModel(files_);
+
+    QWidget *order[] = {Option2,        Option1, Textfeld_format, klein, gross,
+                        rename_standard_button, quit,   Drive1,          Dir1,  list3};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+
+    connect(Option1, &QRadioButton::clicked, this, [this] {
+        Textfeld_format->setEnabled(false);
+        Textfeld_format->setVisible(false);
+        Label2->setVisible(false);
+        Textfeld_format->clear();
+    });
+    connect(Option2, &QRadioButton::clicked, this, [this] {
+        Textfeld_format->setEnabled(true);
+        Textfeld_format->setVisible(true);
+        Label2->setVisible(true);
+    });
+    connect(klein, &QPushButton::clicked, this, [this] { rename_case_clicked(true); });
+    connect(gross, &QPushButton::clicked, this, [this] { rename_case_clicked(false); });
+    connect(rename_standard_button, &QPushButton::clicked, this, &Form1::rename_standard_clicked);
+    connect(quit, &QPushButton::clicked, this, [] { seams().terminate(); });
+    connect(Drive1, &DriveList::drive_chosen, this, &Form1::drive_chosen);
+    connect(Dir1, &FolderList::path_changed, this, &Form1::folder_changed);
+    connect(list3->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid())
+                    Q_EMIT file_clicked();
+            });
+}
+
+QByteArray Form1::current_folder() const
+{
+    return Dir1->path();
+}
+
+QByteArray Form1::selected_file() const
+{
+    const QModelIndexList rows = list3->selectionModel()->selectedIndexes();
+    return rows.isEmpty() ? QByteArray() : files_->raw_name(rows.first().row());
+}
+
+QByteArray Form1::full_path(const QByteArray &name) const
+{
+    return talvence::full_path(current_folder(), name);
+}
+
+void Form1::reread_files()
+{
+    files_->read(current_folder());
+}
+
+void Form1::drive_chosen(const QByteArray &mount_point)
+{
+    if (!Dir1->set_path(mount_point))
+        seams().message(QStringLiteral("Kein Datenträger"));
+}
+
+void Form1::folder_changed()
+{
+    reread_files();
+    Drive1->show_drive_of(current_folder());
+}
+
+void Form1::rename_standard_clicked()
+{
+    const WaitCursor busy;
+    StandardRenameIo io;
+    io.prefix = [this] { return Textfeld_format->text(); };
+    io.prefix_too_long = [] {
+        // The message is modal: the wait cursor must not stand over it.
+        QApplication::restoreOverrideCursor();
+        seams().message(QStringLiteral(
+            "Die maximal zulässige Gesamtlänge des Dateinamens wurde überschritten! Bitte "
+            "korrigieren Sie Ihre Eingaben und versuchen es dann erneut."));
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    };
+    io.reread = [this] { reread_files(); };
+    rename_standard(current_folder(), io);
+}
+
+void Form1::rename_case_clicked(bool upper)
+{
+    const WaitCursor busy;
+    rename_case(current_folder(), upper ? TargetCase::Upper : TargetCase::Lower,
+                [this] { reread_files(); });
+}
+
+} // namespace talvence

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QMdiSubWindow>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPushButton;
+class QRadioButton;
+
+namespace talvence {
+
+class DriveList;
+class FileListModel;
+class FolderList;
+
+// The rename window: drive, folder and file lists and the buttons that rename
+// every file of the current folder at once. It owns the current folder and
+// the selected file that the rest of the program reads.
+class Form1 : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget *parent = nullptr);
+
+    // The folder list's path, raw: no separator at the end but in "/" itself.
+    QByteArray current_folder() const;
+    // The raw name selected in the file list; empty when none is.
+    QByteArray selected_file() const;
+    // The current folder and the name, joined as they stand.
+    QByteArray full_path(const QByteArray &name) const;
+    // Reads the current folder's files afresh.
+    void reread_files();
+
+Q_SIGNALS:
+    // A file was selected in the file list, by mouse or by keyboard.
+    void file_clicked();
+
+private:
+    void build();
+    void drive_chosen(const QByteArray &mount_point);
+    void folder_changed();
+    void rename_standard_clicked();
+    void rename_case_clicked(bool upper);
+
+    QWidget *client_;
+    QGroupBox *Frame_standardisieren;
+    QRadioButton *Option2;
+    QRadioButton *Option1;
+    QLineEdit *Textfeld_format;
+    QLabel *Label2;
+    QGroupBox *Frame_gross_klein;
+    QPushButton *klein;
+    QPushButton *gross;
+    QPushButton *rename_standard_button;
+    QGroupBox *Frame1;
+    QPushButton *quit;
+    QGroupBox *Frame2;
+    DriveList *Drive1;
+    FolderList *Dir1;
+    QLabel *Label5;
+    QLabel *Label6;
+    QListView *list3;
+    FileListModel *files_;
+};
+
+} // namespace talvence

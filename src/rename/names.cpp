@@ -1,0 +1,211 @@
+#include "names.h"
+
+#include <QChar>
+#include <QLocale>
+#include <QString>
+
+namespace talvence {
+
+namespace {
+
+bool is_cont(unsigned char c)
+{
+    return (c & 0xC0) == 0x80;
+}
+
+// Decodes the character at data; returns its length, or 0 when data holds a
+// stray byte (which then counts as a character of its own).
+int decode(const unsigned char *p, qsizetype n, char32_t *out)
+{
+    const unsigned char c = p[0];
+    if (c < 0x80) {
+        *out = c;
+        return 1;
+    }
+    if (c >= 0xC2 && c <= 0xDF) {
+        if (n >= 2 && is_cont(p[1])) {
+            *out = (char32_t(c & 0x1F) << 6) | (p[1] & 0x3F);
+            return 2;
+        }
+        return 0;
+    }
+    if (c >= 0xE0 && c <= 0xEF) {
+        if (n < 3 || !is_cont(p[2]))
+            return 0;
+        const unsigned char c1 = p[1];
+        const bool ok = (c == 0xE0)   ? (c1 >= 0xA0 && c1 <= 0xBF)
+                        : (c == 0xED) ? (c1 >= 0x80 && c1 <= 0x9F)
+                                      : is_cont(c1);
+        if (!ok)
+            return 0;
+        *out = (char32_t(c & 0x0F) << 12) | (char32_t(c1 & 0x3F) << 6) | (p[2] & 0x3F);
+        return 3;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        if (n < 4 || !is_cont(p[2]) || !is_cont(p[3]))
+            return 0;
+        const unsigned char c1 = p[1];
+        const bool ok = (c == 0xF0)   ? (c1 >= 0x90 && c1 <= 0xBF)
+                        : (c == 0xF4) ? (c1 >= 0x80 && c1 <= 0x8F)
+                                      : is_cont(c1);
+        if (!ok)
+            return 0;
+        *out = (char32_t(c & 0x07) << 18) | (char32_t(c1 & 0x3F) << 12) |
+               (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
+        return 4;
+    }
+    return 0;
+}
+
+void encode(char32_t u, QByteArray &out)
+{
+    if (u < 0x80) {
+        out.append(char(u));
+    } else if (u < 0x800) {
+        out.append(char(0xC0 | (u >> 6)));
+        out.append(char(0x80 | (u & 0x3F)));
+    } else if (u < 0x10000) {
+        out.append(char(0xE0 | (u >> 12)));
+        out.append(char(0x80 | ((u >> 6) & 0x3F)));
+        out.append(char(0x80 | (u & 0x3F)));
+    } else {
+        out.append(char(0xF0 | (u >> 18)));
+        out.append(char(0x80 | ((u >> 12) & 0x3F)));
+        out.append(char(0x80 | ((u >> 6) & 0x3F)));
+        out.append(char(0x80 | (u & 0x3F)));
+    }
+}
+
+char32_t map_case(char32_t u, TargetCase target, bool turkic)
+{
+    if (turkic) {
+        if (target == TargetCase::Upper) {
+            if (u == U'i')
+                return U'\u0130';
+            if (u == U'\u0131')
+                return U'I';
+        } else {
+            if (u == U'I')
+                return U'\u0131';
+            if (u == U'\u0130')
+                return U'i';
+        }
+    }
+    const char32_t mapped = target == TargetCase::Upper ? QChar::toUpper(u) : QChar::toLower(u);
+    // A mapping must stay a character that UTF-8 can carry; otherwise keep it.
+    return (mapped >= 0xD800 && mapped <= 0xDFFF) || mapped > 0x10FFFF ? u : mapped;
+}
+
+QByteArray trim_blanks(const QByteArray &s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s[b] == ' ')
+        ++b;
+    while (e > b && s[e - 1] == ' ')
+        --e;
+    return s.mid(b, e - b);
+}
+
+} // namespace
+
+int char_length(const char *data, qsizetype size)
+{
+    if (size <= 0)
+        return 0;
+    char32_t u;
+    const int n = decode(reinterpret_cast<const unsigned char *>(data), size, &u);
+    return n ? n : 1;
+}
+
+qsizetype char_count(const QByteArray &text)
+{
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < text.size(); i += char_length(text.data() + i, text.size() - i))
+        ++count;
+    return count;
+}
+
+QByteArray name_tail(const QByteArray &name)
+{
+    // Forward walk: with stray bytes about, only the start knows where characters begin.
+    qsizetype starts[4] = {0, 0, 0, 0};
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < name.size(); i += char_length(name.data() + i, name.size() - i))
+        starts[count++ % 4] = i;
+    if (count <= 4)
+        return name;
+    return name.mid(starts[count % 4]);
+}
+
+QByteArray make_temp_name(std::int64_t number, const QByteArray &name)
+{
+    return QByteArray("_zyx_ ") + QByteArray::number(qlonglong(number)) + name_tail(name);
+}
+
+QByteArray make_numbered_name(std::int64_t number, const QByteArray &prefix,
+                              const QByteArray &name)
+{
+    const QByteArray digits = QByteArray::number(qlonglong(number));
+    if (!prefix.isEmpty())
+        return trim_blanks(prefix) + digits + name_tail(name);
+    return trim_blanks(' ' + digits + name_tail(name));
+}
+
+QByteArray case_name(const QByteArray &name, TargetCase target, bool turkic)
+{
+    QByteArray out;
+    out.reserve(name.size() + 4);
+    const auto *p = reinterpret_cast<const unsigned char *>(name.constData());
+    const qsizetype n = name.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char c = p[i];
+        if (c < 0x80 && !(turkic && (c == 'i' || c == 'I'))) {
+            if (target == TargetCase::Upper)
+                out.append(char(c >= 'a' && c <= 'z' ? c - 32 : c));
+            else
+                out.append(char(c >= 'A' && c <= 'Z' ? c + 32 : c));
+            ++i;
+            continue;
+        }
+        char32_t u;
+        const int len = decode(p + i, n - i, &u);
+        if (len == 0) {
+            out.append(char(c));
+            ++i;
+            continue;
+        }
+        encode(map_case(u, target, turkic), out);
+        i += len;
+    }
+    return out;
+}
+
+bool locale_is_turkic()
+{
+    const QLocale::Language lang = QLocale().language();
+    return lang == QLocale::Turkish || lang == QLocale::Azerbaijani;
+}
+
+QByteArray case_name(const QByteArray &name, TargetCase target)
+{
+    return case_name(name, target, locale_is_turkic());
+}
+
+bool same_but_case(const QByteArray &a, const QByteArray &b)
+{
+    if (a == b)
+        return false;
+    for (const bool turkic : {false, true}) {
+        if (case_name(a, TargetCase::Lower, turkic) == case_name(b, TargetCase::Lower, turkic) ||
+            case_name(a, TargetCase::Upper, turkic) == case_name(b, TargetCase::Upper, turkic))
+            return true;
+    }
+    return false;
+}
+
+QString display_name(const QByteArray &raw)
+{
+    return QString::fromUtf8(raw);
+}
+
+} // namespace talvence

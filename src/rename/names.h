@@ -1,0 +1,47 @@
+#pragma once
+
+// The naming rules of the two batch renames. File names are raw bytes; a
+// character is one valid UTF-8 sequence or one byte that belongs to none, so
+// every name on disk, text or not, is cut, counted and mapped without loss.
+
+#include <QByteArray>
+
+#include <cstdint>
+
+namespace talvence {
+
+enum class TargetCase { Lower, Upper };
+
+// Bytes taken by the character that starts at data[0] (at least 1; 0 for an empty span).
+int char_length(const char *data, qsizetype size);
+qsizetype char_count(const QByteArray &text);
+
+// The last four characters of a name, or the whole name when it is shorter.
+QByteArray name_tail(const QByteArray &name);
+
+// "_zyx_ " + number + tail: the parking name every file takes before its final one.
+QByteArray make_temp_name(std::int64_t number, const QByteArray &name);
+
+// The final name. A non-empty prefix (counted raw, blanks included) is used with
+// its outer blanks removed; without one the name is number + tail, blanks trimmed.
+QByteArray make_numbered_name(std::int64_t number, const QByteArray &prefix,
+                              const QByteArray &name);
+
+// Longest prefix, in characters, that the numbering rename accepts.
+inline constexpr qsizetype max_prefix_chars = 235;
+
+// Maps every character to the target case with the simple (one-to-one) case
+// mapping, so the name keeps its length; bytes that are no character stay as
+// they are. Turkic rules map i/İ and ı/I as Turkish and Azerbaijani do.
+QByteArray case_name(const QByteArray &name, TargetCase target, bool turkic);
+// The same with the rules of the user's language.
+QByteArray case_name(const QByteArray &name, TargetCase target);
+bool locale_is_turkic();
+
+// Whether two names differ in letter case alone.
+bool same_but_case(const QByteArray &a, const QByteArray &b);
+
+// Display text of a raw name: invalid bytes become U+FFFD.
+QString display_name(const QByteArray &raw);
+
+} // namespace talvence

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "folder.h"
+
+#include <memory>
+#include <vector>
+
+namespace talvence {
+
+// The one order of the file list and of every rename pass: digit runs by
+// value, letters without regard to case by the user's language, and the raw
+// bytes as the last word so that the order is total.
+class NaturalOrder {
+public:
+    NaturalOrder();
+    void sort(std::vector<FileEntry> &entries) const;
+    // Negative, zero or positive, as the two entries stand in that order.
+    int compare(const FileEntry &a, const FileEntry &b) const;
+
+private:
+    struct Impl;
+    std::shared_ptr<Impl> d_;
+};
+
+} // namespace talvence

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "names.h"
+
+#include <QByteArray>
+
+#include <functional>
+
+namespace talvence {
+
+// Renames every ordinary file of the folder to the target case, the whole
+// name with its ending. The first refused rename ends it quietly and the list
+// is then not refreshed. Returns whether every file went through.
+bool rename_case(const QByteArray &folder, TargetCase target, const std::function<void()> &reread);
+
+} // namespace talvence

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+namespace talvence {
+
+// What the numbering rename needs from its window, so that it runs on any
+// folder without one.
+struct StandardRenameIo {
+    std::function<QString()> prefix;          // the prefix text as typed
+    std::function<void()> prefix_too_long;    // tell the user; the operation then ends
+    std::function<void()> reread;             // refresh the file list after a cycle
+};
+
+// Gives every ordinary file of the folder a running number (behind the prefix,
+// if any) and keeps its last four characters. Runs two cycles; each parks all
+// files on "_zyx_" names and then numbers them, so no new name can meet an
+// old one still waiting. A failed rename ends its cycle quietly; nothing is
+// ever replaced. Returns the number of cycles that ran to their end.
+int rename_standard(const QByteArray &folder, const StandardRenameIo &io);
+
+} // namespace talvence

@@ -1,0 +1,138 @@
+#include "frmmain.h"
+
+#include "form1.h"
+#include "help.h"
+#include "seams.h"
+#include "statusbar.h"
+#include "twips.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSessionManager>
+#include <QSettings>
+#include <QWindow>
+
+namespace talvence {
+
+frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("File Talvence"));
+    area_ = new QMdiArea(this);
+    area_->setObjectName(QStringLiteral("frmMain_workspace"));
+    // QMdiArea paints the style's workspace colour unless told otherwise.
+    setCentralWidget(area_);
+    sbStatusBar = new StatusBar(this);
+    setStatusBar(sbStatusBar);
+    create_actions();
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &frmMain::session_ending);
+}
+
+void frmMain::create_actions()
+{
+    auto action = [this](const char *name, const QString &text) {
+        auto *a = new QAction(text, this);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    QMenuBar *bar = menuBar();
+
+    start = action("start", QStringLiteral("Start"));
+    connect(start, &QAction::triggered, this, [this] { show_rename_window(); });
+    bar->addAction(start);
+
+    Programm = bar->addMenu(QStringLiteral("Ansicht"));
+    Programm->setObjectName(QStringLiteral("Programm"));
+    vordergrund = action("vordergrund", QStringLiteral("immer im Vordergrund"));
+    connect(vordergrund, &QAction::triggered, this, &frmMain::toggle_always_on_top);
+    Programm->addAction(vordergrund);
+
+    help = bar->addMenu(QStringLiteral("Hilfe"));
+    help->setObjectName(QStringLiteral("help"));
+    help_Dateinamen_standardisieren =
+        action("help_Dateinamen_standardisieren", QStringLiteral("Dateinamen standardisieren"));
+    connect(help_Dateinamen_standardisieren, &QAction::triggered, this,
+            [] { show_help_page(QStringLiteral("standardis.hl1")); });
+    help->addAction(help_Dateinamen_standardisieren);
+    help_dateien_groß_kleinschr = action("help_dateien_groß_kleinschr",
+                                         QStringLiteral("Dateinamen in Groß/Kleinschreibweise"));
+    help_dateien_groß_kleinschr->setObjectName(QStringLiteral("help_dateien_groß_kleinschr"));
+    connect(help_dateien_groß_kleinschr, &QAction::triggered, this,
+            [] { show_help_page(QStringLiteral("groklei.hl1")); });
+    help->addAction(help_dateien_groß_kleinschr);
+
+    ende = action("ende", QStringLiteral("Ende"));
+    connect(ende, &QAction::triggered, this, [] { seams().terminate(); });
+    bar->addAction(ende);
+}
+
+void frmMain::place_on_screen()
+{
+    // The designed client area is what lies below the menu bar.
+    resize(px(7875), px(8685) + menuBar()->sizeHint().height());
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+Form1 *frmMain::show_rename_window()
+{
+    if (!rename_window_) {
+        rename_window_ = new Form1;
+        rename_window_->setAttribute(Qt::WA_DeleteOnClose);
+        area_->addSubWindow(rename_window_);
+        rename_window_->show();
+    }
+    area_->setActiveSubWindow(rename_window_);
+    rename_window_->raise();
+    return rename_window_;
+}
+
+void frmMain::toggle_always_on_top()
+{
+    const bool on = vordergrund_status_ == 0;
+    // On the native window alone: changing the widget's flags would hide and
+    // re-create the frame, moving it about the screen.
+    if (QWindow *w = windowHandle())
+        w->setFlag(Qt::WindowStaysOnTopHint, on);
+    vordergrund->setText(on ? QStringLiteral("immer im Vordergrund: an")
+                            : QStringLiteral("immer im Vordergrund: aus"));
+    vordergrund_status_ = on ? 1 : 0;
+}
+
+void frmMain::record_placement()
+{
+    if (isMinimized())
+        return;
+    const QRect outer = frameGeometry();
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Talvence"),
+                    QStringLiteral("Talvence"));
+    store.beginGroup(QStringLiteral("Settings"));
+    store.setValue(QStringLiteral("MainLeft"), QString::number(to_twips(outer.left())));
+    store.setValue(QStringLiteral("MainTop"), QString::number(to_twips(outer.top())));
+    store.setValue(QStringLiteral("MainWidth"), QString::number(to_twips(outer.width())));
+    store.setValue(QStringLiteral("MainHeight"), QString::number(to_twips(outer.height())));
+    store.endGroup();
+    store.sync(); // a store that cannot be written does not hold up the close
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    area_->closeAllSubWindows();
+    record_placement();
+    event->accept();
+}
+
+void frmMain::session_ending()
+{
+    area_->closeAllSubWindows();
+    record_placement();
+}
+
+} // namespace talvence

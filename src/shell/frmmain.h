@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QMdiArea;
+class QMenu;
+
+namespace talvence {
+
+class Form1;
+class StatusBar;
+
+// The main frame: every other window of the program opens inside it.
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+
+    QMdiArea *mdi_area() const { return area_; }
+    // The rename window, created on first use and brought forward afterwards.
+    Form1 *show_rename_window();
+    // 0 off, 1 on; unset counts as off.
+    int vordergrund_status() const { return vordergrund_status_; }
+    // Places the frame as designed: its size, centred on its screen.
+    void place_on_screen();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void create_actions();
+    void toggle_always_on_top();
+    void record_placement();
+    void session_ending();
+
+    QMdiArea *area_;
+    StatusBar *sbStatusBar;
+    QAction *start, *vordergrund, *help_Dateinamen_standardisieren,
+        *help_dateien_groß_kleinschr, *ende;
+    QMenu *Programm, *help;
+    QPointer<Form1> rename_window_;
+    int vordergrund_status_ = 0;
+};
+
+} // namespace talvence

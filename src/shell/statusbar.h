@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDateTime>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <functional>
+
+class QLabel;
+
+namespace talvence {
+
+// The frame's status bar: "Status", the date and the time, kept current by
+// one timer aimed at the next turn of the minute.
+class StatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    explicit StatusBar(QWidget *parent = nullptr);
+
+    // The clock it reads; tests put their own in.
+    void set_clock(std::function<QDateTime()> clock);
+    // Shows the clock's date and time and aims the timer at the next minute.
+    void refresh();
+
+    static QString date_text(const QDate &date, const QLocale &locale);
+    static QString time_text(const QTime &time, const QLocale &locale);
+    const QTimer &timer() const { return timer_; }
+
+private:
+    std::function<QDateTime()> clock_;
+    QLabel *status_, *date_, *time_;
+    QTimer timer_;
+};
+
+} // namespace talvence
