@@ -25,6 +25,9 @@ public:
     int vordergrund_status() const { return vordergrund_status_; }
     // Places the frame as designed: its size, centred on its screen.
     void place_on_screen();
+    // The desktop session is ending: close the child windows and record the
+    // placement, as a close through the window system does.
+    void session_ending();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -33,7 +36,6 @@ private:
     void create_actions();
     void toggle_always_on_top();
     void record_placement();
-    void session_ending();
 
     QMdiArea *area_;
     StatusBar *sbStatusBar;

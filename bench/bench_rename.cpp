@@ -1,0 +1,463 @@
+// Figures for the two batch renames and the file list, each set against a
+// bare loop that does the same file system work in the same run, so that a
+// noisy shared machine still gives a fair ratio.
+//
+//   bench_rename [-r repeats] [count ...]      (defaults: -r 3, 10000 100000)
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <malloc.h>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include "folder.h"
+#include "names.h"
+#include "naturalorder.h"
+#include "renamecase.h"
+#include "renamestandard.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Pairs = std::vector<std::pair<QByteArray, QByteArray>>;
+
+constexpr double ratio_goal = 1.25;
+constexpr double list_seconds_goal = 0.5;
+constexpr double list_megabytes_goal = 50.0;
+
+[[noreturn]] void fail(const char *what, const QByteArray &detail = {})
+{
+    std::fprintf(stderr, "bench_rename: %s %s\n", what, detail.constData());
+    std::exit(1);
+}
+
+double seconds_since(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Names as a camera, a scanner and a few years of downloads leave them: mostly
+// ASCII, some umlauts, and some Latin-1 leftovers that are no UTF-8 at all.
+// Every name ends in a non-digit so that the parked names of one run cannot
+// meet each other however the counters line up.
+QByteArray mixed_name(std::size_t i, std::mt19937 &rng)
+{
+    static const char *const patterns[] = {
+        "IMG_%05zu.JPG",           "IMG_%05zu.JPG",         "IMG_%05zu.JPG",
+        "DSC%05zu.jpeg",           "Urlaub %zu.jpg",        "urlaub %zu.JPG",
+        "Bericht %zu (Kopie).txt", "scan%zu.tif",           "Lieder %zu - Mädchen.mp3",
+        "Übersicht Größe %zu.pdf", "Grüße aus München %zu", "Hauptstraße %zu Straße",
+        "M\xfcller %zu.txt",       "Caf\xe9 %zu.doc",       "\xff\xfe Notiz %zu.txt",
+        "Akte %zu Gr\xf6\xdf",
+    };
+    constexpr std::size_t n = sizeof patterns / sizeof *patterns;
+    char buf[128];
+    std::snprintf(buf, sizeof buf, patterns[rng() % n], i);
+    return QByteArray(buf);
+}
+
+// All lower case, and each holds a letter that changes, so that every file
+// really gets a new name and no two upper-case names meet.
+QByteArray lower_name(std::size_t i, std::mt19937 &rng)
+{
+    static const char *const patterns[] = {
+        "img_%05zu.jpg",         "img_%05zu.jpg",           "dsc%05zu.jpeg",
+        "urlaub %zu.jpg",        "bericht %zu (kopie).txt", "übersicht größe %zu.pdf",
+        "grüße aus münchen %zu", "m\xfcller %zu.txt",       "caf\xe9 %zu.doc",
+        "akte %zu gr\xf6\xdf",
+    };
+    constexpr std::size_t n = sizeof patterns / sizeof *patterns;
+    char buf[128];
+    std::snprintf(buf, sizeof buf, patterns[rng() % n], i);
+    return QByteArray(buf);
+}
+
+// A fresh folder under the temporary folder, emptied by raw names when it
+// goes: QDir would skip the names that are no UTF-8 and leave the folder behind.
+class BenchFolder {
+public:
+    BenchFolder() : dir_(QDir::tempPath() + QStringLiteral("/talvence-bench-XXXXXX"))
+    {
+        if (!dir_.isValid())
+            fail("cannot make a temporary folder in", QFile::encodeName(QDir::tempPath()));
+        path_ = QFile::encodeName(dir_.path());
+    }
+    ~BenchFolder() { clear(); }
+    BenchFolder(const BenchFolder &) = delete;
+    BenchFolder &operator=(const BenchFolder &) = delete;
+
+    const QByteArray &path() const { return path_; }
+
+    void fill(std::size_t count, QByteArray (*make)(std::size_t, std::mt19937 &)) const
+    {
+        std::mt19937 rng(20240501);
+        const talvence::Folder f(path_);
+        for (std::size_t i = 1; i <= count; ++i) {
+            const QByteArray name = make(i, rng);
+            const int fd =
+                ::openat(f.fd(), name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
+            if (fd < 0)
+                fail("cannot create", name);
+            ::close(fd);
+        }
+        // Whatever the file system still has to write for the creation is not
+        // part of what is measured next.
+        ::syncfs(f.fd());
+    }
+
+    std::vector<QByteArray> raw_names() const
+    {
+        std::vector<QByteArray> names;
+        DIR *d = ::opendir(path_.constData());
+        if (!d)
+            fail("cannot read", path_);
+        while (const dirent *e = ::readdir(d)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.emplace_back(e->d_name);
+        }
+        ::closedir(d);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    void clear() const
+    {
+        const talvence::Folder f(path_);
+        if (!f.is_open())
+            return;
+        for (const QByteArray &name : raw_names())
+            ::unlinkat(f.fd(), name.constData(), 0);
+    }
+
+    QTemporaryDir dir_;
+    QByteArray path_;
+};
+
+std::vector<talvence::FileEntry> listing(const QByteArray &path)
+{
+    auto entries = talvence::list_ordinary_files(path);
+    if (!entries)
+        fail("cannot list", path);
+    return std::move(*entries);
+}
+
+talvence::FileEntry entry(const QByteArray &raw)
+{
+    return {raw, talvence::display_name(raw)};
+}
+
+// The renames of the numbering rename, worked out the way it works them out:
+// per cycle a snapshot in natural order, each file parked on a "_zyx_" name
+// with a counter that runs on through both cycles, then the parked names,
+// again in natural order, numbered from 1.
+Pairs numbering_renames(const QByteArray &path)
+{
+    const talvence::NaturalOrder order;
+    const QByteArray prefix;
+    std::vector<talvence::FileEntry> names = listing(path);
+    Pairs pairs;
+    pairs.reserve(names.size() * 4);
+    std::int64_t temp_number = 0;
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        std::vector<talvence::FileEntry> parked;
+        parked.reserve(names.size());
+        for (const talvence::FileEntry &e : names) {
+            QByteArray to = talvence::make_temp_name(++temp_number, e.raw);
+            pairs.emplace_back(e.raw, to);
+            parked.push_back(entry(to));
+        }
+        order.sort(parked);
+        std::vector<talvence::FileEntry> numbered;
+        numbered.reserve(parked.size());
+        std::int64_t number = 0;
+        for (const talvence::FileEntry &e : parked) {
+            QByteArray to = talvence::make_numbered_name(++number, prefix, e.raw);
+            pairs.emplace_back(e.raw, to);
+            numbered.push_back(entry(to));
+        }
+        order.sort(numbered);
+        names = std::move(numbered);
+    }
+    return pairs;
+}
+
+Pairs case_renames(const QByteArray &path, talvence::TargetCase target)
+{
+    Pairs pairs;
+    for (const talvence::FileEntry &e : listing(path)) {
+        QByteArray to = talvence::case_name(e.raw, target);
+        if (to != e.raw)
+            pairs.emplace_back(e.raw, std::move(to));
+    }
+    return pairs;
+}
+
+// The reference: the same renames and nothing else.
+double bare_renames(const QByteArray &path, const Pairs &pairs)
+{
+    const auto start = Clock::now();
+    const int dirfd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirfd < 0)
+        fail("cannot open", path);
+    for (const auto &[from, to] : pairs) {
+        if (::renameat2(dirfd, from.constData(), dirfd, to.constData(), RENAME_NOREPLACE) != 0)
+            fail("bare rename failed:", from + " -> " + to + ": " + std::strerror(errno));
+    }
+    ::close(dirfd);
+    return seconds_since(start);
+}
+
+// The same readdir walk and choice of files as the list, without display
+// text and without sorting: what the list costs at the least.
+double bare_listing(const QByteArray &path, std::size_t expected)
+{
+    const auto start = Clock::now();
+    std::vector<std::string> names;
+    DIR *d = ::opendir(path.constData());
+    if (!d)
+        fail("cannot read", path);
+    while (const dirent *e = ::readdir(d)) {
+        if (e->d_name[0] != '.' && e->d_type == DT_REG)
+            names.emplace_back(e->d_name);
+    }
+    ::closedir(d);
+    const double s = seconds_since(start);
+    if (names.size() != expected)
+        fail("bare listing found a different number of files");
+    return s;
+}
+
+long status_kib(const char *field)
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const std::size_t len = std::strlen(field);
+    while (std::getline(in, line)) {
+        if (line.compare(0, len, field) == 0 && line.size() > len && line[len] == ':')
+            return std::strtol(line.c_str() + len + 1, nullptr, 10);
+    }
+    return -1;
+}
+
+void reset_peak_rss()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+std::size_t heap_chunk(std::size_t request)
+{
+    // glibc: 8 bytes of header, rounded up to 16, at least 32.
+    return std::max<std::size_t>(32, (request + 8 + 15) & ~std::size_t(15));
+}
+
+// What the entries hold on the heap: the vector itself, and per entry the raw
+// bytes and the display text, each with Qt's 16-byte block header and the
+// allocator's rounding.
+std::size_t heap_bytes(const std::vector<talvence::FileEntry> &entries)
+{
+    std::size_t bytes = heap_chunk(entries.capacity() * sizeof(talvence::FileEntry));
+    for (const talvence::FileEntry &e : entries) {
+        bytes += heap_chunk(16 + std::size_t(e.raw.capacity()) + 1);
+        bytes += heap_chunk(16 + 2 * (std::size_t(e.display.capacity()) + 1));
+    }
+    return bytes;
+}
+
+constexpr double mib = 1024.0 * 1024.0;
+
+void print_pair(const char *what, std::size_t n, const std::vector<double> &engine,
+                const std::vector<double> &bare, const char *note)
+{
+    const double e = median(engine), b = median(bare);
+    std::printf(
+        "%-18s N=%-7zu engine %8.3f s   bare loop %8.3f s   ratio %5.2f  (goal <= %.2f) %s\n", what,
+        n, e, b, e / b, ratio_goal, note);
+    std::fflush(stdout);
+}
+
+double list_benchmark(std::size_t n, int repeats)
+{
+    BenchFolder folder;
+    folder.fill(n, mixed_name);
+
+    // The collator's tables are loaded once per process and shared by every
+    // list; they are not what a list of N files holds, so they come in first.
+    {
+        BenchFolder warm;
+        warm.fill(10, mixed_name);
+        listing(warm.path());
+    }
+    // Memory first, in a heap with nothing freed lying about, so that the
+    // growth of the resident set is the list's own.
+    ::malloc_trim(0);
+    const long before = status_kib("VmRSS");
+    reset_peak_rss();
+    std::vector<double> engine, bare;
+    auto start = Clock::now();
+    std::vector<talvence::FileEntry> held = listing(folder.path());
+    engine.push_back(seconds_since(start));
+    const long peak = status_kib("VmHWM");
+    ::malloc_trim(0);
+    const long after = status_kib("VmRSS");
+    if (held.size() != n)
+        fail("the list holds a different number of files");
+    const double heap = heap_bytes(held) / mib;
+    held = {};
+
+    bare.push_back(bare_listing(folder.path(), n));
+    for (int r = 1; r < repeats; ++r) {
+        start = Clock::now();
+        const auto again = listing(folder.path());
+        engine.push_back(seconds_since(start));
+        bare.push_back(bare_listing(folder.path(), n));
+    }
+    const double e = median(engine), b = median(bare);
+    std::printf("%-18s N=%-7zu engine %8.3f s   bare readdir %5.3f s   ratio %5.2f  "
+                "(goal < %.1f s)\n",
+                "list re-read", n, e, b, e / b, list_seconds_goal);
+    std::printf("%-18s N=%-7zu resident set +%.1f MB while the list is held, peak +%.1f MB "
+                "during the call (VmRSS/VmHWM); entries' heap blocks %.1f MB (counted)  "
+                "(goal < %.0f MB)\n",
+                "list memory", n, (after - before) / 1024.0, (peak - before) / 1024.0, heap,
+                list_megabytes_goal);
+    std::fflush(stdout);
+    return e;
+}
+
+void numbering_benchmark(std::size_t n, int repeats, double list_seconds)
+{
+    std::vector<double> engine, bare;
+    bool same = true;
+    for (int r = 0; r < repeats; ++r) {
+        // Alternate who goes first, so that neither always meets a busier disk.
+        for (int turn = 0; turn < 2; ++turn) {
+            BenchFolder folder;
+            folder.fill(n, mixed_name);
+            if ((turn == 0) == (r % 2 == 0)) {
+                talvence::StandardRenameIo io;
+                io.prefix = [] { return QString(); };
+                io.prefix_too_long = [] { fail("the empty prefix was called too long"); };
+                io.reread = [] {};
+                const auto start = Clock::now();
+                const int cycles = talvence::rename_standard(folder.path(), io);
+                engine.push_back(seconds_since(start));
+                if (cycles != 2)
+                    fail("the numbering rename did not finish both cycles");
+                if (r == 0) {
+                    BenchFolder check;
+                    check.fill(n, mixed_name);
+                    bare_renames(check.path(), numbering_renames(check.path()));
+                    same = folder.raw_names() == check.raw_names();
+                }
+            } else {
+                const Pairs pairs = numbering_renames(folder.path());
+                if (pairs.size() != 4 * n)
+                    fail("the replay does not rename every file four times");
+                bare.push_back(bare_renames(folder.path(), pairs));
+            }
+        }
+    }
+    print_pair("numbering rename", n, engine, bare, same ? "" : "  RESULT DIFFERS FROM BARE LOOP");
+    std::printf("%-18s N=%-7zu %zu renames; the engine also lists the folder 4 times "
+                "(about 4 x %.3f s = %.3f s)\n",
+                "", n, 4 * n, list_seconds, 4 * list_seconds);
+}
+
+void case_benchmark(std::size_t n, int repeats, double list_seconds)
+{
+    std::vector<double> engine, bare;
+    bool same = true;
+    for (int r = 0; r < repeats; ++r) {
+        for (int turn = 0; turn < 2; ++turn) {
+            BenchFolder folder;
+            folder.fill(n, lower_name);
+            if ((turn == 0) == (r % 2 == 0)) {
+                const auto start = Clock::now();
+                const bool ok =
+                    talvence::rename_case(folder.path(), talvence::TargetCase::Upper, [] {});
+                engine.push_back(seconds_since(start));
+                if (!ok)
+                    fail("the case rename stopped early");
+                if (r == 0) {
+                    BenchFolder check;
+                    check.fill(n, lower_name);
+                    bare_renames(check.path(),
+                                 case_renames(check.path(), talvence::TargetCase::Upper));
+                    same = folder.raw_names() == check.raw_names();
+                }
+            } else {
+                const Pairs pairs = case_renames(folder.path(), talvence::TargetCase::Upper);
+                if (pairs.size() != n)
+                    fail("not every lower-case name changes");
+                bare.push_back(bare_renames(folder.path(), pairs));
+            }
+        }
+    }
+    print_pair("case rename", n, engine, bare, same ? "" : "  RESULT DIFFERS FROM BARE LOOP");
+    std::printf("%-18s N=%-7zu %zu renames; the engine also lists the folder once (about %.3f s)\n",
+                "", n, n, list_seconds);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    int repeats = 3;
+    std::vector<std::size_t> counts;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "-r" || arg == "--repeat") && i + 1 < argc) {
+            repeats = std::atoi(argv[++i]);
+        } else if (arg.rfind("--repeat=", 0) == 0) {
+            repeats = std::atoi(arg.c_str() + 9);
+        } else if (!arg.empty() && arg.find_first_not_of("0123456789") == std::string::npos) {
+            counts.push_back(std::stoul(arg));
+        } else {
+            std::fprintf(stderr, "usage: %s [-r repeats] [count ...]\n", argv[0]);
+            return 2;
+        }
+    }
+    if (counts.empty())
+        counts = {10000, 100000};
+    if (repeats < 1)
+        repeats = 1;
+
+    std::printf("Talvence rename benchmarks: median of %d runs, folders in %s\n", repeats,
+                qPrintable(QDir::tempPath()));
+    std::printf("Goals: numbering and case rename within %.2fx of a bare renameat2 loop; "
+                "list re-read of 100,000 files under %.1f s and %.0f MB.\n",
+                ratio_goal, list_seconds_goal, list_megabytes_goal);
+    std::fflush(stdout);
+
+    for (const std::size_t n : counts) {
+        const double list_seconds = list_benchmark(n, repeats);
+        numbering_benchmark(n, repeats, list_seconds);
+        case_benchmark(n, repeats, list_seconds);
+    }
+    return 0;
+}

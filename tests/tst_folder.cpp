@@ -1,0 +1,174 @@
+// Listing a folder's ordinary files and the rename that never replaces,
+// provoked for real on a temporary folder.
+
+#include "folder.h"
+#include "testfolder.h"
+
+#include <QtTest>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+using namespace talvence;
+
+namespace {
+
+QByteArrayList listed(const QByteArray &folder)
+{
+    QByteArrayList out;
+    const auto entries = list_ordinary_files(folder);
+    if (!entries)
+        return {"<unreadable>"};
+    for (const FileEntry &e : *entries)
+        out << e.raw;
+    return out;
+}
+
+int rename_at(const TestFolder &f, const QByteArray &from, const QByteArray &to)
+{
+    const Folder folder(f.path());
+    return rename_in_folder(folder.fd(), from, to);
+}
+
+} // namespace
+
+class tst_folder : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void lists_ordinary_files_only()
+    {
+        TestFolder f;
+        f.file("b.txt");
+        f.file("a10.txt");
+        f.file("a9.txt");
+        f.file(".hidden");
+        f.file("bad\xff\xfe.txt");
+        f.folder("folder.txt");
+        f.folder("sub");
+        f.link("link-to-file.txt", "b.txt");
+        f.link("link-to-folder", "sub");
+        f.link("dangling.txt", "nowhere");
+        QCOMPARE(::mkfifo(f.at("pipe.txt").constData(), 0644), 0);
+        QCOMPARE(listed(f.path()),
+                 QByteArrayList({"a9.txt", "a10.txt", "b.txt", "bad\xff\xfe.txt", "link-to-file.txt"}));
+        const auto entries = list_ordinary_files(f.path());
+        QCOMPARE(entries->at(3).display, QString::fromUtf8("bad\uFFFD\uFFFD.txt"));
+    }
+
+    void unreadable_folder()
+    {
+        TestFolder f;
+        QVERIFY(!list_ordinary_files(f.at("gone")).has_value());
+        QVERIFY(!list_ordinary_files(QByteArray()).has_value());
+        QVERIFY(!Folder(f.at("gone")).is_open());
+    }
+
+    void lists_subfolders()
+    {
+        TestFolder f;
+        f.folder("B");
+        f.folder("a");
+        f.folder(".config");
+        f.file("file");
+        f.link("to-a", "a");
+        const auto subs = list_subfolders(f.path());
+        QVERIFY(subs);
+        QByteArrayList names;
+        for (const FileEntry &e : *subs)
+            names << e.raw;
+        QCOMPARE(names, QByteArrayList({"a", "B", "to-a"}));
+    }
+
+    void renames_in_place()
+    {
+        TestFolder f;
+        f.file("old.txt");
+        f.file("\xff\xfe raw");
+        const auto before = f.state();
+        QCOMPARE(rename_at(f, "old.txt", "new.txt"), 0);
+        QCOMPARE(rename_at(f, "\xff\xfe raw", "still \xff\xfe"), 0);
+        QCOMPARE(f.content("new.txt"), QByteArray("content of old.txt"));
+        QCOMPARE(f.content("still \xff\xfe"), QByteArray("content of \xff\xfe raw"));
+        QVERIFY(f.nothing_lost(before));
+    }
+
+    void never_replaces_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<int>("error");
+        QTest::newRow("a file") << QByteArray("taken.txt") << EEXIST;
+        QTest::newRow("a hidden file") << QByteArray(".hidden") << EEXIST;
+        QTest::newRow("a folder") << QByteArray("folder") << EEXIST;
+        QTest::newRow("a dangling link") << QByteArray("dangling") << EEXIST;
+        QTest::newRow("a slash leaves the folder") << QByteArray("../escaped.txt") << EINVAL;
+        QTest::newRow("a slash into a folder") << QByteArray("folder/in.txt") << EINVAL;
+        QTest::newRow("dot dot") << QByteArray("..") << EINVAL;
+        QTest::newRow("dot") << QByteArray(".") << EINVAL;
+        QTest::newRow("empty") << QByteArray() << EINVAL;
+        QTest::newRow("NUL") << QByteArray("a\0b", 3) << EINVAL;
+        QTest::newRow("too long") << QByteArray(256, 'x') << ENAMETOOLONG;
+    }
+    void never_replaces()
+    {
+        QFETCH(QByteArray, target);
+        QFETCH(int, error);
+        TestFolder f;
+        f.file("mine.txt");
+        f.file("taken.txt");
+        f.file(".hidden");
+        f.folder("folder");
+        f.link("dangling", "nowhere");
+        const auto before = f.state();
+        QCOMPARE(rename_at(f, "mine.txt", target), error);
+        QCOMPARE(f.state(), before);
+        QVERIFY(f.nothing_lost(before));
+    }
+
+    void same_name_is_a_success_that_changes_nothing()
+    {
+        TestFolder f;
+        f.file("same.txt");
+        const auto before = f.state();
+        QCOMPARE(rename_at(f, "same.txt", "same.txt"), 0);
+        QCOMPARE(f.state(), before);
+        QCOMPARE(rename_at(f, "vanished.txt", "vanished.txt"), ENOENT);
+    }
+
+    void vanished_file_fails()
+    {
+        TestFolder f;
+        QCOMPARE(rename_at(f, "vanished.txt", "new.txt"), ENOENT);
+        QVERIFY(f.names().empty());
+    }
+
+    void link_is_renamed_not_its_target()
+    {
+        TestFolder f;
+        f.file("target.txt");
+        f.link("link.txt", "target.txt");
+        QCOMPARE(rename_at(f, "link.txt", "renamed.txt"), 0);
+        QCOMPARE(f.state().at("renamed.txt"), QByteArray("<link to target.txt>"));
+        QCOMPARE(f.content("target.txt"), QByteArray("content of target.txt"));
+    }
+
+    void case_change()
+    {
+        TestFolder f;
+        f.file("Foto.JPG");
+        QCOMPARE(rename_at(f, "Foto.JPG", "foto.jpg"), 0);
+        QCOMPARE(f.names(), std::vector<QByteArray>{"foto.jpg"});
+    }
+
+    void case_change_onto_another_file_keeps_both()
+    {
+        TestFolder f;
+        f.file("a.txt");
+        f.file("A.TXT");
+        const auto before = f.state();
+        QCOMPARE(rename_at(f, "A.TXT", "a.txt"), EEXIST);
+        QCOMPARE(f.state(), before); // the parking step was undone
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_folder)
+#include "tst_folder.moc"

@@ -1,0 +1,347 @@
+// The rename window offscreen: its controls as designed, the option buttons,
+// the drive and folder lists, and the buttons at work on a real folder.
+
+#include "drivelist.h"
+#include "folderlist.h"
+#include "form1.h"
+#include "seams.h"
+#include "testfolder.h"
+#include "twips.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+using namespace talvence;
+
+namespace {
+
+QStringList shown(const QListView *list)
+{
+    QStringList out;
+    for (int r = 0; r < list->model()->rowCount(); ++r)
+        out << list->model()->index(r, 0).data().toString();
+    return out;
+}
+
+} // namespace
+
+class tst_form1 : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestFolder> folder_;
+    std::unique_ptr<Form1> form_;
+    QStringList messages_;
+    int terminations_ = 0;
+    std::vector<Drive> drives_;
+
+    template <typename T>
+    T *child(const char *name)
+    {
+        T *c = form_->findChild<T *>(QLatin1String(name));
+        if (!c)
+            qFatal("no control %s", name);
+        return c;
+    }
+    void click(const char *name) { QTest::mouseClick(child<QAbstractButton>(name), Qt::LeftButton); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        static QTemporaryDir settings;
+        qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
+        qputenv("HOME", settings.path().toUtf8());
+    }
+
+    void init()
+    {
+        folder_ = std::make_unique<TestFolder>();
+        folder_->file("c.txt");
+        folder_->file("a.txt");
+        folder_->file("B.jpg");
+        folder_->folder("Sub");
+        folder_->file("Sub/inner.txt");
+        QVERIFY(QDir::setCurrent(QFile::decodeName(folder_->path())));
+        messages_.clear();
+        terminations_ = 0;
+        drives_ = {{"/", QString()}, {folder_->path(), QStringLiteral("Stick")}};
+        seams().message = [this](const QString &text) { messages_ << text; };
+        seams().terminate = [this] { ++terminations_; };
+        seams().drives = [this] { return drives_; };
+        form_ = std::make_unique<Form1>();
+    }
+
+    void cleanup()
+    {
+        form_.reset();
+        QDir::setCurrent(QStringLiteral("/"));
+        folder_.reset();
+        seams() = Seams::defaults();
+    }
+
+    void window()
+    {
+        QCOMPARE(form_->objectName(), QStringLiteral("Form1"));
+        QCOMPARE(form_->windowTitle(), QStringLiteral("File Talvence"));
+        QCOMPARE(form_->widget()->size(), twips_size(7215, 7335));
+        const Qt::WindowFlags flags = form_->windowFlags();
+        QVERIFY(flags & Qt::Tool);
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(form_->minimumSize(), form_->maximumSize()); // fixed size
+        QCOMPARE(form_->windowIcon().availableSizes().value(0), QSize(32, 32));
+    }
+
+    void controls_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("container");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("tooltip");
+        QTest::addColumn<QString>("accessible");
+        QTest::addColumn<bool>("hidden");
+        QTest::addColumn<bool>("enabled");
+        auto row = [](const char *name, const char *container, QRect g, const char *caption,
+                      const char *tooltip, const char *accessible, bool hidden = false,
+                      bool enabled = true) {
+            QTest::newRow(name) << QString::fromUtf8(name) << QString::fromUtf8(container) << g
+                                << QString::fromUtf8(caption) << QString::fromUtf8(tooltip)
+                                << QString::fromUtf8(accessible) << hidden << enabled;
+        };
+        const char *where = "(nicht im Hauptverzeichnis eines Laufwerkes)";
+        const QByteArray klein = QByteArray("ALLES GROSS: Klicken Sie hier um alle Dateien des "
+                                            "aktuellen Verzeichnis ") + where +
+                                 " in Grossbuchstaben umzubenennen.";
+        const QByteArray gross = QByteArray("alles klein: Klicken Sie hier um alle Dateien des "
+                                            "aktuellen Verzeichnis ") + where +
+                                 " in Kleinbuchstaben umzubenennen.";
+        const QByteArray standard = QByteArray("Standardisieren: Klicken Sie hier um alle Dateien "
+                                               "des aktuellen Verzeichnis ") + where +
+                                    " in neues Format umzubenennen.";
+        row("Frame_standardisieren", "Form1_client", twips_rect(2520, 120, 3375, 1215), "", "",
+            "Standardisieren");
+        row("Option2", "Frame_standardisieren", twips_rect(1200, 480, 1815, 255),
+            "Benutzerdef. Format", "Dateiname: \"IhrText\"+Zählernummer+DateiEndung",
+            "Benutzerdef. Format");
+        row("Option1", "Frame_standardisieren", twips_rect(1200, 240, 1815, 255),
+            "Standard Format", "Dateiname: Zählernummer + Dateiendung", "Standard Format");
+        row("Textfeld_format", "Frame_standardisieren", twips_rect(1200, 720, 495, 285), "",
+            "Geben Sie hier Ihre benutzerdefinierte Zeichenkette ein, mit welcher jeder "
+            "Dateiname beginnen soll.",
+            "Benutzerdefinierte Zeichenkette", true, false);
+        row("Label2", "Frame_standardisieren", twips_rect(1680, 720, 1575, 255),
+            "+Zähler+Dateiendung", "", "+Zähler+Dateiendung", true);
+        row("Frame_gross_klein", "Form1_client", twips_rect(240, 120, 2175, 1215), "", "",
+            "Groß- und Kleinschreibung");
+        row("klein", "Frame_gross_klein", twips_rect(120, 240, 855, 855), "", klein.constData(),
+            "ALLES GROSS");
+        row("gross", "Frame_gross_klein", twips_rect(1200, 240, 855, 855), "", gross.constData(),
+            "alles klein");
+        row("rename_standard_button", "Frame_standardisieren", twips_rect(120, 240, 855, 855), "",
+            standard.constData(), "Standardisieren");
+        row("Frame1", "Form1_client", twips_rect(6000, 120, 1095, 1215), "", "", "Beenden");
+        row("quit", "Frame1", twips_rect(120, 240, 855, 855), "", "Programm beenden",
+            "Programm beenden");
+        row("Frame2", "Form1_client", twips_rect(240, 1560, 6855, 5655), "", "",
+            "Laufwerk, Verzeichnis und Dateien");
+        row("Drive1", "Frame2", twips_rect(120, 240, 3015, 315), "",
+            "Wählen Sie hier das gewünschte Laufwerk aus", "Laufwerk");
+        row("Dir1", "Frame2", twips_rect(120, 840, 3015, 4590), "",
+            "Wählen Sie hier das gewünschte Verzeichnis aus", "Verzeichnis");
+        row("Label5", "Frame2", twips_rect(120, 600, 1815, 255), "Verzeichnis", "", "Verzeichnis");
+        row("Label6", "Frame2", twips_rect(3480, 600, 2175, 255), "Dateien", "", "Dateien");
+        row("list3", "Frame2", twips_rect(3360, 840, 3255, 4515), "",
+            "Klicken Sie auf eine Datei, um Sie zu öffnen...", "Dateien");
+    }
+    void controls()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, container);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, caption);
+        QFETCH(QString, tooltip);
+        QFETCH(QString, accessible);
+        QFETCH(bool, hidden);
+        QFETCH(bool, enabled);
+        QWidget *w = form_->findChild<QWidget *>(name);
+        QVERIFY(w);
+        QCOMPARE(w->parentWidget()->objectName(), container);
+        QCOMPARE(w->geometry(), geometry);
+        QCOMPARE(w->toolTip(), tooltip);
+        QCOMPARE(w->isHidden(), hidden);
+        QCOMPARE(w->isEnabled(), enabled);
+        QString text;
+        if (auto *b = qobject_cast<QAbstractButton *>(w))
+            text = b->text();
+        else if (auto *l = qobject_cast<QLabel *>(w))
+            text = l->text();
+        else if (auto *g = qobject_cast<QGroupBox *>(w))
+            text = g->title();
+        QCOMPARE(text, caption);
+        const QString a11y = w->accessibleName().isEmpty() ? text : w->accessibleName();
+        QCOMPARE(a11y, accessible);
+        if (auto *b = qobject_cast<QPushButton *>(w)) {
+            QVERIFY(!b->icon().isNull());
+            QCOMPARE(b->iconSize(), QSize(49, 49));
+        }
+    }
+
+    void initial_state_and_colours()
+    {
+        QVERIFY(child<QRadioButton>("Option1")->isChecked());
+        QVERIFY(!child<QRadioButton>("Option2")->isChecked());
+        QVERIFY(child<QLineEdit>("Textfeld_format")->text().isEmpty());
+        QCOMPARE(child<QWidget>("Drive1")->palette().color(QPalette::Button), QColor(0xE0E0E0));
+        QCOMPARE(child<QWidget>("Dir1")->palette().color(QPalette::Text), QColor(0x8080FF));
+        QCOMPARE(child<QWidget>("Dir1")->palette().color(QPalette::Base), QColor(Qt::white));
+        QCOMPARE(child<QWidget>("list3")->palette().color(QPalette::Text), QColor(0x000080));
+        QCOMPARE(child<QWidget>("list3")->palette().color(QPalette::Base), QColor(Qt::white));
+        // the working folder, its drive and its files
+        QCOMPARE(form_->current_folder(), folder_->path());
+        QCOMPARE(child<DriveList>("Drive1")->currentText(), drives_[1].display());
+        QCOMPARE(shown(child<QListView>("list3")), QStringList({"a.txt", "B.jpg", "c.txt"}));
+        QVERIFY(form_->selected_file().isEmpty());
+    }
+
+    void tab_order()
+    {
+        const QStringList expected = {"Option2", "Option1", "Textfeld_format",
+                                      "klein",   "gross",   "rename_standard_button",
+                                      "quit",    "Drive1",  "Dir1",
+                                      "list3"};
+        QStringList got;
+        QWidget *w = child<QWidget>("Option2");
+        for (int i = 0; i < 40 && got.size() < expected.size(); ++i, w = w->nextInFocusChain())
+            if (expected.contains(w->objectName()) && !got.contains(w->objectName()))
+                got << w->objectName();
+        QCOMPARE(got, expected);
+    }
+
+    void option_buttons_show_and_clear_the_prefix_box()
+    {
+        auto *box = child<QLineEdit>("Textfeld_format");
+        auto *label = child<QLabel>("Label2");
+        click("Option2");
+        QVERIFY(!box->isHidden() && box->isEnabled() && !label->isHidden());
+        const QString long_text(40000, QLatin1Char('x'));
+        box->setText(long_text);
+        QCOMPARE(box->text(), long_text); // no limit of its own
+        click("Option1");
+        QVERIFY(box->isHidden() && !box->isEnabled() && label->isHidden());
+        QVERIFY(box->text().isEmpty());
+        click("Option2");
+        QVERIFY(!box->isHidden());
+        QVERIFY(box->text().isEmpty());
+    }
+
+    void buttons_work_on_the_working_folder()
+    {
+        auto *list = child<QListView>("list3");
+        click("rename_standard_button");
+        QCOMPARE(shown(list), QStringList({"1.txt", "2.jpg", "3.txt"}));
+        QCOMPARE(folder_->content("2.jpg"), QByteArray("content of B.jpg"));
+        click("klein");
+        QCOMPARE(shown(list), QStringList({"1.TXT", "2.JPG", "3.TXT"}));
+        click("gross");
+        QCOMPARE(shown(list), QStringList({"1.txt", "2.jpg", "3.txt"}));
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(messages_.isEmpty());
+    }
+
+    void prefix_typed_by_the_user()
+    {
+        click("Option2");
+        auto *box = child<QLineEdit>("Textfeld_format");
+        QTest::keyClicks(box, QStringLiteral(" Ferien "));
+        click("rename_standard_button");
+        QCOMPARE(shown(child<QListView>("list3")),
+                 QStringList({"Ferien1.txt", "Ferien2.jpg", "Ferien3.txt"}));
+        box->setText(QString(236, QLatin1Char('y')));
+        click("rename_standard_button");
+        QCOMPARE(messages_, QStringList(QStringLiteral(
+                                "Die maximal zulässige Gesamtlänge des Dateinamens wurde "
+                                "überschritten! Bitte korrigieren Sie Ihre Eingaben und versuchen "
+                                "es dann erneut.")));
+        QCOMPARE(shown(child<QListView>("list3")),
+                 QStringList({"Ferien1.txt", "Ferien2.jpg", "Ferien3.txt"}));
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void opening_a_folder()
+    {
+        auto *dir = child<FolderList>("Dir1");
+        const QStringList rows = shown(dir);
+        const int sub = int(rows.indexOf(QStringLiteral("Sub")));
+        QVERIFY(sub > 0);
+        Q_EMIT dir->activated(dir->model()->index(sub, 0));
+        QCOMPARE(form_->current_folder(), folder_->at("Sub"));
+        QCOMPARE(shown(child<QListView>("list3")), QStringList({"inner.txt"}));
+        QCOMPARE(form_->full_path("inner.txt"), folder_->at("Sub") + "/inner.txt");
+        click("klein");
+        QCOMPARE(folder_->content("Sub/INNER.TXT"), QByteArray("content of Sub/inner.txt"));
+        QVERIFY(QFileInfo::exists(QFile::decodeName(folder_->at("a.txt")))); // untouched
+    }
+
+    void drive_change()
+    {
+        auto *drive = child<DriveList>("Drive1");
+        auto *list = child<QListView>("list3");
+        const QByteArray missing = folder_->at("no-medium");
+        drives_.push_back({missing, QString()});
+        drive->showPopup(); // reads the drives afresh
+        drive->hidePopup();
+        QCOMPARE(drive->count(), 3);
+        drive->setCurrentIndex(2);
+        Q_EMIT drive->activated(2);
+        QCOMPARE(messages_, QStringList(QStringLiteral("Kein Datenträger")));
+        QCOMPARE(drive->currentIndex(), 2); // still shows the chosen drive
+        QCOMPARE(form_->current_folder(), folder_->path());
+        QCOMPARE(shown(list), QStringList({"a.txt", "B.jpg", "c.txt"}));
+
+        drive->setCurrentIndex(0);
+        Q_EMIT drive->activated(0);
+        QCOMPARE(form_->current_folder(), QByteArray("/"));
+        QCOMPARE(messages_.size(), 1);
+        Q_EMIT drive->activated(0); // the drive already shown: nothing
+        QCOMPARE(form_->current_folder(), QByteArray("/"));
+    }
+
+    void selection_and_full_path()
+    {
+        auto *list = child<QListView>("list3");
+        QSignalSpy clicked(form_.get(), &Form1::file_clicked);
+        list->setCurrentIndex(list->model()->index(1, 0));
+        QCOMPARE(form_->selected_file(), QByteArray("B.jpg"));
+        QCOMPARE(form_->full_path(form_->selected_file()), folder_->path() + "/B.jpg");
+        QCOMPARE(clicked.size(), 1);
+        form_->reread_files();
+        QVERIFY(form_->selected_file().isEmpty());
+    }
+
+    void vanished_folder_leaves_an_empty_list()
+    {
+        QVERIFY(QDir(QFile::decodeName(folder_->path())).removeRecursively());
+        form_->reread_files();
+        QCOMPARE(shown(child<QListView>("list3")), QStringList());
+        click("rename_standard_button");
+        click("gross");
+        QVERIFY(messages_.isEmpty());
+    }
+
+    void quit_ends_at_once()
+    {
+        click("quit");
+        QCOMPARE(terminations_, 1);
+    }
+};
+
+QTEST_MAIN(tst_form1)
+#include "tst_form1.moc"

@@ -1,0 +1,164 @@
+// The naming rules on their own: tails, parking and final names, case
+// mapping and the order of names, including names that are not UTF-8.
+
+#include "folder.h"
+#include "names.h"
+#include "naturalorder.h"
+
+#include <QtTest>
+
+using namespace talvence;
+
+namespace {
+QByteArray u8(const char *s)
+{
+    return QByteArray(s);
+}
+} // namespace
+
+class tst_names : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void tail_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("tail");
+        QTest::addColumn<int>("chars");
+        QTest::newRow("extension") << u8("Urlaub.jpg") << u8(".jpg") << 10;
+        QTest::newRow("exactly four") << u8("abcd") << u8("abcd") << 4;
+        QTest::newRow("short name is its own tail") << u8("ab") << u8("ab") << 2;
+        QTest::newRow("empty") << u8("") << u8("") << 0;
+        QTest::newRow("long extension") << u8("photo.jpeg") << u8("jpeg") << 10;
+        QTest::newRow("no extension") << u8("README") << u8("ADME") << 6;
+        QTest::newRow("umlauts count as one each") << u8("Übersicht.öäü") << u8(".öäü") << 13;
+        QTest::newRow("four-byte characters") << u8("a😀😀😀😀") << u8("😀😀😀😀") << 5;
+        QTest::newRow("stray bytes are characters") << u8("a\xff\xfe.b") << u8("\xff\xfe.b") << 5;
+        QTest::newRow("cut sequence at the end") << u8("abc.\xe2\x82") << u8("c.\xe2\x82") << 6;
+        QTest::newRow("overlong slash is two bytes") << u8("zab\xc0\xaf") << u8("ab\xc0\xaf") << 5;
+        QTest::newRow("encoded surrogate is three bytes")
+            << u8("yx\xed\xa0\x80") << u8("x\xed\xa0\x80") << 5;
+        QTest::newRow("beyond U+10FFFF") << u8("\xf4\x90\x80\x80") << u8("\xf4\x90\x80\x80") << 4;
+        QTest::newRow("umlaut after a stray byte") << u8("xy\xffä") << u8("xy\xffä") << 4;
+    }
+    void tail()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, tail);
+        QFETCH(int, chars);
+        QCOMPARE(name_tail(name), tail);
+        QCOMPARE(char_count(name), qsizetype(chars));
+    }
+
+    void temp_name_data()
+    {
+        QTest::addColumn<qlonglong>("number");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("third file") << 3LL << u8("Urlaub.jpg") << u8("_zyx_ 3.jpg");
+        QTest::newRow("short name") << 1LL << u8("ab") << u8("_zyx_ 1ab");
+        QTest::newRow("parked twice") << 2LL << u8("1 1ab") << u8("_zyx_ 2 1ab");
+        QTest::newRow("no leading zeros") << 100000LL << u8("x.txt") << u8("_zyx_ 100000.txt");
+        QTest::newRow("bytes kept") << 7LL << u8("a\xff.b\xfe") << u8("_zyx_ 7\xff.b\xfe");
+    }
+    void temp_name()
+    {
+        QFETCH(qlonglong, number);
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, expected);
+        QCOMPARE(make_temp_name(number, name), expected);
+    }
+
+    void numbered_name_data()
+    {
+        QTest::addColumn<qlonglong>("number");
+        QTest::addColumn<QByteArray>("prefix");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("no prefix") << 7LL << u8("") << u8("_zyx_ 3.jpg") << u8("7.jpg");
+        QTest::newRow("prefix trimmed") << 7LL << u8(" Ferien ") << u8("_zyx_ 3.jpg")
+                                        << u8("Ferien7.jpg");
+        QTest::newRow("blanks only add nothing") << 1LL << u8("   ") << u8("x.jpg") << u8("1.jpg");
+        QTest::newRow("tab is no blank") << 1LL << u8("\tA") << u8("x.jpg") << u8("\tA1.jpg");
+        QTest::newRow("inner blanks stay") << 2LL << u8("Mein Urlaub ") << u8("x.png")
+                                           << u8("Mein Urlaub2.png");
+        QTest::newRow("umlaut prefix") << 1LL << u8("Äpfel") << u8("a.txt") << u8("Äpfel1.txt");
+        QTest::newRow("short name from parking") << 1LL << u8("") << u8("_zyx_ 1ab") << u8("1 1ab");
+        QTest::newRow("trailing blanks of the tail go")
+            << 1LL << u8("") << u8("ab  ") << u8("1ab");
+        QTest::newRow("tail blanks stay behind a prefix")
+            << 1LL << u8("P") << u8("ab  ") << u8("P1ab  ");
+        QTest::newRow("long extension") << 12LL << u8("") << u8("photo.jpeg") << u8("12jpeg");
+        QTest::newRow("no extension") << 1LL << u8("") << u8("README") << u8("1ADME");
+        QTest::newRow("bytes kept") << 3LL << u8("") << u8("x\xff.tx") << u8("3\xff.tx");
+    }
+    void numbered_name()
+    {
+        QFETCH(qlonglong, number);
+        QFETCH(QByteArray, prefix);
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, expected);
+        QCOMPARE(make_numbered_name(number, prefix, name), expected);
+    }
+
+    void case_mapping_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("upper");
+        QTest::addColumn<bool>("turkic");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("lower") << u8("Foto.JPG") << false << false << u8("foto.jpg");
+        QTest::newRow("upper") << u8("Foto.JPG") << true << false << u8("FOTO.JPG");
+        QTest::newRow("umlaut") << u8("Übersicht 2.doc") << false << false << u8("übersicht 2.doc");
+        QTest::newRow("umlaut up") << u8("grüße.txt") << true << false << u8("GRÜßE.TXT");
+        QTest::newRow("sharp s keeps the length") << u8("ß") << true << false << u8("ß");
+        QTest::newRow("titlecase digraph up") << u8("ǅ") << true << false << u8("Ǆ");
+        QTest::newRow("sigma is simple") << u8("ΟΔΟΣ") << false << false << u8("οδοσ");
+        QTest::newRow("stray bytes stay") << u8("a\xffb\xc3") << true << false << u8("A\xffB\xc3");
+        QTest::newRow("dotless i up") << u8("ı") << true << false << u8("I");
+        QTest::newRow("turkish up") << u8("istanbul") << true << true << u8("İSTANBUL");
+        QTest::newRow("turkish down") << u8("DIŞ İÇ") << false << true << u8("dış iç");
+        QTest::newRow("elsewhere i is I") << u8("istanbul") << true << false << u8("ISTANBUL");
+    }
+    void case_mapping()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, upper);
+        QFETCH(bool, turkic);
+        QFETCH(QByteArray, expected);
+        const QByteArray got = case_name(name, upper ? TargetCase::Upper : TargetCase::Lower, turkic);
+        QCOMPARE(got, expected);
+        QCOMPARE(char_count(got), char_count(name));
+    }
+
+    void case_variants()
+    {
+        QVERIFY(same_but_case("a.txt", "A.TXT"));
+        QVERIFY(same_but_case("Übersicht", "übersicht"));
+        QVERIFY(!same_but_case("a.txt", "a.txt"));
+        QVERIFY(!same_but_case("a.txt", "b.txt"));
+    }
+
+    void natural_order()
+    {
+        std::vector<FileEntry> entries;
+        for (const char *n : {"file10", "File2", "file1", "ä.txt", "b.txt", "a.txt", "A.TXT",
+                              "img 9.jpg", "img 10.jpg"})
+            entries.push_back({u8(n), QString::fromUtf8(n)});
+        NaturalOrder().sort(entries);
+        QByteArrayList got;
+        for (const FileEntry &e : entries)
+            got << e.raw;
+        const QByteArrayList expected = {"A.TXT", "a.txt", "ä.txt",  "b.txt",     "file1",
+                                         "File2", "file10", "img 9.jpg", "img 10.jpg"};
+        QCOMPARE(got, expected);
+    }
+
+    void full_paths()
+    {
+        QCOMPARE(full_path("/home/u/Bilder", "Urlaub.jpg"), u8("/home/u/Bilder/Urlaub.jpg"));
+        QCOMPARE(full_path("/", "Urlaub.jpg"), u8("//Urlaub.jpg"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_names)
+#include "tst_names.moc"

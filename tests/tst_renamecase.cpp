@@ -1,0 +1,159 @@
+// The case rename on real folders, and on a FAT file system that ignores
+// case where the machine offers one through FUSE.
+
+#include "folder.h"
+#include "renamecase.h"
+#include "testfolder.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtTest>
+
+using namespace talvence;
+
+namespace {
+
+using Names = std::vector<QByteArray>;
+
+struct Outcome {
+    bool done;
+    int rereads;
+};
+
+Outcome run(const QByteArray &folder, TargetCase target)
+{
+    int rereads = 0;
+    const bool done = rename_case(folder, target, [&] { ++rereads; });
+    return {done, rereads};
+}
+
+Names listed(const QByteArray &folder)
+{
+    Names out;
+    if (const auto entries = list_ordinary_files(folder))
+        for (const FileEntry &e : *entries)
+            out.push_back(e.raw);
+    return out;
+}
+
+bool tool(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+} // namespace
+
+class tst_renamecase : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void both_directions_data()
+    {
+        QTest::addColumn<bool>("upper");
+        QTest::addColumn<Names>("expected");
+        QTest::newRow("gross lowercases")
+            << false << Names{"foto.jpg", "readme", "x\xff.txt", "übersicht 2.doc"};
+        QTest::newRow("klein uppercases")
+            << true << Names{"FOTO.JPG", "README", "X\xff.TXT", "ÜBERSICHT 2.DOC"};
+    }
+    void both_directions()
+    {
+        QFETCH(bool, upper);
+        QFETCH(Names, expected);
+        TestFolder f;
+        f.file("Foto.JPG");
+        f.file("Übersicht 2.doc");
+        f.file("x\xff.TxT");
+        f.file(upper ? "README" : "readme"); // already in the target case: passed over
+        f.file(".Hidden");
+        f.folder("Folder");
+        const auto before = f.state();
+        const Outcome o = run(f.path(), upper ? TargetCase::Upper : TargetCase::Lower);
+        QVERIFY(o.done);
+        QCOMPARE(o.rereads, 1);
+        Names got = f.names();
+        std::erase(got, QByteArray(".Hidden"));
+        std::erase(got, QByteArray("Folder"));
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(got, expected);
+        QVERIFY(f.nothing_lost(before));
+    }
+
+    void empty_folder_only_rereads()
+    {
+        TestFolder f;
+        const Outcome o = run(f.path(), TargetCase::Lower);
+        QVERIFY(o.done);
+        QCOMPARE(o.rereads, 1);
+    }
+
+    void two_files_one_name_keep_theirs()
+    {
+        TestFolder f;
+        f.file("a.txt");
+        f.file("A.TXT");
+        f.file("b.txt");
+        const auto before = f.state();
+        const Outcome o = run(f.path(), TargetCase::Lower);
+        QVERIFY(!o.done);
+        QCOMPARE(o.rereads, 0);
+        QCOMPARE(f.state(), before); // the first rename failed and ended it
+    }
+
+    void stops_at_the_first_failure()
+    {
+        TestFolder f;
+        f.file("A.txt");
+        f.folder("b.txt"); // holds the new name of the second file
+        f.file("B.TXT");
+        f.file("C.txt");
+        const auto before = f.state();
+        const Outcome o = run(f.path(), TargetCase::Lower);
+        QVERIFY(!o.done);
+        QCOMPARE(o.rereads, 0);
+        QCOMPARE(f.names(), (Names{"B.TXT", "C.txt", "a.txt", "b.txt"}));
+        QVERIFY(f.nothing_lost(before));
+    }
+
+    void vanished_folder()
+    {
+        TestFolder f;
+        const Outcome o = run(f.at("gone"), TargetCase::Upper);
+        QVERIFY(!o.done);
+        QCOMPARE(o.rereads, 0);
+    }
+
+    void fat_ignores_case()
+    {
+        const QString fusefat = QStandardPaths::findExecutable(QStringLiteral("fusefat"));
+        const QString mkfs = QStandardPaths::findExecutable(QStringLiteral("mkfs.vfat"),
+                                                            {"/usr/sbin", "/sbin", "/usr/bin"});
+        const QString unmount = QStandardPaths::findExecutable(QStringLiteral("fusermount"));
+        if (fusefat.isEmpty() || mkfs.isEmpty() || unmount.isEmpty() ||
+            !QFileInfo::exists(QStringLiteral("/dev/fuse")))
+            QSKIP("no FUSE FAT file system here (needs fusefat, mkfs.vfat, fusermount and "
+                  "/dev/fuse)");
+        QTemporaryDir dir;
+        const QString image = dir.filePath(QStringLiteral("fat.img"));
+        const QString mount = dir.filePath(QStringLiteral("mnt"));
+        QVERIFY(QDir().mkpath(mount));
+        QVERIFY(tool(mkfs, {QStringLiteral("-C"), image, QStringLiteral("2048")}));
+        if (!tool(fusefat, {QStringLiteral("-o"), QStringLiteral("rw+"), image, mount}))
+            QSKIP("fusefat could not mount here (FUSE not permitted in this sandbox?)");
+        const QByteArray folder = QFile::encodeName(mount);
+        const auto unmounted = qScopeGuard([&] { tool(unmount, {QStringLiteral("-u"), mount}); });
+
+        TestFolder::write(folder + "/Foto.JPG", "photo");
+        TestFolder::write(folder + "/Notes.txt", "notes");
+        QVERIFY(run(folder, TargetCase::Lower).done);
+        QCOMPARE(listed(folder), (Names{"foto.jpg", "notes.txt"}));
+        QVERIFY(run(folder, TargetCase::Upper).done);
+        QCOMPARE(listed(folder), (Names{"FOTO.JPG", "NOTES.TXT"}));
+        QCOMPARE(TestFolder::read(folder + "/FOTO.JPG"), QByteArray("photo"));
+        QCOMPARE(TestFolder::read(folder + "/NOTES.TXT"), QByteArray("notes"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_renamecase)
+#include "tst_renamecase.moc"

@@ -1,0 +1,256 @@
+// The numbering rename on real folders: the two cycles, the counters, the
+// prefix limit, and every way a cycle can be stopped without losing a file.
+
+#include "renamestandard.h"
+#include "testfolder.h"
+
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using namespace talvence;
+
+namespace {
+
+struct Run {
+    QString prefix;
+    int messages = 0;
+    std::vector<std::vector<QByteArray>> rereads; // the folder as each re-read found it
+};
+
+int run(const TestFolder &f, Run &r)
+{
+    StandardRenameIo io;
+    io.prefix = [&] { return r.prefix; };
+    io.prefix_too_long = [&] { ++r.messages; };
+    io.reread = [&] { r.rereads.push_back(f.names()); };
+    return rename_standard(f.path(), io);
+}
+
+using Names = std::vector<QByteArray>;
+
+} // namespace
+
+class tst_renamestandard : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void three_files_through_both_cycles()
+    {
+        TestFolder f;
+        f.file("c.txt");
+        f.file("a.txt");
+        f.file("b.txt");
+        const auto before = f.state();
+        Run r;
+        QCOMPARE(run(f, r), 2);
+        QCOMPARE(r.messages, 0);
+        const Names numbered{"1.txt", "2.txt", "3.txt"};
+        QCOMPARE(r.rereads, (std::vector<Names>{numbered, numbered}));
+        QCOMPARE(f.content("1.txt"), QByteArray("content of a.txt"));
+        QCOMPARE(f.content("2.txt"), QByteArray("content of b.txt"));
+        QCOMPARE(f.content("3.txt"), QByteArray("content of c.txt"));
+        QVERIFY(f.nothing_lost(before));
+    }
+
+    void numbers_follow_the_natural_order()
+    {
+        TestFolder f;
+        for (const char *n : {"img10.jpg", "img9.jpg", "IMG1.jpg"})
+            f.file(n);
+        Run r;
+        run(f, r);
+        QCOMPARE(f.content("1.jpg"), QByteArray("content of IMG1.jpg"));
+        QCOMPARE(f.content("2.jpg"), QByteArray("content of img9.jpg"));
+        QCOMPARE(f.content("3.jpg"), QByteArray("content of img10.jpg"));
+    }
+
+    void one_counter_whatever_the_extension_data()
+    {
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        QTest::newRow("no prefix") << QString() << QByteArray("1.txt") << QByteArray("2.jpg");
+        QTest::newRow("prefix") << QStringLiteral(" Ferien ") << QByteArray("Ferien1.txt")
+                                << QByteArray("Ferien2.jpg");
+        QTest::newRow("blanks only") << QStringLiteral("   ") << QByteArray("1.txt")
+                                     << QByteArray("2.jpg");
+        QTest::newRow("umlauts") << QStringLiteral("Übersicht-") << QByteArray("Übersicht-1.txt")
+                                 << QByteArray("Übersicht-2.jpg");
+    }
+    void one_counter_whatever_the_extension()
+    {
+        QFETCH(QString, prefix);
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        TestFolder f;
+        f.file("a.txt");
+        f.file("b.jpg");
+        Run r{prefix};
+        QCOMPARE(run(f, r), 2);
+        QCOMPARE(f.names(), (Names{first, second}));
+        QCOMPARE(f.content(first), QByteArray("content of a.txt"));
+    }
+
+    void lone_short_name()
+    {
+        TestFolder f;
+        f.file("ab");
+        Run r;
+        run(f, r);
+        QCOMPARE(r.rereads, (std::vector<Names>{{"1 1ab"}, {"1 1ab"}}));
+    }
+
+    void names_that_are_not_text()
+    {
+        TestFolder f;
+        f.file("x\xff.t\xfe");
+        f.file("y\xc3");
+        const auto before = f.state();
+        Run r;
+        QCOMPARE(run(f, r), 2);
+        QCOMPARE(f.names(), (Names{"1\xff.t\xfe", "2 2y\xc3"}));
+        QVERIFY(f.nothing_lost(before));
+    }
+
+    // An entry the list does not show holds "2.txt": the rename onto it fails
+    // and ends the cycle; the second cycle's parking numbers go on from 3.
+    void unlisted_entry_stops_each_cycle()
+    {
+        TestFolder f;
+        f.file("a.txt");
+        f.file("b.txt");
+        f.file("c.txt");
+        f.link("2.txt", "nowhere");
+        const auto before = f.state();
+        Run r;
+        QCOMPARE(run(f, r), 0);
+        QVERIFY(r.rereads.empty());
+        // cycle 1 ends with 1.txt (a), "_zyx_ 2.txt" (b), "_zyx_ 3.txt" (c); cycle 2
+        // parks them in list order ("_" before digits) as 4, 5, 6 and stops again.
+        QCOMPARE(f.names(), (Names{"1.txt", "2.txt", "_zyx_ 5.txt", "_zyx_ 6.txt"}));
+        QCOMPARE(f.content("1.txt"), QByteArray("content of b.txt"));
+        QCOMPARE(f.content("_zyx_ 5.txt"), QByteArray("content of c.txt"));
+        QCOMPARE(f.content("_zyx_ 6.txt"), QByteArray("content of a.txt"));
+        QVERIFY(f.nothing_lost(before));
+    }
+
+    void folder_named_like_a_target()
+    {
+        TestFolder f;
+        f.folder("1.txt");
+        f.file("a.txt");
+        f.file("b.txt");
+        const auto before = f.state();
+        Run r;
+        QCOMPARE(run(f, r), 0);
+        QVERIFY(r.rereads.empty());
+        QCOMPARE(f.names(), (Names{"1.txt", "_zyx_ 3.txt", "_zyx_ 4.txt"}));
+        QVERIFY(f.nothing_lost(before));
+    }
+
+    void prefix_limit_data()
+    {
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<bool>("with_files");
+        QTest::addColumn<int>("messages");
+        QTest::addColumn<int>("cycles");
+        const QString at_limit(235, QLatin1Char('x'));
+        const QString over(236, QLatin1Char('x'));
+        QTest::newRow("235 on files") << at_limit << true << 0 << 2;
+        QTest::newRow("235 on empty") << at_limit << false << 0 << 2;
+        QTest::newRow("236 on files") << over << true << 1 << 0;
+        QTest::newRow("236 on empty") << over << false << 1 << 0;
+        QTest::newRow("236 counted in characters") << QString(236, QChar(0xE4)) << true << 1 << 0;
+        QTest::newRow("blanks count") << QString(236, QLatin1Char(' ')) << true << 1 << 0;
+        QTest::newRow("one emoji is one character")
+            << QString(235, QLatin1Char('x')).replace(0, 1, QString::fromUtf8("😀")) << false
+            << 0 << 2;
+    }
+    void prefix_limit()
+    {
+        QFETCH(QString, prefix);
+        QFETCH(bool, with_files);
+        QFETCH(int, messages);
+        QFETCH(int, cycles);
+        TestFolder f;
+        if (with_files) {
+            f.file("a.txt");
+            f.file("b.txt");
+        }
+        const auto before = f.state();
+        Run r{prefix};
+        QCOMPARE(run(f, r), cycles);
+        QCOMPARE(r.messages, messages);
+        QCOMPARE(int(r.rereads.size()), cycles);
+        if (messages)
+            QCOMPARE(f.state(), before); // no file touched
+        else if (with_files)
+            QCOMPARE(f.names(), (Names{prefix.toUtf8() + "1.txt", prefix.toUtf8() + "2.txt"}));
+        QVERIFY(f.nothing_lost(before));
+    }
+
+    // Within the limit in characters, yet too long for the file system once
+    // encoded: the files stay parked, none is lost.
+    void prefix_too_long_for_the_file_system()
+    {
+        TestFolder f;
+        f.file("a.txt");
+        f.file("b.txt");
+        const auto before = f.state();
+        Run r{QString(235, QChar(0xE4))};
+        QCOMPARE(run(f, r), 0);
+        QCOMPARE(r.messages, 0);
+        QCOMPARE(f.names(), (Names{"_zyx_ 3.txt", "_zyx_ 4.txt"}));
+        QVERIFY(f.nothing_lost(before));
+    }
+
+    void prefix_with_slash_stays_in_the_folder_data()
+    {
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("into the parent") << QStringLiteral("../");
+        QTest::newRow("into a subfolder") << QStringLiteral("sub/");
+        QTest::newRow("absolute") << QStringLiteral("/tmp/");
+    }
+    void prefix_with_slash_stays_in_the_folder()
+    {
+        QFETCH(QString, prefix);
+        TestFolder f;
+        f.folder("sub");
+        f.file("a.txt");
+        const auto before = f.state();
+        Run r{prefix};
+        QCOMPARE(run(f, r), 0);
+        QCOMPARE(f.names(), (Names{"_zyx_ 2.txt", "sub"}));
+        QVERIFY(f.nothing_lost(before));
+    }
+
+    void vanished_folder()
+    {
+        TestFolder f;
+        Run r;
+        StandardRenameIo io;
+        io.prefix = [&] { return r.prefix; };
+        io.prefix_too_long = [&] { ++r.messages; };
+        io.reread = [&] { r.rereads.push_back({}); };
+        QCOMPARE(rename_standard(f.at("gone"), io), 0);
+        QCOMPARE(r.messages, 0);
+        QVERIFY(r.rereads.empty());
+    }
+
+    void leftovers_of_an_earlier_run_are_ordinary_files()
+    {
+        TestFolder f;
+        f.file("_zyx_ 1.txt");
+        f.file("_zyx_ 7.txt");
+        f.file("z.txt");
+        const auto before = f.state();
+        Run r;
+        QCOMPARE(run(f, r), 2);
+        QCOMPARE(f.names(), (Names{"1.txt", "2.txt", "3.txt"}));
+        QCOMPARE(f.content("3.txt"), QByteArray("content of z.txt"));
+        QVERIFY(f.nothing_lost(before));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_renamestandard)
+#include "tst_renamestandard.moc"
