@@ -95,7 +95,10 @@ private Q_SLOTS:
         QVERIFY(flags & Qt::WindowCloseButtonHint);
         QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
         QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
         QCOMPARE(form_->minimumSize(), form_->maximumSize()); // fixed size
+        QVERIFY(form_->contentsRect().contains(form_->widget()->geometry()));
         QCOMPARE(form_->windowIcon().availableSizes().value(0), QSize(32, 32));
     }
 

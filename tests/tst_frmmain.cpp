@@ -145,6 +145,8 @@ private Q_SLOTS:
         action("start")->trigger();
         QCOMPARE(frame_->mdi_area()->subWindowList().size(), 1);
         QCOMPARE(frame_->mdi_area()->activeSubWindow(), first.data());
+        QCOMPARE(first->widget()->size(), twips_size(7215, 7335)); // not squeezed by the frame
+        QVERIFY(first->contentsRect().contains(first->widget()->geometry()));
 
         first->close();
         QTRY_VERIFY(!first);

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever building, running and testing
+# Talvence needs and the machine lacks. Installs nothing when all is there.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config   # the build
+  qt6-base-dev qt6-base-dev-tools    # Qt Core, Gui, Widgets, Test
+  fonts-liberation2                  # a face with the widths the windows are designed for
+  xvfb openbox x11-utils             # the window tests under a real X server
+  dosfstools fusefat fuse            # the case rename on a FAT file system
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
