@@ -14,7 +14,7 @@ if [ $# -lt 1 ]; then
 fi
 
 missing=""
-for tool in Xvfb openbox xprop; do
+for tool in Xvfb openbox xprop xwininfo; do
     command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
 done
 if [ -n "$missing" ]; then
@@ -24,10 +24,15 @@ fi
 
 xvfb_pid=""
 wm_pid=""
+test_pid=""
 scratch=""
 
 cleanup() {
     # Leave nothing behind, whichever way we got here.
+    if [ -n "$test_pid" ]; then
+        kill "$test_pid" 2>/dev/null
+        wait "$test_pid" 2>/dev/null
+    fi
     if [ -n "$wm_pid" ]; then
         kill "$wm_pid" 2>/dev/null
         wait "$wm_pid" 2>/dev/null
@@ -56,8 +61,9 @@ export XDG_RUNTIME_DIR XDG_CONFIG_HOME HOME
 unset WAYLAND_DISPLAY XAUTHORITY
 
 # Find a display number nobody uses, then start the server on it. Another
-# runner can grab the same number between the check and the start; Xvfb
-# then exits at once and the next number is tried.
+# runner can pick the same number between the check and the start; only one
+# server wins the lock file, which holds the winner's process id, so ours is
+# up once its socket exists and the lock names it. Otherwise try the next.
 display_up=""
 n=90
 while [ $n -lt 190 ]; do
@@ -68,10 +74,17 @@ while [ $n -lt 190 ]; do
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset \
         >"$scratch/xvfb.log" 2>&1 &
     xvfb_pid=$!
-    # Bounded wait for the server's socket (up to about 20 s).
+    # Bounded wait (about 20 s) for the server to own the display.
     tries=0
     while [ $tries -lt 200 ]; do
-        if [ -S "/tmp/.X11-unix/X$n" ]; then
+        owner=""
+        if [ -f "/tmp/.X$n-lock" ]; then
+            owner=$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)
+        fi
+        if [ -n "$owner" ] && [ "$owner" != "$xvfb_pid" ]; then
+            break # someone else's server
+        fi
+        if [ "$owner" = "$xvfb_pid" ] && [ -S "/tmp/.X11-unix/X$n" ]; then
             display_up=yes
             break
         fi
@@ -131,6 +144,11 @@ done
 QT_QPA_PLATFORM=xcb
 export QT_QPA_PLATFORM
 
-"$@"
+# In the background so that a signal to this script is handled at once
+# instead of after the test has finished on its own.
+"$@" &
+test_pid=$!
+wait "$test_pid"
 status=$?
+test_pid=""
 exit $status

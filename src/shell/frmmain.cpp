@@ -99,8 +99,9 @@ void frmMain::toggle_always_on_top()
     const bool on = vordergrund_status_ == 0;
     // On the native window alone: changing the widget's flags would hide and
     // re-create the frame, moving it about the screen.
-    if (QWindow *w = windowHandle())
-        w->setFlag(Qt::WindowStaysOnTopHint, on);
+    if (!windowHandle())
+        create(); // the flag lives on the native window, so there must be one
+    windowHandle()->setFlag(Qt::WindowStaysOnTopHint, on);
     vordergrund->setText(on ? QStringLiteral("immer im Vordergrund: an")
                             : QStringLiteral("immer im Vordergrund: aus"));
     vordergrund_status_ = on ? 1 : 0;
