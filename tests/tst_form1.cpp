@@ -9,6 +9,7 @@
 #include "twips.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -189,8 +190,10 @@ private Q_SLOTS:
         else if (auto *g = qobject_cast<QGroupBox *>(w))
             text = g->title();
         QCOMPARE(text, caption);
-        const QString a11y = w->accessibleName().isEmpty() ? text : w->accessibleName();
-        QCOMPARE(a11y, accessible);
+        // what assistive tools are told, through Qt's accessibility interface
+        QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(w);
+        QVERIFY(a11y);
+        QCOMPARE(a11y->text(QAccessible::Name), accessible);
         if (auto *b = qobject_cast<QPushButton *>(w)) {
             QVERIFY(!b->icon().isNull());
             QCOMPARE(b->iconSize(), QSize(49, 49));
@@ -210,6 +213,9 @@ private Q_SLOTS:
         // the working folder, its drive and its files
         QCOMPARE(form_->current_folder(), folder_->path());
         QCOMPARE(child<DriveList>("Drive1")->currentText(), drives_[1].display());
+        QCOMPARE(QAccessible::queryAccessibleInterface(child<DriveList>("Drive1"))
+                     ->text(QAccessible::Value),
+                 drives_[1].display());
         QCOMPARE(shown(child<QListView>("list3")), QStringList({"a.txt", "B.jpg", "c.txt"}));
         QVERIFY(form_->selected_file().isEmpty());
     }

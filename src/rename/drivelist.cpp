@@ -2,12 +2,72 @@
 
 #include "seams.h"
 
+#include <QAbstractItemView>
+#include <QAccessibleWidget>
 #include <QSignalBlocker>
 
 namespace talvence {
 
+namespace {
+
+// Qt names a drop-down list after its current entry on Linux; assistive
+// tools should hear the list's own name, "Laufwerk", and the drive as its
+// value. Everything else works as for any drop-down list: one child, the
+// list of drives, and the actions that open and close it.
+class DriveListAccessible : public QAccessibleWidget {
+public:
+    explicit DriveListAccessible(DriveList *list) : QAccessibleWidget(list, QAccessible::ComboBox)
+    {
+    }
+    DriveList *list() const { return static_cast<DriveList *>(widget()); }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return list()->currentText();
+        return QAccessibleWidget::text(t);
+    }
+    int childCount() const override { return 1; }
+    QAccessibleInterface *child(int index) const override
+    {
+        return index == 0 ? QAccessible::queryAccessibleInterface(list()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child && child->object() == list()->view() ? 0 : -1;
+    }
+    QStringList actionNames() const override
+    {
+        return {showMenuAction(), pressAction()};
+    }
+    void doAction(const QString &name) override
+    {
+        if (name != showMenuAction() && name != pressAction())
+            return;
+        if (list()->view()->isVisible())
+            list()->hidePopup();
+        else
+            list()->showPopup();
+    }
+    QStringList keyBindingsForAction(const QString &) const override { return {}; }
+};
+
+QAccessibleInterface *drive_list_accessible(const QString &, QObject *object)
+{
+    if (auto *list = qobject_cast<DriveList *>(object))
+        return new DriveListAccessible(list);
+    return nullptr;
+}
+
+} // namespace
+
 DriveList::DriveList(QWidget *parent) : QComboBox(parent)
 {
+    static const bool installed = [] {
+        QAccessible::installFactory(drive_list_accessible);
+        return true;
+    }();
+    Q_UNUSED(installed);
     connect(this, &QComboBox::activated, this, &DriveList::picked);
 }
 
