@@ -79,29 +79,27 @@ int rename_case_only(int dirfd, const QByteArray &from, const QByteArray &to)
     return e;
 }
 
-bool is_ordinary(int dirfd, const dirent *d)
+// A visible entry of the wanted kind; a link counts by what it ends at.
+bool is_visible_kind(int dirfd, const dirent *d, unsigned char kind, mode_t st_kind)
 {
     if (d->d_name[0] == '.')
         return false;
-    if (d->d_type == DT_REG)
+    if (d->d_type == kind)
         return true;
     if (d->d_type != DT_LNK && d->d_type != DT_UNKNOWN)
         return false;
     struct stat st;
-    // Following the link: a link counts when it ends at a regular file.
-    return ::fstatat(dirfd, d->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+    return ::fstatat(dirfd, d->d_name, &st, 0) == 0 && (st.st_mode & S_IFMT) == st_kind;
+}
+
+bool is_ordinary(int dirfd, const dirent *d)
+{
+    return is_visible_kind(dirfd, d, DT_REG, S_IFREG);
 }
 
 bool is_visible_folder(int dirfd, const dirent *d)
 {
-    if (d->d_name[0] == '.')
-        return false;
-    if (d->d_type == DT_DIR)
-        return true;
-    if (d->d_type != DT_LNK && d->d_type != DT_UNKNOWN)
-        return false;
-    struct stat st;
-    return ::fstatat(dirfd, d->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    return is_visible_kind(dirfd, d, DT_DIR, S_IFDIR);
 }
 
 template <typename Keep>
