@@ -153,6 +153,13 @@ private Q_SLOTS:
         QCOMPARE(got, expected);
     }
 
+    void display_text()
+    {
+        QCOMPARE(display_name("bad\xff.txt"), QString::fromUtf8("bad\uFFFD.txt"));
+        // a leading byte order mark is kept, so the name does not pass for "abc"
+        QCOMPARE(display_name("\xEF\xBB\xBF" "abc").size(), 4);
+    }
+
     void full_paths()
     {
         QCOMPARE(full_path("/home/u/Bilder", "Urlaub.jpg"), u8("/home/u/Bilder/Urlaub.jpg"));

@@ -3,6 +3,7 @@
 #include <QChar>
 #include <QLocale>
 #include <QString>
+#include <QStringDecoder>
 
 namespace talvence {
 
@@ -205,7 +206,10 @@ bool same_but_case(const QByteArray &a, const QByteArray &b)
 
 QString display_name(const QByteArray &raw)
 {
-    return QString::fromUtf8(raw);
+    // A name may well begin with a byte order mark; it must not look like
+    // the same name without one.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return utf8(raw);
 }
 
 } // namespace talvence

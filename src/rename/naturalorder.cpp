@@ -51,11 +51,22 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
             return c < 0;
         return entries[x].raw < entries[y].raw;
     });
-    std::vector<FileEntry> sorted;
-    sorted.reserve(entries.size());
-    for (std::uint32_t i : order)
-        sorted.push_back(std::move(entries[i]));
-    entries = std::move(sorted);
+    keys = {};
+    // Put the entries in place cycle by cycle: no second list of 100,000 names.
+    for (std::uint32_t start = 0; start < order.size(); ++start) {
+        if (order[start] == start)
+            continue;
+        FileEntry held = std::move(entries[start]);
+        std::uint32_t at = start;
+        while (order[at] != start) {
+            const std::uint32_t from = order[at];
+            entries[at] = std::move(entries[from]);
+            order[at] = at;
+            at = from;
+        }
+        entries[at] = std::move(held);
+        order[at] = at;
+    }
 }
 
 } // namespace talvence
