@@ -158,6 +158,7 @@ private Q_SLOTS:
         QCOMPARE(display_name("bad\xff.txt"), QString::fromUtf8("bad\uFFFD.txt"));
         // a leading byte order mark is kept, so the name does not pass for "abc"
         QCOMPARE(display_name("\xEF\xBB\xBF" "abc").size(), 4);
+        QCOMPARE(display_name("abc\xe2\x82"), QString::fromUtf8("abc\uFFFD\uFFFD"));
     }
 
     void full_paths()

@@ -207,8 +207,10 @@ bool same_but_case(const QByteArray &a, const QByteArray &b)
 QString display_name(const QByteArray &raw)
 {
     // A name may well begin with a byte order mark; it must not look like
-    // the same name without one.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    // the same name without one. Stateless: a sequence cut off at the end is
+    // shown, not held back for bytes that will never come.
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     return utf8(raw);
 }
 
