@@ -8,8 +8,11 @@
 //
 //   bench_startup [-r runs]          (default 15; uses $DISPLAY, else offscreen)
 
-#include "frmmain.h"
-#include "module1.h"
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,11 +21,8 @@
 #include <QProcess>
 #include <QWindow>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <vector>
+#include "frmmain.h"
+#include "module1.h"
 
 namespace {
 

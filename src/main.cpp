@@ -1,6 +1,6 @@
-#include "module1.h"
-
 #include <QApplication>
+
+#include "module1.h"
 
 int main(int argc, char *argv[])
 {

@@ -4,10 +4,6 @@
 // a neighbour folder: every test can then check that nothing was lost in the
 // folder and nothing changed beside it.
 
-#include <QByteArray>
-#include <QTemporaryDir>
-#include <QtTest>
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
@@ -16,6 +12,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include <QByteArray>
+#include <QTemporaryDir>
+#include <QtTest>
 
 class TestFolder {
 public:

@@ -1,13 +1,13 @@
 // Listing a folder's ordinary files and the rename that never replaces,
 // provoked for real on a temporary folder.
 
-#include "folder.h"
-#include "testfolder.h"
+#include <cerrno>
+#include <sys/stat.h>
 
 #include <QtTest>
 
-#include <cerrno>
-#include <sys/stat.h>
+#include "folder.h"
+#include "testfolder.h"
 
 using namespace talvence;
 
@@ -49,8 +49,8 @@ private Q_SLOTS:
         f.link("link-to-folder", "sub");
         f.link("dangling.txt", "nowhere");
         QCOMPARE(::mkfifo(f.at("pipe.txt").constData(), 0644), 0);
-        QCOMPARE(listed(f.path()),
-                 QByteArrayList({"a9.txt", "a10.txt", "b.txt", "bad\xff\xfe.txt", "link-to-file.txt"}));
+        QCOMPARE(listed(f.path()), QByteArrayList({"a9.txt", "a10.txt", "b.txt", "bad\xff\xfe.txt",
+                                                   "link-to-file.txt"}));
         const auto entries = list_ordinary_files(f.path());
         QCOMPARE(entries->at(3).display, QString::fromUtf8("bad\uFFFD\uFFFD.txt"));
     }

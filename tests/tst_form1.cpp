@@ -1,13 +1,6 @@
 // The rename window offscreen: its controls as designed, the option buttons,
 // the drive and folder lists, and the buttons at work on a real folder.
 
-#include "drivelist.h"
-#include "folderlist.h"
-#include "form1.h"
-#include "seams.h"
-#include "testfolder.h"
-#include "twips.h"
-
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
@@ -18,6 +11,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
+
+#include "drivelist.h"
+#include "folderlist.h"
+#include "form1.h"
+#include "seams.h"
+#include "testfolder.h"
+#include "twips.h"
 
 using namespace talvence;
 
@@ -42,15 +42,17 @@ class tst_form1 : public QObject {
     int terminations_ = 0;
     std::vector<Drive> drives_;
 
-    template <typename T>
-    T *child(const char *name)
+    template <typename T> T *child(const char *name)
     {
         T *c = form_->findChild<T *>(QLatin1String(name));
         if (!c)
             qFatal("no control %s", name);
         return c;
     }
-    void click(const char *name) { QTest::mouseClick(child<QAbstractButton>(name), Qt::LeftButton); }
+    void click(const char *name)
+    {
+        QTest::mouseClick(child<QAbstractButton>(name), Qt::LeftButton);
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -122,21 +124,21 @@ private Q_SLOTS:
         };
         const char *where = "(nicht im Hauptverzeichnis eines Laufwerkes)";
         const QByteArray klein = QByteArray("ALLES GROSS: Klicken Sie hier um alle Dateien des "
-                                            "aktuellen Verzeichnis ") + where +
-                                 " in Grossbuchstaben umzubenennen.";
+                                            "aktuellen Verzeichnis ") +
+                                 where + " in Grossbuchstaben umzubenennen.";
         const QByteArray gross = QByteArray("alles klein: Klicken Sie hier um alle Dateien des "
-                                            "aktuellen Verzeichnis ") + where +
-                                 " in Kleinbuchstaben umzubenennen.";
+                                            "aktuellen Verzeichnis ") +
+                                 where + " in Kleinbuchstaben umzubenennen.";
         const QByteArray standard = QByteArray("Standardisieren: Klicken Sie hier um alle Dateien "
-                                               "des aktuellen Verzeichnis ") + where +
-                                    " in neues Format umzubenennen.";
+                                               "des aktuellen Verzeichnis ") +
+                                    where + " in neues Format umzubenennen.";
         row("Frame_standardisieren", "Form1_client", twips_rect(2520, 120, 3375, 1215), "", "",
             "Standardisieren");
         row("Option2", "Frame_standardisieren", twips_rect(1200, 480, 1815, 255),
             "Benutzerdef. Format", "Dateiname: \"IhrText\"+Zählernummer+DateiEndung",
             "Benutzerdef. Format");
-        row("Option1", "Frame_standardisieren", twips_rect(1200, 240, 1815, 255),
-            "Standard Format", "Dateiname: Zählernummer + Dateiendung", "Standard Format");
+        row("Option1", "Frame_standardisieren", twips_rect(1200, 240, 1815, 255), "Standard Format",
+            "Dateiname: Zählernummer + Dateiendung", "Standard Format");
         row("Textfeld_format", "Frame_standardisieren", twips_rect(1200, 720, 495, 285), "",
             "Geben Sie hier Ihre benutzerdefinierte Zeichenkette ein, mit welcher jeder "
             "Dateiname beginnen soll.",

@@ -1,13 +1,6 @@
 // The main frame offscreen: menus, the single rename window, always on top,
 // the status bar's clock and the placement record.
 
-#include "form1.h"
-#include "frmmain.h"
-#include "module1.h"
-#include "seams.h"
-#include "statusbar.h"
-#include "twips.h"
-
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +11,13 @@
 #include <QScreen>
 #include <QSettings>
 #include <QtTest>
+
+#include "form1.h"
+#include "frmmain.h"
+#include "module1.h"
+#include "seams.h"
+#include "statusbar.h"
+#include "twips.h"
 
 using namespace talvence;
 

@@ -1,11 +1,11 @@
 // The naming rules on their own: tails, parking and final names, case
 // mapping and the order of names, including names that are not UTF-8.
 
+#include <QtTest>
+
 #include "folder.h"
 #include "names.h"
 #include "naturalorder.h"
-
-#include <QtTest>
 
 using namespace talvence;
 
@@ -75,16 +75,15 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QByteArray>("expected");
         QTest::newRow("no prefix") << 7LL << u8("") << u8("_zyx_ 3.jpg") << u8("7.jpg");
-        QTest::newRow("prefix trimmed") << 7LL << u8(" Ferien ") << u8("_zyx_ 3.jpg")
-                                        << u8("Ferien7.jpg");
+        QTest::newRow("prefix trimmed")
+            << 7LL << u8(" Ferien ") << u8("_zyx_ 3.jpg") << u8("Ferien7.jpg");
         QTest::newRow("blanks only add nothing") << 1LL << u8("   ") << u8("x.jpg") << u8("1.jpg");
         QTest::newRow("tab is no blank") << 1LL << u8("\tA") << u8("x.jpg") << u8("\tA1.jpg");
-        QTest::newRow("inner blanks stay") << 2LL << u8("Mein Urlaub ") << u8("x.png")
-                                           << u8("Mein Urlaub2.png");
+        QTest::newRow("inner blanks stay")
+            << 2LL << u8("Mein Urlaub ") << u8("x.png") << u8("Mein Urlaub2.png");
         QTest::newRow("umlaut prefix") << 1LL << u8("Äpfel") << u8("a.txt") << u8("Äpfel1.txt");
         QTest::newRow("short name from parking") << 1LL << u8("") << u8("_zyx_ 1ab") << u8("1 1ab");
-        QTest::newRow("trailing blanks of the tail go")
-            << 1LL << u8("") << u8("ab  ") << u8("1ab");
+        QTest::newRow("trailing blanks of the tail go") << 1LL << u8("") << u8("ab  ") << u8("1ab");
         QTest::newRow("tail blanks stay behind a prefix")
             << 1LL << u8("P") << u8("ab  ") << u8("P1ab  ");
         QTest::newRow("long extension") << 12LL << u8("") << u8("photo.jpeg") << u8("12jpeg");
@@ -125,7 +124,8 @@ private Q_SLOTS:
         QFETCH(bool, upper);
         QFETCH(bool, turkic);
         QFETCH(QByteArray, expected);
-        const QByteArray got = case_name(name, upper ? TargetCase::Upper : TargetCase::Lower, turkic);
+        const QByteArray got =
+            case_name(name, upper ? TargetCase::Upper : TargetCase::Lower, turkic);
         QCOMPARE(got, expected);
         QCOMPARE(char_count(got), char_count(name));
     }
@@ -148,7 +148,7 @@ private Q_SLOTS:
         QByteArrayList got;
         for (const FileEntry &e : entries)
             got << e.raw;
-        const QByteArrayList expected = {"A.TXT", "a.txt", "ä.txt",  "b.txt",     "file1",
+        const QByteArrayList expected = {"A.TXT", "a.txt",  "ä.txt",     "b.txt",     "file1",
                                          "File2", "file10", "img 9.jpg", "img 10.jpg"};
         QCOMPARE(got, expected);
     }
@@ -157,7 +157,10 @@ private Q_SLOTS:
     {
         QCOMPARE(display_name("bad\xff.txt"), QString::fromUtf8("bad\uFFFD.txt"));
         // a leading byte order mark is kept, so the name does not pass for "abc"
-        QCOMPARE(display_name("\xEF\xBB\xBF" "abc").size(), 4);
+        QCOMPARE(display_name("\xEF\xBB\xBF"
+                              "abc")
+                     .size(),
+                 4);
         QCOMPARE(display_name("abc\xe2\x82"), QString::fromUtf8("abc\uFFFD\uFFFD"));
     }
 

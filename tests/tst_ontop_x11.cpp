@@ -7,6 +7,8 @@
 // What the window manager made of the window is read from the X server with
 // xprop and xwininfo, not from Qt, so the test sees what the user sees.
 
+#include <optional>
+
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -17,7 +19,6 @@
 #include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
-#include <optional>
 
 #include "frmmain.h"
 

@@ -1,13 +1,13 @@
 // The case rename on real folders, and on a FAT file system that ignores
 // case where the machine offers one through FUSE.
 
-#include "folder.h"
-#include "renamecase.h"
-#include "testfolder.h"
-
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
+
+#include "folder.h"
+#include "renamecase.h"
+#include "testfolder.h"
 
 using namespace talvence;
 

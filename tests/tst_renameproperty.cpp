@@ -2,13 +2,13 @@
 // folder holds the same contents, entries that are not ordinary files are
 // untouched, and nothing beside the folder changed.
 
+#include <QRandomGenerator>
+#include <QtTest>
+
 #include "folder.h"
 #include "renamecase.h"
 #include "renamestandard.h"
 #include "testfolder.h"
-
-#include <QRandomGenerator>
-#include <QtTest>
 
 using namespace talvence;
 
@@ -17,15 +17,15 @@ namespace {
 QByteArray random_name(QRandomGenerator &rng)
 {
     static const QByteArrayList pieces = {
-        "a",  "B", "x", "Z", "1",  "2",   "10", " ",   ".",    ".txt", ".JPG", "ä",    "Ü",
-        "ß",  "i", "I", "ı", "İ",  "_zyx_ ", "\xff", "\xc3", "\xe2\x82", "😀", "-",  "ǅ"};
+        "a", "B", "x", "Z", "1", "2",      "10",   " ",    ".",        ".txt", ".JPG", "ä", "Ü",
+        "ß", "i", "I", "ı", "İ", "_zyx_ ", "\xff", "\xc3", "\xe2\x82", "😀",    "-",    "ǅ"};
     QByteArray name;
     const int parts = 1 + int(rng.bounded(6));
     for (int i = 0; i < parts; ++i)
         name += pieces[rng.bounded(pieces.size())];
     if (rng.bounded(10) == 0)
         name += QByteArray(int(200 + rng.bounded(55)), 'L'); // near the length limit
-    if (rng.bounded(8) == 0) {                             // a name the renames will aim at
+    if (rng.bounded(8) == 0) {                               // a name the renames will aim at
         static const QByteArrayList targets = {"1.txt", "2.JPG", "_zyx_ 1.txt", "A.TXT", "1"};
         name = targets[rng.bounded(targets.size())];
     }
@@ -66,10 +66,15 @@ private Q_SLOTS:
                 if (name == "." || name == ".." || ::lstat(f.at(name).constData(), &st) == 0)
                     continue;
                 switch (kind) {
-                case 0: f.folder(name); break;
-                case 1: f.link(name, "nowhere"); break;
-                default: f.file(name, "content " + QByteArray::number(round) + '/' +
-                                          QByteArray::number(i));
+                case 0:
+                    f.folder(name);
+                    break;
+                case 1:
+                    f.link(name, "nowhere");
+                    break;
+                default:
+                    f.file(name,
+                           "content " + QByteArray::number(round) + '/' + QByteArray::number(i));
                 }
             }
             const auto before = f.state();
@@ -77,15 +82,20 @@ private Q_SLOTS:
             switch (rng.bounded(3)) {
             case 0: {
                 StandardRenameIo io;
-                const QString prefix = rng.bounded(3) == 0 ? QString() : QString::fromUtf8(random_name(rng));
+                const QString prefix =
+                    rng.bounded(3) == 0 ? QString() : QString::fromUtf8(random_name(rng));
                 io.prefix = [&] { return prefix; };
                 io.prefix_too_long = [] {};
                 io.reread = [] {};
                 rename_standard(f.path(), io);
                 break;
             }
-            case 1: rename_case(f.path(), TargetCase::Lower, [] {}); break;
-            default: rename_case(f.path(), TargetCase::Upper, [] {}); break;
+            case 1:
+                rename_case(f.path(), TargetCase::Lower, [] {});
+                break;
+            default:
+                rename_case(f.path(), TargetCase::Upper, [] {});
+                break;
             }
             QVERIFY2(f.nothing_lost(before), qPrintable(QStringLiteral("round %1").arg(round)));
             for (const auto &[name, content] : fixed)

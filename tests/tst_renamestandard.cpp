@@ -1,12 +1,12 @@
 // The numbering rename on real folders: the two cycles, the counters, the
 // prefix limit, and every way a cycle can be stopped without losing a file.
 
-#include "renamestandard.h"
-#include "testfolder.h"
+#include <sys/stat.h>
 
 #include <QtTest>
 
-#include <sys/stat.h>
+#include "renamestandard.h"
+#include "testfolder.h"
 
 using namespace talvence;
 
@@ -72,8 +72,8 @@ private Q_SLOTS:
         QTest::newRow("no prefix") << QString() << QByteArray("1.txt") << QByteArray("2.jpg");
         QTest::newRow("prefix") << QStringLiteral(" Ferien ") << QByteArray("Ferien1.txt")
                                 << QByteArray("Ferien2.jpg");
-        QTest::newRow("blanks only") << QStringLiteral("   ") << QByteArray("1.txt")
-                                     << QByteArray("2.jpg");
+        QTest::newRow("blanks only")
+            << QStringLiteral("   ") << QByteArray("1.txt") << QByteArray("2.jpg");
         QTest::newRow("umlauts") << QStringLiteral("Übersicht-") << QByteArray("Übersicht-1.txt")
                                  << QByteArray("Übersicht-2.jpg");
     }
@@ -163,8 +163,8 @@ private Q_SLOTS:
         QTest::newRow("236 counted in characters") << QString(236, QChar(0xE4)) << true << 1 << 0;
         QTest::newRow("blanks count") << QString(236, QLatin1Char(' ')) << true << 1 << 0;
         QTest::newRow("one emoji is one character")
-            << QString(235, QLatin1Char('x')).replace(0, 1, QString::fromUtf8("😀")) << false
-            << 0 << 2;
+            << QString(235, QLatin1Char('x')).replace(0, 1, QString::fromUtf8("😀")) << false << 0
+            << 2;
     }
     void prefix_limit()
     {

@@ -1,7 +1,8 @@
 #include "drives.h"
 
-#include <QFile>
 #include <algorithm>
+
+#include <QFile>
 #include <QSet>
 #include <QStorageInfo>
 
@@ -12,10 +13,10 @@ namespace {
 bool is_pseudo(const QByteArray &type, const QByteArray &mount)
 {
     static const QSet<QByteArray> pseudo = {
-        "proc",      "sysfs",      "cgroup",     "cgroup2",    "devpts",   "devtmpfs",
-        "securityfs", "debugfs",   "tracefs",    "pstore",     "bpf",      "mqueue",
-        "hugetlbfs", "configfs",   "fusectl",    "binfmt_misc", "autofs",  "efivarfs",
-        "selinuxfs", "nsfs",       "rpc_pipefs", "nfsd",       "ramfs",    "overlay_internal"};
+        "proc",       "sysfs",    "cgroup",     "cgroup2",     "devpts", "devtmpfs",
+        "securityfs", "debugfs",  "tracefs",    "pstore",      "bpf",    "mqueue",
+        "hugetlbfs",  "configfs", "fusectl",    "binfmt_misc", "autofs", "efivarfs",
+        "selinuxfs",  "nsfs",     "rpc_pipefs", "nfsd",        "ramfs",  "overlay_internal"};
     if (pseudo.contains(type))
         return true;
     for (const char *area : {"/proc", "/sys", "/dev"})

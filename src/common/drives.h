@@ -1,9 +1,9 @@
 #pragma once
 
+#include <vector>
+
 #include <QByteArray>
 #include <QString>
-
-#include <vector>
 
 namespace talvence {
 

@@ -1,9 +1,9 @@
 #include "seams.h"
 
+#include <cstdlib>
+
 #include <QMessageBox>
 #include <QProcess>
-
-#include <cstdlib>
 
 namespace talvence {
 

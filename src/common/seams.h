@@ -3,12 +3,12 @@
 // The few places where the program touches the world beyond its folders:
 // each is a function object that tests replace.
 
-#include "drives.h"
+#include <functional>
+#include <vector>
 
 #include <QString>
 
-#include <functional>
-#include <vector>
+#include "drives.h"
 
 namespace talvence {
 

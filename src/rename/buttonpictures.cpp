@@ -92,10 +92,10 @@ QPixmap button_picture(ButtonPicture which)
 QIcon rename_window_icon()
 {
     // The 16 colours of the classic VGA palette.
-    static const QList<QRgb> vga = {
-        0xFF000000, 0xFF800000, 0xFF008000, 0xFF808000, 0xFF000080, 0xFF800080,
-        0xFF008080, 0xFFC0C0C0, 0xFF808080, 0xFFFF0000, 0xFF00FF00, 0xFFFFFF00,
-        0xFF0000FF, 0xFFFF00FF, 0xFF00FFFF, 0xFFFFFFFF};
+    static const QList<QRgb> vga = {0xFF000000, 0xFF800000, 0xFF008000, 0xFF808000,
+                                    0xFF000080, 0xFF800080, 0xFF008080, 0xFFC0C0C0,
+                                    0xFF808080, 0xFFFF0000, 0xFF00FF00, 0xFFFFFF00,
+                                    0xFF0000FF, 0xFFFF00FF, 0xFF00FFFF, 0xFFFFFFFF};
     QImage image(32, 32, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);

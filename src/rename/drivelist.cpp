@@ -1,10 +1,10 @@
 #include "drivelist.h"
 
-#include "seams.h"
-
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
 #include <QSignalBlocker>
+
+#include "seams.h"
 
 namespace talvence {
 
@@ -36,10 +36,7 @@ public:
     {
         return child && child->object() == list()->view() ? 0 : -1;
     }
-    QStringList actionNames() const override
-    {
-        return {showMenuAction(), pressAction()};
-    }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
     void doAction(const QString &name) override
     {
         if (name != showMenuAction() && name != pressAction())
@@ -95,8 +92,7 @@ void DriveList::show_drive_of(const QByteArray &folder)
 
 QByteArray DriveList::shown_mount_point() const
 {
-    return shown_ >= 0 && shown_ < int(drives_.size()) ? drives_[shown_].mount_point
-                                                       : QByteArray();
+    return shown_ >= 0 && shown_ < int(drives_.size()) ? drives_[shown_].mount_point : QByteArray();
 }
 
 void DriveList::showPopup()

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "drives.h"
+#include <vector>
 
 #include <QComboBox>
 
-#include <vector>
+#include "drives.h"
 
 namespace talvence {
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "folder.h"
+#include <vector>
 
 #include <QAbstractListModel>
 
-#include <vector>
+#include "folder.h"
 
 namespace talvence {
 

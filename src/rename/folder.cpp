@@ -1,16 +1,16 @@
 #include "folder.h"
 
-#include "names.h"
-#include "naturalorder.h"
-
-#include <QAtomicInteger>
-
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <QAtomicInteger>
+
+#include "names.h"
+#include "naturalorder.h"
 
 namespace talvence {
 
@@ -102,8 +102,7 @@ bool is_visible_folder(int dirfd, const dirent *d)
     return is_visible_kind(dirfd, d, DT_DIR, S_IFDIR);
 }
 
-template <typename Keep>
-std::optional<std::vector<FileEntry>> list_entries(int dirfd, Keep keep)
+template <typename Keep> std::optional<std::vector<FileEntry>> list_entries(int dirfd, Keep keep)
 {
     // A descriptor of our own: closedir closes it, the caller's stays open.
     const int own = ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -6,11 +6,11 @@
 // the folder, so a name that is not UTF-8 round-trips exactly and a file
 // never leaves its folder.
 
-#include <QByteArray>
-#include <QString>
-
 #include <optional>
 #include <vector>
+
+#include <QByteArray>
+#include <QString>
 
 namespace talvence {
 

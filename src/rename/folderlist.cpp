@@ -1,8 +1,8 @@
 #include "folderlist.h"
 
-#include "folderlistmodel.h"
-
 #include <QStyledItemDelegate>
+
+#include "folderlistmodel.h"
 
 namespace talvence {
 

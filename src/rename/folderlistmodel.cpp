@@ -1,10 +1,10 @@
 #include "folderlistmodel.h"
 
-#include "folder.h"
-#include "names.h"
-
 #include <QApplication>
 #include <QStyle>
+
+#include "folder.h"
+#include "names.h"
 
 namespace talvence {
 

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <vector>
+
 #include <QAbstractListModel>
 #include <QIcon>
-
-#include <vector>
 
 namespace talvence {
 

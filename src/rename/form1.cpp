@@ -1,14 +1,7 @@
 #include "form1.h"
 
-#include "buttonpictures.h"
-#include "drivelist.h"
-#include "filelistmodel.h"
-#include "folder.h"
-#include "folderlist.h"
-#include "renamecase.h"
-#include "renamestandard.h"
-#include "seams.h"
-#include "twips.h"
+#include <climits>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QGroupBox>
@@ -19,15 +12,21 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <climits>
-#include <unistd.h>
+#include "buttonpictures.h"
+#include "drivelist.h"
+#include "filelistmodel.h"
+#include "folder.h"
+#include "folderlist.h"
+#include "renamecase.h"
+#include "renamestandard.h"
+#include "seams.h"
+#include "twips.h"
 
 namespace talvence {
 
 namespace {
 
-template <typename W>
-W *place(QWidget *parent, const char *name, QRect twips_geometry)
+template <typename W> W *place(QWidget *parent, const char *name, QRect twips_geometry)
 {
     auto *w = new W(parent);
     w->setObjectName(QLatin1String(name));
@@ -42,10 +41,11 @@ QGroupBox *frame(QWidget *parent, const char *name, QRect geometry, const QStrin
     return f;
 }
 
-QPushButton *picture_button(QWidget *parent, const char *name, ButtonPicture picture,
-                            const QString &tooltip, const QString &accessible)
+QPushButton *picture_button(QWidget *parent, const char *name, QRect geometry,
+                            ButtonPicture picture, const QString &tooltip,
+                            const QString &accessible)
 {
-    auto *b = place<QPushButton>(parent, name, twips_rect(120, 240, 855, 855));
+    auto *b = place<QPushButton>(parent, name, geometry);
     b->setIcon(button_picture(picture));
     b->setIconSize(QSize(49, 49));
     b->setToolTip(tooltip);
@@ -101,10 +101,9 @@ Form1::Form1(QWidget *parent) : QMdiSubWindow(parent)
     // polished; the layout keeps the window at client plus frame from then on.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    const QByteArray start = working_folder();
-    Drive1->show_drive_of(start);
-    if (!Dir1->set_path(start))
+    if (!Dir1->set_path(working_folder()))
         Dir1->set_path("/");
+    Drive1->show_drive_of(Dir1->path());
     files_->read(Dir1->path());
 }
 
@@ -118,17 +117,17 @@ void Form1::build()
     Frame_standardisieren =
         frame(client_, "Frame_standardisieren", twips_rect(2520, 120, 3375, 1215),
               QStringLiteral("Standardisieren"));
-    Option2 = place<QRadioButton>(Frame_standardisieren, "Option2",
-                                  twips_rect(1200, 480, 1815, 255));
+    Option2 =
+        place<QRadioButton>(Frame_standardisieren, "Option2", twips_rect(1200, 480, 1815, 255));
     Option2->setText(QStringLiteral("Benutzerdef. Format"));
     Option2->setToolTip(QStringLiteral("Dateiname: \"IhrText\"+Zählernummer+DateiEndung"));
-    Option1 = place<QRadioButton>(Frame_standardisieren, "Option1",
-                                  twips_rect(1200, 240, 1815, 255));
+    Option1 =
+        place<QRadioButton>(Frame_standardisieren, "Option1", twips_rect(1200, 240, 1815, 255));
     Option1->setText(QStringLiteral("Standard Format"));
     Option1->setToolTip(QStringLiteral("Dateiname: Zählernummer + Dateiendung"));
     Option1->setChecked(true);
-    Textfeld_format = place<QLineEdit>(Frame_standardisieren, "Textfeld_format",
-                                       twips_rect(1200, 720, 495, 285));
+    Textfeld_format =
+        place<QLineEdit>(Frame_standardisieren, "Textfeld_format", twips_rect(1200, 720, 495, 285));
     Textfeld_format->setMaxLength(INT_MAX); // the length is checked when the rename starts
     Textfeld_format->setToolTip(
         QStringLiteral("Geben Sie hier Ihre benutzerdefinierte Zeichenkette ein, mit welcher "
@@ -143,29 +142,28 @@ void Form1::build()
     Frame_gross_klein = frame(client_, "Frame_gross_klein", twips_rect(240, 120, 2175, 1215),
                               QStringLiteral("Groß- und Kleinschreibung"));
     klein = picture_button(
-        Frame_gross_klein, "klein", ButtonPicture::Upper,
+        Frame_gross_klein, "klein", twips_rect(120, 240, 855, 855), ButtonPicture::Upper,
         QStringLiteral("ALLES GROSS: Klicken Sie hier um alle Dateien des aktuellen Verzeichnis "
                        "(nicht im Hauptverzeichnis eines Laufwerkes) in Grossbuchstaben "
                        "umzubenennen."),
         QStringLiteral("ALLES GROSS"));
     gross = picture_button(
-        Frame_gross_klein, "gross", ButtonPicture::Lower,
+        Frame_gross_klein, "gross", twips_rect(1200, 240, 855, 855), ButtonPicture::Lower,
         QStringLiteral("alles klein: Klicken Sie hier um alle Dateien des aktuellen Verzeichnis "
                        "(nicht im Hauptverzeichnis eines Laufwerkes) in Kleinbuchstaben "
                        "umzubenennen."),
         QStringLiteral("alles klein"));
-    gross->setGeometry(twips_rect(1200, 240, 855, 855));
     rename_standard_button = picture_button(
-        Frame_standardisieren, "rename_standard_button", ButtonPicture::Numbering,
+        Frame_standardisieren, "rename_standard_button", twips_rect(120, 240, 855, 855),
+        ButtonPicture::Numbering,
         QStringLiteral("Standardisieren: Klicken Sie hier um alle Dateien des aktuellen "
                        "Verzeichnis (nicht im Hauptverzeichnis eines Laufwerkes) in neues "
                        "Format umzubenennen."),
         QStringLiteral("Standardisieren"));
 
-    Frame1 = frame(client_, "Frame1", twips_rect(6000, 120, 1095, 1215),
-                   QStringLiteral("Beenden"));
-    quit = picture_button(Frame1, "quit", ButtonPicture::Quit, QStringLiteral("Programm beenden"),
-                          QStringLiteral("Programm beenden"));
+    Frame1 = frame(client_, "Frame1", twips_rect(6000, 120, 1095, 1215), QStringLiteral("Beenden"));
+    quit = picture_button(Frame1, "quit", twips_rect(120, 240, 855, 855), ButtonPicture::Quit,
+                          QStringLiteral("Programm beenden"), QStringLiteral("Programm beenden"));
 
     Frame2 = frame(client_, "Frame2", twips_rect(240, 1560, 6855, 5655),
                    QStringLiteral("Laufwerk, Verzeichnis und Dateien"));
@@ -195,8 +193,9 @@ void Form1::build()
     files_ = new FileListModel(this);
     list3->setModel(files_);
 
-    QWidget *order[] = {Option2,        Option1, Textfeld_format, klein, gross,
-                        rename_standard_button, quit,   Drive1,          Dir1,  list3};
+    QWidget *order[] = {
+        Option2, Option1, Textfeld_format, klein, gross, rename_standard_button, quit, Drive1,
+        Dir1,    list3};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
 

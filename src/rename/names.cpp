@@ -143,8 +143,7 @@ QByteArray make_temp_name(std::int64_t number, const QByteArray &name)
     return QByteArray("_zyx_ ") + QByteArray::number(qlonglong(number)) + name_tail(name);
 }
 
-QByteArray make_numbered_name(std::int64_t number, const QByteArray &prefix,
-                              const QByteArray &name)
+QByteArray make_numbered_name(std::int64_t number, const QByteArray &prefix, const QByteArray &name)
 {
     const QByteArray digits = QByteArray::number(qlonglong(number));
     if (!prefix.isEmpty())

@@ -4,9 +4,9 @@
 // character is one valid UTF-8 sequence or one byte that belongs to none, so
 // every name on disk, text or not, is cut, counted and mapped without loss.
 
-#include <QByteArray>
-
 #include <cstdint>
+
+#include <QByteArray>
 
 namespace talvence {
 

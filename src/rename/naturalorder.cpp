@@ -1,10 +1,10 @@
 #include "naturalorder.h"
 
-#include <QCollator>
-#include <QLocale>
-
 #include <algorithm>
 #include <numeric>
+
+#include <QCollator>
+#include <QLocale>
 
 namespace talvence {
 

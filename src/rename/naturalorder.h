@@ -1,9 +1,9 @@
 #pragma once
 
-#include "folder.h"
-
 #include <memory>
 #include <vector>
+
+#include "folder.h"
 
 namespace talvence {
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "names.h"
+#include <functional>
 
 #include <QByteArray>
 
-#include <functional>
+#include "names.h"
 
 namespace talvence {
 

@@ -1,9 +1,9 @@
 #include "renamestandard.h"
 
+#include <cstdint>
+
 #include "folder.h"
 #include "names.h"
-
-#include <cstdint>
 
 namespace talvence {
 

@@ -1,18 +1,18 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 #include <QString>
-
-#include <functional>
 
 namespace talvence {
 
 // What the numbering rename needs from its window, so that it runs on any
 // folder without one.
 struct StandardRenameIo {
-    std::function<QString()> prefix;          // the prefix text as typed
-    std::function<void()> prefix_too_long;    // tell the user; the operation then ends
-    std::function<void()> reread;             // refresh the file list after a cycle
+    std::function<QString()> prefix;       // the prefix text as typed
+    std::function<void()> prefix_too_long; // tell the user; the operation then ends
+    std::function<void()> reread;          // refresh the file list after a cycle
 };
 
 // Gives every ordinary file of the folder a running number (behind the prefix,

@@ -1,11 +1,5 @@
 #include "frmmain.h"
 
-#include "form1.h"
-#include "help.h"
-#include "seams.h"
-#include "statusbar.h"
-#include "twips.h"
-
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMdiArea>
@@ -14,6 +8,12 @@
 #include <QSessionManager>
 #include <QSettings>
 #include <QWindow>
+
+#include "form1.h"
+#include "help.h"
+#include "seams.h"
+#include "statusbar.h"
+#include "twips.h"
 
 namespace talvence {
 

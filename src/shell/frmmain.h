@@ -39,8 +39,8 @@ private:
 
     QMdiArea *area_;
     StatusBar *sbStatusBar;
-    QAction *start, *vordergrund, *help_Dateinamen_standardisieren,
-        *help_dateien_groß_kleinschr, *ende;
+    QAction *start, *vordergrund, *help_Dateinamen_standardisieren, *help_dateien_groß_kleinschr,
+        *ende;
     QMenu *Programm, *help;
     QPointer<Form1> rename_window_;
     int vordergrund_status_ = 0;

@@ -1,10 +1,10 @@
 #include "statusbar.h"
 
-#include "twips.h"
-
 #include <QLabel>
 #include <QLocale>
 #include <QRegularExpression>
+
+#include "twips.h"
 
 namespace talvence {
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <functional>
+
 #include <QDateTime>
 #include <QStatusBar>
 #include <QTimer>
-
-#include <functional>
 
 class QLabel;
 
