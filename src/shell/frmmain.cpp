@@ -35,7 +35,7 @@ void frmMain::create_actions()
 {
     auto action = [this](const char *name, const QString &text) {
         auto *a = new QAction(text, this);
-        a->setObjectName(QLatin1String(name));
+        a->setObjectName(QString::fromUtf8(name));
         return a;
     };
     QMenuBar *bar = menuBar();
@@ -59,7 +59,6 @@ void frmMain::create_actions()
     help->addAction(help_Dateinamen_standardisieren);
     help_dateien_groß_kleinschr = action("help_dateien_groß_kleinschr",
                                          QStringLiteral("Dateinamen in Groß/Kleinschreibweise"));
-    help_dateien_groß_kleinschr->setObjectName(QStringLiteral("help_dateien_groß_kleinschr"));
     connect(help_dateien_groß_kleinschr, &QAction::triggered, this,
             [] { show_help_page(QStringLiteral("groklei.hl1")); });
     help->addAction(help_dateien_groß_kleinschr);
