@@ -168,7 +168,7 @@ std::vector<talvence::FileEntry> listing(const QByteArray &path)
 
 talvence::FileEntry entry(const QByteArray &raw)
 {
-    return {raw, talvence::display_name(raw)};
+    return {raw};
 }
 
 // The renames of the numbering rename, worked out the way it works them out:
@@ -276,15 +276,12 @@ std::size_t heap_chunk(std::size_t request)
 }
 
 // What the entries hold on the heap: the vector itself, and per entry the raw
-// bytes and the display text, each with Qt's 16-byte block header and the
-// allocator's rounding.
+// bytes with Qt's 16-byte block header and the allocator's rounding.
 std::size_t heap_bytes(const std::vector<talvence::FileEntry> &entries)
 {
     std::size_t bytes = heap_chunk(entries.capacity() * sizeof(talvence::FileEntry));
-    for (const talvence::FileEntry &e : entries) {
+    for (const talvence::FileEntry &e : entries)
         bytes += heap_chunk(16 + std::size_t(e.raw.capacity()) + 1);
-        bytes += heap_chunk(16 + 2 * (std::size_t(e.display.capacity()) + 1));
-    }
     return bytes;
 }
 

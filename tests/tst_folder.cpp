@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "folder.h"
+#include "names.h"
 #include "testfolder.h"
 
 using namespace talvence;
@@ -52,7 +53,7 @@ private Q_SLOTS:
         QCOMPARE(listed(f.path()), QByteArrayList({"a9.txt", "a10.txt", "b.txt", "bad\xff\xfe.txt",
                                                    "link-to-file.txt"}));
         const auto entries = list_ordinary_files(f.path());
-        QCOMPARE(entries->at(3).display, QString::fromUtf8("bad\uFFFD\uFFFD.txt"));
+        QCOMPARE(display_name(entries->at(3).raw), QString::fromUtf8("bad\uFFFD\uFFFD.txt"));
     }
 
     void unreadable_folder()

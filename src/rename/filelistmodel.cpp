@@ -1,5 +1,7 @@
 #include "filelistmodel.h"
 
+#include "names.h"
+
 namespace talvence {
 
 bool FileListModel::read(const QByteArray &folder)
@@ -24,7 +26,7 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return e.display;
+        return display_name(e.raw);
     case RawNameRole:
         return e.raw;
     default:

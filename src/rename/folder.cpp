@@ -116,11 +116,8 @@ template <typename Keep> std::optional<std::vector<FileEntry>> list_entries(int 
     std::vector<FileEntry> entries;
     errno = 0;
     while (const dirent *d = ::readdir(dir)) {
-        if (keep(dirfd, d)) {
-            QByteArray raw(d->d_name);
-            QString display = display_name(raw);
-            entries.push_back({std::move(raw), std::move(display)});
-        }
+        if (keep(dirfd, d))
+            entries.push_back({QByteArray(d->d_name)});
         errno = 0;
     }
     const bool failed = errno != 0;

@@ -14,10 +14,10 @@
 
 namespace talvence {
 
-// One entry of a listing: the name as on disk and the text shown for it.
+// One entry of a listing: the name as on disk. Its text for the screen is
+// made when it is shown (display_name), not for every name of a large folder.
 struct FileEntry {
     QByteArray raw;
-    QString display;
 };
 
 // An open folder; closes itself.

@@ -53,7 +53,7 @@ bool FolderListModel::set_path(const QByteArray &requested)
     const int current = int(rows.size()) - 1;
     for (FileEntry &sub : *subfolders)
         rows.push_back({full_path(path == "/" ? QByteArray() : path, sub.raw),
-                        std::move(sub.display), depth + 1, false});
+                        display_name(sub.raw), depth + 1, false});
 
     beginResetModel();
     rows_ = std::move(rows);
