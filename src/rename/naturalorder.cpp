@@ -1,7 +1,5 @@
 #include "naturalorder.h"
 
-#include "names.h"
-
 #include <algorithm>
 #include <cstring>
 #include <numeric>
@@ -9,6 +7,8 @@
 #include <unicode/ucol.h>
 
 #include <QLocale>
+
+#include "names.h"
 
 namespace talvence {
 
@@ -63,18 +63,6 @@ NaturalOrder::NaturalOrder() : d_(std::make_shared<Impl>())
     ucol_setAttribute(c, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
     ucol_setAttribute(c, UCOL_STRENGTH, UCOL_SECONDARY, &status); // case does not count
     d_->collator = c;
-}
-
-int NaturalOrder::compare(const FileEntry &a, const FileEntry &b) const
-{
-    if (d_->collator) {
-        const QString x = display_name(a.raw), y = display_name(b.raw);
-        const UCollationResult r =
-            ucol_strcoll(d_->collator, units(x), int32_t(x.size()), units(y), int32_t(y.size()));
-        if (r != UCOL_EQUAL)
-            return r == UCOL_LESS ? -1 : 1;
-    }
-    return a.raw < b.raw ? -1 : (b.raw < a.raw ? 1 : 0);
 }
 
 void NaturalOrder::sort(std::vector<FileEntry> &entries) const

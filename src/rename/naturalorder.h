@@ -14,8 +14,6 @@ class NaturalOrder {
 public:
     NaturalOrder();
     void sort(std::vector<FileEntry> &entries) const;
-    // Negative, zero or positive, as the two entries stand in that order.
-    int compare(const FileEntry &a, const FileEntry &b) const;
 
 private:
     struct Impl;
