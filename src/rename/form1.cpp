@@ -13,6 +13,7 @@
 #include <QRadioButton>
 
 #include "buttonpictures.h"
+#include "designfont.h"
 #include "drivelist.h"
 #include "filelistmodel.h"
 #include "folder.h"
@@ -88,14 +89,7 @@ Form1::Form1(QWidget *parent) : QMdiSubWindow(parent)
     // A tool window of fixed size: a close box, no minimize or maximize box.
     setWindowFlags(Qt::SubWindow | Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    // The window's design measures its captions in this font; where it is
-    // missing, a face of Arial's widths keeps the captions inside their
-    // controls, and the system's sans-serif face comes last.
-    QFont font(QStringLiteral("MS Sans Serif"), 8);
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arial")});
-    font.setStyleHint(QFont::SansSerif);
-    setFont(font);
+    setFont(design_font());
     build();
     // The frame around the client area is only known once the window is
     // polished; the layout keeps the window at client plus frame from then on.

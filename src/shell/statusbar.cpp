@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include "designfont.h"
 #include "twips.h"
 
 namespace talvence {
@@ -27,6 +28,7 @@ StatusBar::StatusBar(QWidget *parent)
     : QStatusBar(parent), clock_([] { return QDateTime::currentDateTime(); })
 {
     setObjectName(QStringLiteral("sbStatusBar"));
+    setFont(design_font()); // its panels fit the designed height in this font
     setFixedHeight(px(270));
     setSizeGripEnabled(false);
     status_ = panel(this, QStringLiteral("sbStatusBar_status"));
