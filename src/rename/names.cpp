@@ -1,5 +1,9 @@
 #include "names.h"
 
+#include <charconv>
+#include <initializer_list>
+
+#include <QByteArrayView>
 #include <QChar>
 #include <QLocale>
 #include <QString>
@@ -97,16 +101,6 @@ char32_t map_case(char32_t u, TargetCase target, bool turkic)
     return (mapped >= 0xD800 && mapped <= 0xDFFF) || mapped > 0x10FFFF ? u : mapped;
 }
 
-QByteArray trim_blanks(const QByteArray &s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b] == ' ')
-        ++b;
-    while (e > b && s[e - 1] == ' ')
-        --e;
-    return s.mid(b, e - b);
-}
-
 } // namespace
 
 int char_length(const char *data, qsizetype size)
@@ -126,29 +120,81 @@ qsizetype char_count(const QByteArray &text)
     return count;
 }
 
-QByteArray name_tail(const QByteArray &name)
+namespace {
+
+// Where the last four characters of a name begin. A forward walk: with stray
+// bytes about, only the start knows where characters begin.
+qsizetype tail_start(const QByteArray &name)
 {
-    // Forward walk: with stray bytes about, only the start knows where characters begin.
     qsizetype starts[4] = {0, 0, 0, 0};
     qsizetype count = 0;
     for (qsizetype i = 0; i < name.size(); i += char_length(name.data() + i, name.size() - i))
         starts[count++ % 4] = i;
-    if (count <= 4)
-        return name;
-    return name.mid(starts[count % 4]);
+    return count <= 4 ? 0 : starts[count % 4];
+}
+
+// Digits of a number as the names carry them: decimal, no sign, no padding.
+struct Digits {
+    explicit Digits(std::int64_t number)
+    {
+        length = int(std::to_chars(text, text + sizeof text, number).ptr - text);
+    }
+    char text[24];
+    int length;
+};
+
+// Both renames make a new name for every file, four times per file in the
+// numbering rename: each name is built in one allocation.
+QByteArray joined(std::initializer_list<QByteArrayView> parts)
+{
+    qsizetype size = 0;
+    for (QByteArrayView p : parts)
+        size += p.size();
+    QByteArray out;
+    out.reserve(size);
+    for (QByteArrayView p : parts)
+        out.append(p);
+    return out;
+}
+
+QByteArrayView without_trailing_blanks(QByteArrayView s)
+{
+    while (!s.isEmpty() && s.back() == ' ')
+        s.chop(1);
+    return s;
+}
+
+QByteArrayView trim_blanks(QByteArrayView s)
+{
+    while (!s.isEmpty() && s.front() == ' ')
+        s = s.sliced(1);
+    return without_trailing_blanks(s);
+}
+
+} // namespace
+
+QByteArray name_tail(const QByteArray &name)
+{
+    return name.mid(tail_start(name));
 }
 
 QByteArray make_temp_name(std::int64_t number, const QByteArray &name)
 {
-    return QByteArray("_zyx_ ") + QByteArray::number(qlonglong(number)) + name_tail(name);
+    const Digits d(number);
+    return joined({"_zyx_ ", QByteArrayView(d.text, d.length),
+                   QByteArrayView(name).sliced(tail_start(name))});
 }
 
 QByteArray make_numbered_name(std::int64_t number, const QByteArray &prefix, const QByteArray &name)
 {
-    const QByteArray digits = QByteArray::number(qlonglong(number));
+    const Digits d(number);
+    const QByteArrayView digits(d.text, d.length);
+    const QByteArrayView tail = QByteArrayView(name).sliced(tail_start(name));
     if (!prefix.isEmpty())
-        return trim_blanks(prefix) + digits + name_tail(name);
-    return trim_blanks(' ' + digits + name_tail(name));
+        return joined({trim_blanks(prefix), digits, tail});
+    // " " + digits + tail with the blanks at both ends removed: the digits
+    // start it, and only the tail's own blanks can end it.
+    return joined({digits, without_trailing_blanks(tail)});
 }
 
 QByteArray case_name(const QByteArray &name, TargetCase target, bool turkic)
