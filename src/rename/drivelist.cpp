@@ -84,7 +84,10 @@ void DriveList::refill(const QByteArray &keep)
 
 void DriveList::show_drive_of(const QByteArray &folder)
 {
-    refill({});
+    // The mount table is read when the list opens, not on every folder the
+    // user opens: asking each volume whether it is ready can take a while.
+    if (drives_.empty())
+        refill({});
     const QSignalBlocker quiet(this);
     shown_ = drive_index_of(folder, drives_);
     setCurrentIndex(shown_);
