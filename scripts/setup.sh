@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools    # Qt Core, Gui, Widgets, Test
   libicu-dev                         # the collator behind the natural order
   fonts-liberation2                  # a face with the widths the windows are designed for
-  xvfb openbox x11-utils             # the window tests under a real X server
+  xvfb openbox x11-utils xdotool     # the window tests under a real X server, real input
   dosfstools fusefat fuse            # the case rename on a FAT file system
 )
 

@@ -85,7 +85,7 @@ private Q_SLOTS:
         TestFolder f;
         f.file("a.txt");
         f.file("b.jpg");
-        Run r{prefix};
+        Run r{prefix, 0, {}};
         QCOMPARE(run(f, r), 2);
         QCOMPARE(f.names(), (Names{first, second}));
         QCOMPARE(f.content(first), QByteArray("content of a.txt"));
@@ -162,9 +162,13 @@ private Q_SLOTS:
         QTest::newRow("236 on empty") << over << false << 1 << 0;
         QTest::newRow("236 counted in characters") << QString(236, QChar(0xE4)) << true << 1 << 0;
         QTest::newRow("blanks count") << QString(236, QLatin1Char(' ')) << true << 1 << 0;
-        QTest::newRow("one emoji is one character")
-            << QString(235, QLatin1Char('x')).replace(0, 1, QString::fromUtf8("😀")) << false << 0
-            << 2;
+        // Counted in bytes as well: a name holds 255 of them, not characters.
+        QTest::newRow("235 bytes of umlauts")
+            << QString(117, QChar(0xE4)) + QLatin1Char('x') << true << 0 << 2;
+        QTest::newRow("260 bytes in 130 characters") << QString(130, QChar(0xE4)) << true << 1 << 0;
+        QTest::newRow("one emoji over 235 bytes")
+            << QString(234, QLatin1Char('x')).replace(0, 1, QString::fromUtf8("😀")) << true << 1
+            << 0;
     }
     void prefix_limit()
     {
@@ -178,7 +182,7 @@ private Q_SLOTS:
             f.file("b.txt");
         }
         const auto before = f.state();
-        Run r{prefix};
+        Run r{prefix, 0, {}};
         QCOMPARE(run(f, r), cycles);
         QCOMPARE(r.messages, messages);
         QCOMPARE(int(r.rereads.size()), cycles);
@@ -186,21 +190,6 @@ private Q_SLOTS:
             QCOMPARE(f.state(), before); // no file touched
         else if (with_files)
             QCOMPARE(f.names(), (Names{prefix.toUtf8() + "1.txt", prefix.toUtf8() + "2.txt"}));
-        QVERIFY(f.nothing_lost(before));
-    }
-
-    // Within the limit in characters, yet too long for the file system once
-    // encoded: the files stay parked, none is lost.
-    void prefix_too_long_for_the_file_system()
-    {
-        TestFolder f;
-        f.file("a.txt");
-        f.file("b.txt");
-        const auto before = f.state();
-        Run r{QString(235, QChar(0xE4))};
-        QCOMPARE(run(f, r), 0);
-        QCOMPARE(r.messages, 0);
-        QCOMPARE(f.names(), (Names{"_zyx_ 3.txt", "_zyx_ 4.txt"}));
         QVERIFY(f.nothing_lost(before));
     }
 
@@ -218,7 +207,7 @@ private Q_SLOTS:
         f.folder("sub");
         f.file("a.txt");
         const auto before = f.state();
-        Run r{prefix};
+        Run r{prefix, 0, {}};
         QCOMPARE(run(f, r), 0);
         QCOMPARE(f.names(), (Names{"_zyx_ 2.txt", "sub"}));
         QVERIFY(f.nothing_lost(before));

@@ -2,11 +2,16 @@
 # private Xvfb with openbox for each run and reports "skipped" (77) on a
 # machine without them.
 
-add_executable(tst_ontop_x11 ${CMAKE_CURRENT_LIST_DIR}/tst_ontop_x11.cpp)
-target_link_libraries(tst_ontop_x11 PRIVATE talvence_shell Qt6::Test)
-add_test(NAME tst_ontop_x11
-         COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_x11.sh $<TARGET_FILE:tst_ontop_x11>)
-set_tests_properties(tst_ontop_x11 PROPERTIES
-  ENVIRONMENT "LC_ALL=C.UTF-8"
-  SKIP_RETURN_CODE 77
-  TIMEOUT 120)
+function(talvence_x11_test name)
+  add_executable(${name} ${CMAKE_CURRENT_LIST_DIR}/${name}.cpp
+                 ${CMAKE_CURRENT_LIST_DIR}/testfolder.h ${CMAKE_CURRENT_LIST_DIR}/xuser.h)
+  target_link_libraries(${name} PRIVATE talvence_shell Qt6::Test)
+  add_test(NAME ${name} COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_x11.sh $<TARGET_FILE:${name}>)
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "LC_ALL=C.UTF-8"
+    SKIP_RETURN_CODE 77
+    TIMEOUT 180)
+endfunction()
+
+talvence_x11_test(tst_ontop_x11)
+talvence_x11_test(tst_windows_x11)

@@ -81,7 +81,7 @@ struct WaitCursor {
 
 } // namespace
 
-Form1::Form1(QWidget *parent) : QMdiSubWindow(parent)
+Form1::Form1(QWidget *parent) : ChildWindow(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("File Talvence"));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QMdiSubWindow>
+#include "childwindow.h"
 
 class QGroupBox;
 class QLabel;
@@ -18,7 +18,7 @@ class FolderList;
 // The rename window: drive, folder and file lists and the buttons that rename
 // every file of the current folder at once. It owns the current folder and
 // the selected file that the rest of the program reads.
-class Form1 : public QMdiSubWindow {
+class Form1 : public ChildWindow {
     Q_OBJECT
 public:
     explicit Form1(QWidget *parent = nullptr);

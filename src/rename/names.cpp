@@ -178,6 +178,11 @@ QByteArray name_tail(const QByteArray &name)
     return name.mid(tail_start(name));
 }
 
+bool prefix_too_long(const QByteArray &prefix)
+{
+    return prefix.size() > max_prefix_bytes || char_count(prefix) > max_prefix_chars;
+}
+
 QByteArray make_temp_name(std::int64_t number, const QByteArray &name)
 {
     const Digits d(number);

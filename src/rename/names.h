@@ -27,8 +27,12 @@ QByteArray make_temp_name(std::int64_t number, const QByteArray &name);
 QByteArray make_numbered_name(std::int64_t number, const QByteArray &prefix,
                               const QByteArray &name);
 
-// Longest prefix, in characters, that the numbering rename accepts.
+// Longest prefix that the numbering rename accepts: 235 characters, and no
+// more than 235 bytes once encoded, so that the number and the kept ending
+// still fit the 255 bytes a file system allows for a name.
 inline constexpr qsizetype max_prefix_chars = 235;
+inline constexpr qsizetype max_prefix_bytes = 235;
+bool prefix_too_long(const QByteArray &prefix);
 
 // Maps every character to the target case with the simple (one-to-one) case
 // mapping, so the name keeps its length; bytes that are no character stay as

@@ -36,7 +36,7 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
         // The text box is the only source of the prefix and nothing can type
         // into it while this runs, so one read per pass sees what every
         // rename of the pass would see.
-        if (char_count(io.prefix().toUtf8()) > max_prefix_chars) {
+        if (prefix_too_long(io.prefix().toUtf8())) {
             io.prefix_too_long();
             return finished;
         }

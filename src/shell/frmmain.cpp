@@ -24,6 +24,9 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     area_ = new QMdiArea(this);
     area_->setObjectName(QStringLiteral("frmMain_workspace"));
     // QMdiArea paints the style's workspace colour unless told otherwise.
+    // Child windows that reach beyond a small frame stay reachable.
+    area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(area_);
     sbStatusBar = new StatusBar(this);
     setStatusBar(sbStatusBar);
@@ -71,12 +74,21 @@ void frmMain::create_actions()
 void frmMain::place_on_screen()
 {
     // The designed client area is what lies below the menu bar.
-    resize(px(7875), px(8685) + menuBar()->sizeHint().height());
+    QSize size(px(7875), px(8685) + menuBar()->sizeHint().height());
     const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
+    if (!screen) {
+        resize(size);
         return;
+    }
+    // On a small screen the frame takes what there is, its status bar stays
+    // in sight and the client area scrolls to the child windows. The window
+    // manager's border is known only once the frame is on screen; until
+    // then room is left for a usual one.
+    const QRect available = screen->availableGeometry();
+    const QSize border = isVisible() ? frameGeometry().size() - geometry().size() : QSize(8, 32);
+    resize(size.boundedTo(available.size() - border));
     QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
+    frame.moveCenter(available.center());
     move(frame.topLeft());
 }
 

@@ -1,5 +1,7 @@
 #include "statusbar.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QLocale>
 #include <QRegularExpression>
@@ -74,9 +76,11 @@ void StatusBar::refresh()
     const QLocale locale;
     date_->setText(date_text(now.date(), locale));
     time_->setText(time_text(now.time(), locale));
+    // Aimed at the turn of the minute, but never more than a second away: a
+    // clock set forward or back, a new time zone or a resume from suspend
+    // shows within a second instead of at the next turn.
     const int into_minute = now.time().second() * 1000 + now.time().msec();
-    // A few milliseconds past the turn, so the new minute has surely begun.
-    timer_.start(60000 - into_minute + 5);
+    timer_.start(std::min(60000 - into_minute + 5, 1000));
 }
 
 } // namespace talvence

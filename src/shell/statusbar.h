@@ -11,7 +11,7 @@ class QLabel;
 namespace talvence {
 
 // The frame's status bar: "Status", the date and the time, kept current by
-// one timer aimed at the next turn of the minute.
+// one timer that looks at the clock every second and at each turn of the minute.
 class StatusBar : public QStatusBar {
     Q_OBJECT
 public:
@@ -19,7 +19,7 @@ public:
 
     // The clock it reads; tests put their own in.
     void set_clock(std::function<QDateTime()> clock);
-    // Shows the clock's date and time and aims the timer at the next minute.
+    // Shows the clock's date and time and aims the timer at the next look.
     void refresh();
 
     static QString date_text(const QDate &date, const QLocale &locale);

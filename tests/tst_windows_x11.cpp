@@ -1,0 +1,211 @@
+// The frame and the rename window as a user meets them: real clicks and keys
+// through the X server, a real window manager (run through run_x11.sh). Each
+// test checks what the user would see afterwards.
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QWindow>
+#include <QtTest>
+
+#include "form1.h"
+#include "frmmain.h"
+#include "seams.h"
+#include "testfolder.h"
+#include "xuser.h"
+
+using namespace talvence;
+
+namespace {
+
+constexpr int kWait = 20000; // ms; generous, the machines are shared
+
+QStringList shown(const QListView *list)
+{
+    QStringList out;
+    for (int r = 0; r < list->model()->rowCount(); ++r)
+        out << list->model()->index(r, 0).data().toString();
+    return out;
+}
+
+// The managed windows from bottom to top, as the window manager stacks them.
+QList<quint64> stacking()
+{
+    QProcess p;
+    p.start(QStringLiteral("xprop"),
+            {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
+    if (!p.waitForFinished(kWait))
+        return {};
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    QList<quint64> ids;
+    static const QRegularExpression id(QStringLiteral("0x[0-9a-fA-F]+"));
+    for (auto it = id.globalMatch(out); it.hasNext();)
+        ids << it.next().captured().toULongLong(nullptr, 16);
+    return ids;
+}
+
+} // namespace
+
+class tst_windows_x11 : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestFolder> folder_;
+    std::unique_ptr<frmMain> frame_;
+    QStringList messages_;
+    int terminations_ = 0;
+
+    QAction *start() { return frame_->findChild<QAction *>(QStringLiteral("start")); }
+    // "Start" pressed in the menu bar; the rename window it brings.
+    Form1 *press_start()
+    {
+        QMenuBar *bar = frame_->menuBar();
+        if (!XUser::click(bar, bar->actionGeometry(start()).center()))
+            return nullptr;
+        Form1 *form = nullptr;
+        (void)QTest::qWaitFor(
+            [&] {
+                form = frame_->findChild<Form1 *>(QStringLiteral("Form1"));
+                return form && form->isVisible() && frame_->mdi_area()->activeSubWindow() == form;
+            },
+            kWait);
+        return form;
+    }
+    template <typename T> static T *child(QWidget *w, const char *name)
+    {
+        return w->findChild<T *>(QLatin1String(name));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(QGuiApplication::platformName() == QLatin1String("xcb"),
+                 "needs a real X server: run it through tests/run_x11.sh");
+        if (!XUser::available())
+            QSKIP("xdotool is not installed (package xdotool)");
+        static QTemporaryDir settings;
+        qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
+        qputenv("HOME", settings.path().toUtf8());
+    }
+
+    void init()
+    {
+        folder_ = std::make_unique<TestFolder>();
+        folder_->file("b.txt");
+        folder_->file("a.txt");
+        QVERIFY(QDir::setCurrent(QFile::decodeName(folder_->path())));
+        messages_.clear();
+        terminations_ = 0;
+        seams().terminate = [this] { ++terminations_; };
+        frame_ = std::make_unique<frmMain>();
+        frame_->place_on_screen();
+        frame_->show();
+        QVERIFY(QTest::qWaitForWindowActive(frame_.get(), kWait));
+    }
+
+    void cleanup()
+    {
+        frame_.reset();
+        seams() = Seams::defaults();
+        folder_.reset();
+    }
+
+    // One click on the close box closes the window, also right after a click
+    // on its title bar; Ctrl+F4 closes it too; each "Start" brings a fresh one.
+    void close_box_and_ctrl_f4()
+    {
+        QPointer<Form1> form = press_start();
+        QVERIFY(form);
+        // Something typed into the prefix box must not outlive the window.
+        QVERIFY(XUser::click(child<QRadioButton>(form, "Option2")));
+        auto *prefix = child<QLineEdit>(form, "Textfeld_format");
+        QTRY_VERIFY_WITH_TIMEOUT(prefix->isVisible(), kWait);
+        QVERIFY(XUser::click(prefix));
+        QVERIFY(XUser::type(QStringLiteral("Urlaub ")));
+        QTRY_COMPARE_WITH_TIMEOUT(prefix->text(), QStringLiteral("Urlaub "), kWait);
+
+        const QRect caption = XUser::title_bar_part(form, QStyle::SC_TitleBarLabel);
+        const QRect close_box = XUser::title_bar_part(form, QStyle::SC_TitleBarCloseButton);
+        QVERIFY(caption.isValid() && close_box.isValid());
+        QVERIFY(XUser::click(form, caption.center()));
+        QVERIFY(XUser::click(form, close_box.center()));
+        QTRY_VERIFY_WITH_TIMEOUT(!form, kWait);
+
+        form = press_start();
+        QVERIFY(form);
+        QVERIFY(child<QRadioButton>(form, "Option1")->isChecked());
+        QVERIFY(!child<QLineEdit>(form, "Textfeld_format")->isVisible());
+        QCOMPARE(child<QLineEdit>(form, "Textfeld_format")->text(), QString());
+
+        QVERIFY(XUser::click(child<QListView>(form, "list3"), QPoint(5, 5)));
+        QVERIFY(XUser::key(QStringLiteral("ctrl+F4")));
+        QTRY_VERIFY_WITH_TIMEOUT(!form, kWait);
+        QVERIFY(press_start());
+    }
+
+    // A click on an entry selects that file; the numbering button renames and
+    // the list shows the new names; the quit button ends the program.
+    void list_buttons_and_quit()
+    {
+        Form1 *form = press_start();
+        QVERIFY(form);
+        auto *list3 = child<QListView>(form, "list3");
+        QCOMPARE(shown(list3), (QStringList{"a.txt", "b.txt"}));
+        QSignalSpy clicked(form, &Form1::file_clicked);
+        const QRect second = list3->visualRect(list3->model()->index(1, 0));
+        QVERIFY(XUser::click(list3->viewport(), second.center()));
+        QTRY_COMPARE_WITH_TIMEOUT(form->selected_file(), QByteArray("b.txt"), kWait);
+        QCOMPARE(clicked.count(), 1);
+        QVERIFY(XUser::key(QStringLiteral("Up")));
+        QTRY_COMPARE_WITH_TIMEOUT(form->selected_file(), QByteArray("a.txt"), kWait);
+        QCOMPARE(clicked.count(), 2);
+
+        const auto before = folder_->state();
+        QVERIFY(XUser::click(child<QPushButton>(form, "rename_standard_button")));
+        QTRY_COMPARE_WITH_TIMEOUT(shown(list3), (QStringList{"1.txt", "2.txt"}), kWait);
+        QVERIFY(folder_->nothing_lost(before));
+
+        QVERIFY(XUser::click(child<QPushButton>(form, "quit")));
+        QTRY_COMPARE_WITH_TIMEOUT(terminations_, 1, kWait);
+    }
+
+    // With the frame kept on top, a message box still comes up above it.
+    void message_above_the_frame_on_top()
+    {
+        frame_->findChild<QAction *>(QStringLiteral("vordergrund"))->trigger();
+        const quint64 frame_id = frame_->windowHandle()->winId();
+        QTRY_VERIFY_WITH_TIMEOUT(stacking().contains(frame_id), kWait);
+
+        bool above = false;
+        QString seen;
+        QTimer::singleShot(0, this, [&] {
+            QWidget *box = nullptr;
+            (void)QTest::qWaitFor([&] { return (box = QApplication::activeModalWidget()); }, kWait);
+            if (!box)
+                return;
+            const quint64 box_id = box->windowHandle()->winId();
+            above = QTest::qWaitFor(
+                [&] {
+                    const auto order = stacking();
+                    return order.contains(box_id) &&
+                           order.indexOf(box_id) > order.indexOf(frame_id);
+                },
+                kWait);
+            seen = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))->text();
+            XUser::key(QStringLiteral("Return")); // OK, as the user presses it
+        });
+        seams().message(QStringLiteral("Kein Datenträger"));
+        QCOMPARE(seen, QStringLiteral("Kein Datenträger"));
+        QVERIFY2(above, "the message box lies below the frame");
+    }
+};
+
+QTEST_MAIN(tst_windows_x11)
+#include "tst_windows_x11.moc"
