@@ -312,17 +312,35 @@ private Q_SLOTS:
         QCOMPARE(drive->count(), 3);
         drive->setCurrentIndex(2);
         Q_EMIT drive->activated(2);
-        QCOMPARE(messages_, QStringList(QStringLiteral("Kein Datenträger")));
+        QTRY_COMPARE(messages_, QStringList(QStringLiteral("Kein Datenträger")));
         QCOMPARE(drive->currentIndex(), 2); // still shows the chosen drive
         QCOMPARE(form_->current_folder(), folder_->path());
         QCOMPARE(shown(list), QStringList({"a.txt", "B.jpg", "c.txt"}));
 
         drive->setCurrentIndex(0);
         Q_EMIT drive->activated(0);
-        QCOMPARE(form_->current_folder(), QByteArray("/"));
+        QTRY_COMPARE(form_->current_folder(), QByteArray("/"));
         QCOMPARE(messages_.size(), 1);
         Q_EMIT drive->activated(0); // the drive already shown: nothing
         QCOMPARE(form_->current_folder(), QByteArray("/"));
+    }
+
+    // A volume mounted after the window opened: its folder, opened in the
+    // folder list, shows its own drive, and the root drive can be chosen again.
+    void drive_box_follows_a_new_mount()
+    {
+        auto *drive = child<DriveList>("Drive1");
+        auto *dir = child<FolderList>("Dir1");
+        drives_.push_back({folder_->at("Sub"), QStringLiteral("Neu")});
+        const int sub = int(shown(dir).indexOf(QStringLiteral("Sub")));
+        QVERIFY(sub > 0);
+        Q_EMIT dir->activated(dir->model()->index(sub, 0));
+        QCOMPARE(form_->current_folder(), folder_->at("Sub"));
+        QCOMPARE(drive->currentText(), drives_[2].display());
+        Q_EMIT drive->activated(0); // "/"
+        QTRY_COMPARE(form_->current_folder(), QByteArray("/"));
+        QCOMPARE(drive->currentText(), drives_[0].display());
+        QVERIFY(messages_.isEmpty());
     }
 
     void selection_and_full_path()

@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include "folder.h"
+#include "names.h"
 #include "renamestandard.h"
 #include "testfolder.h"
 
@@ -100,6 +102,61 @@ private Q_SLOTS:
         QCOMPARE(r.rereads, (std::vector<Names>{{"1 1ab"}, {"1 1ab"}}));
     }
 
+    // File i of the list gets number i through both cycles, also where the
+    // kept ending begins with a digit and runs into the number before it.
+    void every_file_keeps_its_place_data()
+    {
+        QTest::addColumn<Names>("listed");
+        QTest::newRow("digit endings")
+            << Names{"anhang.md",   "Bericht 2023", "kapitel1.md",
+                     "kapitel2.md", "kapitel10.md", "zusammenfassung.md"};
+        QTest::newRow("scripts and archives")
+            << Names{"data3.gz", "notes.txt", "scan 2023", "script2.py", "script9.py"};
+        Names many; // past ten files the numbers grow a digit
+        for (int i = 1; i <= 12; ++i)
+            many.push_back("teil" + QByteArray::number(i) + ".md");
+        QTest::newRow("more than ten") << many;
+    }
+    void every_file_keeps_its_place()
+    {
+        QFETCH(Names, listed);
+        TestFolder f;
+        for (auto it = listed.rbegin(); it != listed.rend(); ++it)
+            f.file(*it);
+        const auto shown = list_ordinary_files(f.path());
+        QVERIFY(shown);
+        Names order;
+        for (const FileEntry &e : *shown)
+            order.push_back(e.raw);
+        QCOMPARE(order, listed); // the list as the user saw it
+        const auto before = f.state();
+        Run r;
+        QCOMPARE(run(f, r), 2);
+        for (size_t i = 0; i < listed.size(); ++i) {
+            const QByteArray now = make_numbered_name(qint64(i + 1), {}, listed[i]);
+            QCOMPARE(f.content(now), "content of " + listed[i]);
+        }
+        QVERIFY(f.nothing_lost(before));
+    }
+
+    // A link to its neighbour is parked, its target then moves away: the link
+    // is still this run's and ends on a number like every other file. A link
+    // that dangled from the start takes no part.
+    void link_to_a_neighbour()
+    {
+        TestFolder f;
+        f.file("b.jpg");
+        f.link("a.jpg", "b.jpg");
+        f.link("z.jpg", "gone.jpg");
+        const auto before = f.state();
+        Run r;
+        QCOMPARE(run(f, r), 2);
+        QCOMPARE(f.names(), (Names{"1.jpg", "2.jpg", "z.jpg"}));
+        QCOMPARE(f.state()["1.jpg"], QByteArray("<link to b.jpg>"));
+        QCOMPARE(f.content("2.jpg"), QByteArray("content of b.jpg"));
+        QVERIFY(f.nothing_lost(before));
+    }
+
     void names_that_are_not_text()
     {
         TestFolder f;
@@ -126,11 +183,11 @@ private Q_SLOTS:
         QCOMPARE(run(f, r), 0);
         QVERIFY(r.rereads.empty());
         // cycle 1 ends with 1.txt (a), "_zyx_ 2.txt" (b), "_zyx_ 3.txt" (c); cycle 2
-        // parks them in list order ("_" before digits) as 4, 5, 6 and stops again.
+        // takes them in that order, parks them as 4, 5, 6 and stops again.
         QCOMPARE(f.names(), (Names{"1.txt", "2.txt", "_zyx_ 5.txt", "_zyx_ 6.txt"}));
-        QCOMPARE(f.content("1.txt"), QByteArray("content of b.txt"));
-        QCOMPARE(f.content("_zyx_ 5.txt"), QByteArray("content of c.txt"));
-        QCOMPARE(f.content("_zyx_ 6.txt"), QByteArray("content of a.txt"));
+        QCOMPARE(f.content("1.txt"), QByteArray("content of a.txt"));
+        QCOMPARE(f.content("_zyx_ 5.txt"), QByteArray("content of b.txt"));
+        QCOMPARE(f.content("_zyx_ 6.txt"), QByteArray("content of c.txt"));
         QVERIFY(f.nothing_lost(before));
     }
 

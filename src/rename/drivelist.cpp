@@ -84,11 +84,13 @@ void DriveList::refill(const QByteArray &keep)
 
 void DriveList::show_drive_of(const QByteArray &folder)
 {
-    // The mount table is read when the list opens, not on every folder the
-    // user opens: asking each volume whether it is ready can take a while.
-    if (drives_.empty())
-        refill({});
+    // The mount table is read afresh: the folder may lie on a volume mounted
+    // since the list was last filled. Reading it asks no volume anything.
+    drives_ = seams().drives();
     const QSignalBlocker quiet(this);
+    clear();
+    for (const Drive &d : drives_)
+        addItem(d.display());
     shown_ = drive_index_of(folder, drives_);
     setCurrentIndex(shown_);
 }

@@ -8,8 +8,10 @@
 
 namespace talvence {
 
-// The drive list. Reads the mounted volumes afresh each time it opens, and
-// reports a drive only when the user picks one other than the one shown.
+// The drive list. Reads the mounted volumes afresh each time it opens and
+// each time the folder changes, always shows the drive of the current folder
+// (or the one just chosen), and reports a drive only when the user picks one
+// other than the one shown.
 class DriveList : public QComboBox {
     Q_OBJECT
 public:

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QAtomicInteger>
+#include <QHash>
 
 #include "names.h"
 #include "naturalorder.h"
@@ -102,30 +103,50 @@ bool is_visible_folder(int dirfd, const dirent *d)
     return is_visible_kind(dirfd, d, DT_DIR, S_IFDIR);
 }
 
-template <typename Keep> std::optional<std::vector<FileEntry>> list_entries(int dirfd, Keep keep)
+// Calls `visit` for every entry of the folder; false when it cannot be read.
+template <typename Visit> bool read_folder(int dirfd, Visit visit)
 {
     // A descriptor of our own: closedir closes it, the caller's stays open.
     const int own = ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (own < 0)
-        return std::nullopt;
+        return false;
     DIR *dir = ::fdopendir(own);
     if (!dir) {
         ::close(own);
-        return std::nullopt;
+        return false;
     }
-    std::vector<FileEntry> entries;
     errno = 0;
     while (const dirent *d = ::readdir(dir)) {
-        if (keep(dirfd, d))
-            entries.push_back({QByteArray(d->d_name)});
+        visit(d);
         errno = 0;
     }
     const bool failed = errno != 0;
     ::closedir(dir);
-    if (failed)
+    return !failed;
+}
+
+template <typename Keep> std::optional<std::vector<FileEntry>> list_entries(int dirfd, Keep keep)
+{
+    std::vector<FileEntry> entries;
+    if (!read_folder(dirfd, [&](const dirent *d) {
+            if (keep(dirfd, d))
+                entries.push_back({QByteArray(d->d_name)});
+        }))
         return std::nullopt;
     NaturalOrder().sort(entries);
     return entries;
+}
+
+// A file or a link by the entry itself, not by what a link points at.
+bool is_file_or_link(int dirfd, const dirent *d)
+{
+    if (d->d_type == DT_REG || d->d_type == DT_LNK)
+        return true;
+    if (d->d_type != DT_UNKNOWN)
+        return false;
+    struct stat st;
+    return ::fstatat(dirfd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode));
 }
 
 } // namespace
@@ -163,6 +184,44 @@ std::optional<std::vector<FileEntry>> list_ordinary_files(const QByteArray &fold
     if (!f.is_open())
         return std::nullopt;
     return list_ordinary_files(f.fd());
+}
+
+std::optional<std::vector<FileEntry>> list_pass(int dirfd, const std::vector<FileEntry> &ours,
+                                                qsizetype *ours_taken)
+{
+    if (ours_taken)
+        *ours_taken = 0;
+    if (ours.empty())
+        return list_ordinary_files(dirfd);
+    QHash<QByteArray, qsizetype> place;
+    place.reserve(ours.size());
+    for (qsizetype i = 0; i < qsizetype(ours.size()); ++i)
+        place.insert(ours[i].raw, i);
+    std::vector<bool> present(ours.size(), false);
+    std::vector<FileEntry> rest;
+    if (!read_folder(dirfd, [&](const dirent *d) {
+            if (d->d_name[0] == '.')
+                return;
+            const QByteArray name(d->d_name);
+            const auto it = place.constFind(name);
+            if (it != place.constEnd() && is_file_or_link(dirfd, d))
+                present[*it] = true;
+            else if (is_ordinary(dirfd, d))
+                rest.push_back({name});
+        }))
+        return std::nullopt;
+    if (!rest.empty())
+        NaturalOrder().sort(rest);
+    std::vector<FileEntry> pass;
+    pass.reserve(ours.size() + rest.size());
+    for (size_t i = 0; i < ours.size(); ++i)
+        if (present[i])
+            pass.push_back(ours[i]);
+    if (ours_taken)
+        *ours_taken = qsizetype(pass.size());
+    pass.insert(pass.end(), std::make_move_iterator(rest.begin()),
+                std::make_move_iterator(rest.end()));
+    return pass;
 }
 
 std::optional<std::vector<FileEntry>> list_subfolders(const QByteArray &folder)

@@ -46,6 +46,15 @@ QByteArray full_path(const QByteArray &folder, const QByteArray &name);
 std::optional<std::vector<FileEntry>> list_ordinary_files(int dirfd);
 std::optional<std::vector<FileEntry>> list_ordinary_files(const QByteArray &folder);
 
+// The snapshot a rename pass works through. `ours` holds the names that the
+// running operation gave, in the order it gave them: those still in the
+// folder come first, in that order, whatever a link among them points at
+// now; every other ordinary file follows in natural order. So a number that
+// runs into a name's kept ending ("2" + "1.md") never reorders the files.
+// `ours_taken` learns how many of the snapshot's first entries are such names.
+std::optional<std::vector<FileEntry>> list_pass(int dirfd, const std::vector<FileEntry> &ours,
+                                                qsizetype *ours_taken = nullptr);
+
 // The visible subfolders of a folder (links to folders included), in natural order.
 std::optional<std::vector<FileEntry>> list_subfolders(const QByteArray &folder);
 

@@ -185,6 +185,7 @@ void Form1::build()
     list3->setUniformItemSizes(true);
     list3->setEditTriggers(QAbstractItemView::NoEditTriggers);
     files_ = new FileListModel(this);
+    probe_ = new DriveProbe(this);
     list3->setModel(files_);
 
     QWidget *order[] = {
@@ -240,8 +241,13 @@ void Form1::reread_files()
 
 void Form1::drive_chosen(const QByteArray &mount_point)
 {
-    if (!Dir1->set_path(mount_point))
-        seams().message(QStringLiteral("Kein Datenträger"));
+    // A volume that does not answer (a lost share, a stopped FUSE process)
+    // would freeze the window if its folder were read here; it is asked on
+    // the side, and a volume that keeps silent counts as not ready.
+    probe_->start(mount_point, [this, mount_point](bool ready) {
+        if (!ready || !Dir1->set_path(mount_point))
+            seams().message(QStringLiteral("Kein Datenträger"));
+    });
 }
 
 void Form1::folder_changed()

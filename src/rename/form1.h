@@ -12,6 +12,7 @@ class QRadioButton;
 namespace talvence {
 
 class DriveList;
+class DriveProbe;
 class FileListModel;
 class FolderList;
 
@@ -62,6 +63,7 @@ private:
     QLabel *Label6;
     QListView *list3;
     FileListModel *files_;
+    DriveProbe *probe_;
 };
 
 } // namespace talvence

@@ -1,5 +1,6 @@
 #include "renamestandard.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "folder.h"
@@ -9,13 +10,20 @@ namespace talvence {
 
 namespace {
 
-// One pass over a snapshot of the folder; false at the first refused rename.
+// One pass over a snapshot of the folder. Each entry takes the name it was
+// given, so that afterwards the snapshot lists this run's names in the order
+// it gave them. False at the first refused rename; `done` counts the
+// renames before it.
 template <typename NewName>
-bool rename_pass(const Folder &folder, const std::vector<FileEntry> &names, NewName new_name)
+bool rename_pass(const Folder &folder, std::vector<FileEntry> &names, qsizetype &done,
+                 NewName new_name)
 {
-    for (const FileEntry &e : names) {
-        if (rename_in_folder(folder.fd(), e.raw, new_name(e.raw)) != 0)
+    for (done = 0; done < qsizetype(names.size()); ++done) {
+        FileEntry &e = names[done];
+        QByteArray to = new_name(e.raw);
+        if (rename_in_folder(folder.fd(), e.raw, to) != 0)
             return false;
+        e.raw = std::move(to);
     }
     return true;
 }
@@ -26,11 +34,21 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
 {
     std::int64_t temp_number = 0; // runs on through both cycles
     int finished = 0;
+    // The names this run has given, in the order it gave them: every pass
+    // takes these first, so the files keep the order the user saw.
+    std::vector<FileEntry> ours;
+    // After a pass, the files it renamed and those an earlier pass renamed
+    // stay this run's; a file it never reached is still a stranger.
+    const auto keep_ours = [&](std::vector<FileEntry> &pass, qsizetype taken, qsizetype done) {
+        pass.resize(std::max(taken, done));
+        ours = std::move(pass);
+    };
     for (int cycle = 0; cycle < 2; ++cycle) {
         const Folder folder(folder_path);
         if (!folder.is_open())
             continue;
-        const auto names = list_ordinary_files(folder.fd());
+        qsizetype taken = 0, done = 0;
+        auto names = list_pass(folder.fd(), ours, &taken);
         if (!names)
             continue;
         // The text box is the only source of the prefix and nothing can type
@@ -40,19 +58,23 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
             io.prefix_too_long();
             return finished;
         }
-        if (!rename_pass(folder, *names, [&](const QByteArray &name) {
-                return make_temp_name(++temp_number, name);
-            }))
+        const bool parked = rename_pass(folder, *names, done, [&](const QByteArray &name) {
+            return make_temp_name(++temp_number, name);
+        });
+        keep_ours(*names, taken, done);
+        if (!parked)
             continue;
 
         const QByteArray prefix = io.prefix().toUtf8();
-        const auto parked = list_ordinary_files(folder.fd());
-        if (!parked)
+        names = list_pass(folder.fd(), ours, &taken);
+        if (!names)
             continue;
         std::int64_t number = 0;
-        if (!rename_pass(folder, *parked, [&](const QByteArray &name) {
-                return make_numbered_name(++number, prefix, name);
-            }))
+        const bool numbered = rename_pass(folder, *names, done, [&](const QByteArray &name) {
+            return make_numbered_name(++number, prefix, name);
+        });
+        keep_ours(*names, taken, done);
+        if (!numbered)
             continue;
         io.reread();
         ++finished;
