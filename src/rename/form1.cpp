@@ -211,9 +211,13 @@ void Form1::build()
     connect(quit, &QPushButton::clicked, this, [] { seams().terminate(); });
     connect(Drive1, &DriveList::drive_chosen, this, &Form1::drive_chosen);
     connect(Dir1, &FolderList::path_changed, this, &Form1::folder_changed);
+    // A file is opened at every click on it, also on the one already
+    // selected, and at every move of the selection by keyboard; a click
+    // counts once, when the button comes up on the entry it went down on.
+    connect(list3, &QListView::clicked, this, [this] { Q_EMIT file_clicked(); });
     connect(list3->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) {
-                if (current.isValid())
+                if (current.isValid() && !(QApplication::mouseButtons() & Qt::LeftButton))
                     Q_EMIT file_clicked();
             });
 }
