@@ -7,10 +7,15 @@ packages=(
   cmake ninja-build g++ pkg-config   # the build
   qt6-base-dev qt6-base-dev-tools    # Qt Core, Gui, Widgets, Test
   libicu-dev                         # the collator behind the natural order
-  fonts-liberation2                  # a face with the widths the windows are designed for
   xvfb openbox x11-utils xdotool     # the window tests under a real X server, real input
   dosfstools fusefat fuse            # the case rename on a FAT file system
+  dpkg-dev file                      # the Debian package and its computed dependencies
+  desktop-file-utils appstream       # the validators of the menu entry and the description
 )
+# and what the program needs at run time beyond the libraries it links
+while read -r p _; do
+  case "$p" in ''|'#'*) ;; *) packages+=("$p") ;; esac
+done < "$(dirname "$0")/runtime-packages"
 
 missing=()
 for p in "${packages[@]}"; do
