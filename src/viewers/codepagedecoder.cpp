@@ -1,0 +1,220 @@
+#include "codepagedecoder.h"
+
+namespace talvence {
+
+namespace {
+
+// Bytes 0x80 to 0xFF; below that all three are ASCII. Undefined bytes show
+// as U+FFFD rather than as invisible C1 controls.
+constexpr char16_t cp1250[128] = {
+    0x20AC, 0xFFFD, 0x201A, 0xFFFD, 0x201E, 0x2026, 0x2020, 0x2021, // 80
+    0xFFFD, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179, //
+    0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90
+    0xFFFD, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A, //
+    0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7, // A0
+    0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B, //
+    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7, // B0
+    0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C, //
+    0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7, // C0
+    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E, //
+    0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7, // D0
+    0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF, //
+    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7, // E0
+    0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F, //
+    0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7, // F0
+    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9, //
+};
+
+constexpr char16_t cp1251[128] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, // 80
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F, //
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90
+    0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, //
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, // A0
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, //
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7, // B0
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, //
+    // C0 to FF: А to я in alphabetical order, without Ё and ё.
+};
+
+constexpr char16_t cp1252_80_9f[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, // 80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, //
+    0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178, //
+};
+
+char16_t windows_1251(unsigned char b)
+{
+    if (b < 0x80)
+        return b;
+    return b >= 0xC0 ? char16_t(0x0410 + (b - 0xC0)) : cp1251[b - 0x80];
+}
+
+// The Symbol font's letters are Greek at the Latin letters' places; list
+// bullets are its 0xB7. Anything else shows as the byte in Windows-1252.
+char16_t symbol_char(unsigned char b)
+{
+    static constexpr char16_t upper[26] = {
+        0x0391, 0x0392, 0x03A7, 0x0394, 0x0395, 0x03A6, 0x0393, 0x0397, 0x0399,
+        0x03D1, 0x039A, 0x039B, 0x039C, 0x039D, 0x039F, 0x03A0, 0x0398, 0x03A1,
+        0x03A3, 0x03A4, 0x03A5, 0x03C2, 0x03A9, 0x039E, 0x03A8, 0x0396,
+    };
+    static constexpr char16_t lower[26] = {
+        0x03B1, 0x03B2, 0x03C7, 0x03B4, 0x03B5, 0x03C6, 0x03B3, 0x03B7, 0x03B9,
+        0x03D5, 0x03BA, 0x03BB, 0x03BC, 0x03BD, 0x03BF, 0x03C0, 0x03B8, 0x03C1,
+        0x03C3, 0x03C4, 0x03C5, 0x03D6, 0x03C9, 0x03BE, 0x03C8, 0x03B6,
+    };
+    if (b >= 'A' && b <= 'Z')
+        return upper[b - 'A'];
+    if (b >= 'a' && b <= 'z')
+        return lower[b - 'a'];
+    switch (b) {
+    case 0xB7:
+        return 0x2022;
+    case 0xAE:
+        return 0x2192;
+    case 0xD8:
+        return 0x00AC;
+    case 0xB0:
+        return 0x00B0;
+    }
+    return CodePageDecoder::windows_1252(b);
+}
+
+// The Wingdings bullets that lists use; its other signs show as a bullet.
+char16_t wingdings_char(unsigned char b)
+{
+    if (b <= 0x20)
+        return b;
+    switch (b) {
+    case 0x6C:
+        return 0x25CF; // ●
+    case 0x6E:
+        return 0x25A0; // ■
+    case 0x71:
+        return 0x2751; // ❑
+    case 0x76:
+        return 0x2756; // ❖
+    case 0xA7:
+        return 0x25AA; // ▪
+    case 0xA8:
+        return 0x25FB; // ◻
+    case 0xD8:
+        return 0x27A2; // ➢
+    case 0xE0:
+        return 0x2192; // →
+    case 0xFC:
+        return 0x2714; // ✔
+    }
+    return 0x2022;
+}
+
+template <typename Map> void append_each(QString &out, QByteArrayView bytes, Map map)
+{
+    const qsizetype start = out.size();
+    out.resize(start + bytes.size());
+    char16_t *p = reinterpret_cast<char16_t *>(out.data()) + start;
+    for (const char c : bytes)
+        *p++ = map(static_cast<unsigned char>(c));
+}
+
+} // namespace
+
+int CodePageDecoder::code_page_of_charset(int charset)
+{
+    switch (charset) {
+    case 0:
+        return 1252;
+    case 2:
+        return symbol;
+    case 77:
+        return 10000;
+    case 128:
+        return 932;
+    case 129:
+        return 949;
+    case 134:
+        return 936;
+    case 136:
+        return 950;
+    case 161:
+        return 1253;
+    case 162:
+        return 1254;
+    case 163:
+        return 1258;
+    case 177:
+        return 1255;
+    case 178:
+        return 1256;
+    case 186:
+        return 1257;
+    case 204:
+        return 1251;
+    case 222:
+        return 874;
+    case 238:
+        return 1250;
+    case 254:
+        return 437;
+    case 255:
+        return 850;
+    }
+    return 0;
+}
+
+char16_t CodePageDecoder::windows_1252(unsigned char byte)
+{
+    if (byte >= 0x80 && byte < 0xA0)
+        return cp1252_80_9f[byte - 0x80];
+    return byte;
+}
+
+QStringDecoder *CodePageDecoder::converter(int code_page)
+{
+    auto it = converters_.find(code_page);
+    if (it == converters_.end()) {
+        QStringDecoder made;
+        if (code_page == 65001) {
+            made = QStringDecoder(QStringDecoder::Utf8);
+        } else if (code_page == 10000) {
+            made = QStringDecoder("macintosh");
+        } else if (code_page > 0 && code_page < 100000) {
+            made = QStringDecoder(QByteArray("windows-" + QByteArray::number(code_page)));
+            if (!made.isValid())
+                made = QStringDecoder(QByteArray("cp" + QByteArray::number(code_page)));
+        }
+        it = converters_.emplace(code_page, std::move(made)).first;
+    }
+    return it->second.isValid() ? &it->second : nullptr;
+}
+
+void CodePageDecoder::append(QString &out, QByteArrayView bytes, int code_page)
+{
+    switch (code_page) {
+    case 1250:
+        append_each(out, bytes, [](unsigned char b) { return b < 0x80 ? b : cp1250[b - 0x80]; });
+        return;
+    case 1251:
+        append_each(out, bytes, windows_1251);
+        return;
+    case symbol:
+        append_each(out, bytes, symbol_char);
+        return;
+    case wingdings:
+        append_each(out, bytes, wingdings_char);
+        return;
+    case 1252:
+        break;
+    default:
+        if (QStringDecoder *d = converter(code_page)) {
+            out += (*d)(bytes);
+            d->resetState();
+            return;
+        }
+    }
+    append_each(out, bytes, windows_1252);
+}
+
+} // namespace talvence

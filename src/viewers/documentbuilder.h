@@ -1,0 +1,81 @@
+#pragma once
+
+// Writes the text the RTF reader finds into a QTextDocument: runs of text in
+// one character format go in with one insertion each, paragraphs get their
+// block format when they end, and table rows are collected until the table
+// ends and then put in as one QTextTable. (Growing a QTextTable row by row
+// costs time in proportion to its size for every row; a table of some
+// thousand rows would take seconds.)
+
+#include <vector>
+
+#include <QString>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+
+class QTextDocument;
+
+namespace talvence {
+
+class DocumentBuilder {
+public:
+    // Most columns a table gets; cells beyond them join the last cell.
+    static constexpr int max_columns = 63;
+    // Most cells of one table (rows times columns). A larger table comes out
+    // as text, cells apart by tabs, rows as paragraphs: each cell of a
+    // QTextTable costs memory whether it holds text or not.
+    static constexpr qsizetype max_table_cells = 1 << 18;
+
+    explicit DocumentBuilder(QTextDocument *document);
+
+    // The format of the text appended from now on.
+    void set_char_format(const QTextCharFormat &format);
+    // Whether what follows belongs in a table cell. Set before each output;
+    // a change takes effect with the next output.
+    void set_in_table(bool in_table) { in_table_ = in_table; }
+
+    void append(QStringView text);
+    // Ends the current paragraph, which gets `format`.
+    void end_paragraph(const QTextBlockFormat &format);
+    // Ends a table cell; its last paragraph gets `format`.
+    void end_cell(const QTextBlockFormat &format);
+    void end_row();
+    // Ends the document; the last paragraph gets `format`.
+    void finish(const QTextBlockFormat &format);
+
+private:
+    struct Piece {
+        enum class Kind { text, paragraph_end } kind;
+        QString text;
+        QTextCharFormat char_format;
+        QTextBlockFormat block_format;
+    };
+    struct Cell {
+        std::vector<Piece> pieces;
+        QTextBlockFormat last_block;
+    };
+    using Row = std::vector<Cell>;
+
+    void flush_run();
+    void place();
+    Cell &current_cell();
+    void close_paragraph(QTextCursor &cursor, const QTextBlockFormat &format,
+                         const QTextCharFormat &char_format);
+    void write_table();
+    void write_table_as_text();
+    void write_pieces(const Cell &cell);
+
+    QTextCursor cursor_;
+    QTextCharFormat format_;
+    QString run_;
+    bool run_empty_block_ = true; // nothing written into the current block yet
+
+    bool in_table_ = false;
+    bool table_open_ = false;
+    bool row_ended_ = false;
+    bool cell_ended_ = false;
+    std::vector<Row> rows_;
+};
+
+} // namespace talvence

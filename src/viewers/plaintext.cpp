@@ -1,0 +1,215 @@
+#include "plaintext.h"
+
+#include <cstring>
+#include <optional>
+
+#include "codepagedecoder.h"
+
+namespace talvence {
+
+namespace {
+
+constexpr char16_t replacement = 0xFFFD;
+
+// What a decoded character shows as. CR is handled by the caller: whether it
+// is dropped or becomes a line end depends on what follows.
+inline char16_t visible(char16_t c)
+{
+    if (c < 0x20)
+        return c == '\t' || c == '\n' ? c : char16_t(0x2400 + c);
+    if (c == 0x7F)
+        return 0x2421;
+    if (c >= 0x80 && c < 0xA0)
+        return replacement;
+    return c;
+}
+
+// Writes decoded text into a buffer that is large enough from the start: no
+// encoding here gives more UTF-16 units than the file has bytes.
+class Output {
+public:
+    explicit Output(qsizetype capacity) : text_(capacity, Qt::Uninitialized) { p_ = begin(); }
+    // A CR is a line end; a CR right before an LF gives way to it.
+    void put_cr(bool lf_follows)
+    {
+        if (!lf_follows)
+            *p_++ = '\n';
+    }
+    void put(char16_t c) { *p_++ = visible(c); }
+    void put_raw(char16_t c) { *p_++ = c; }
+    QString take()
+    {
+        text_.truncate(p_ - begin());
+        return std::move(text_);
+    }
+
+private:
+    char16_t *begin() { return reinterpret_cast<char16_t *>(text_.data()); }
+
+    QString text_;
+    char16_t *p_;
+};
+
+inline bool is_cont(unsigned char c)
+{
+    return (c & 0xC0) == 0x80;
+}
+
+// Length of the valid UTF-8 sequence at p (lead byte >= 0x80) and its code
+// point, or 0 when the bytes there are not one.
+int utf8_sequence(const unsigned char *p, qsizetype n, char32_t *out)
+{
+    const unsigned char c = p[0];
+    if (c >= 0xC2 && c <= 0xDF) {
+        if (n < 2 || !is_cont(p[1]))
+            return 0;
+        *out = (char32_t(c & 0x1F) << 6) | (p[1] & 0x3F);
+        return 2;
+    }
+    if (c >= 0xE0 && c <= 0xEF) {
+        if (n < 3 || !is_cont(p[2]))
+            return 0;
+        const unsigned char c1 = p[1];
+        const bool ok = c == 0xE0   ? (c1 >= 0xA0 && c1 <= 0xBF)
+                        : c == 0xED ? (c1 >= 0x80 && c1 <= 0x9F)
+                                    : is_cont(c1);
+        if (!ok)
+            return 0;
+        *out = (char32_t(c & 0x0F) << 12) | (char32_t(c1 & 0x3F) << 6) | (p[2] & 0x3F);
+        return 3;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        if (n < 4 || !is_cont(p[2]) || !is_cont(p[3]))
+            return 0;
+        const unsigned char c1 = p[1];
+        const bool ok = c == 0xF0   ? (c1 >= 0x90 && c1 <= 0xBF)
+                        : c == 0xF4 ? (c1 >= 0x80 && c1 <= 0x8F)
+                                    : is_cont(c1);
+        if (!ok)
+            return 0;
+        *out = (char32_t(c & 0x07) << 18) | (char32_t(c1 & 0x3F) << 12) |
+               (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
+        return 4;
+    }
+    return 0;
+}
+
+void put_code_point(Output &out, char32_t u)
+{
+    if (u < 0x10000) {
+        out.put(char16_t(u));
+    } else {
+        out.put_raw(char16_t(0xD800 + ((u - 0x10000) >> 10)));
+        out.put_raw(char16_t(0xDC00 + ((u - 0x10000) & 0x3FF)));
+    }
+}
+
+// One pass; ASCII, nearly all of a log, goes eight bytes at a time. Without
+// `lenient` the first invalid sequence ends it with an empty optional, and
+// the file is read as Windows-1252 instead; with it (after a byte order
+// mark) an invalid byte becomes U+FFFD.
+std::optional<QString> decode_utf8(const unsigned char *p, qsizetype n, bool lenient)
+{
+    Output out(n);
+    qsizetype i = 0;
+    while (i < n) {
+        if (n - i >= 8) {
+            quint64 word;
+            std::memcpy(&word, p + i, 8);
+            // No byte with its top bit set, and none below 0x20 or equal to 0x7F.
+            const quint64 high = word & 0x8080808080808080ULL;
+            const quint64 low = (word - 0x2020202020202020ULL) & ~word & 0x8080808080808080ULL;
+            const quint64 del = ((word ^ 0x7F7F7F7F7F7F7F7FULL) - 0x0101010101010101ULL) &
+                                ~(word ^ 0x7F7F7F7F7F7F7F7FULL) & 0x8080808080808080ULL;
+            if ((high | low | del) == 0) {
+                for (int k = 0; k < 8; ++k)
+                    out.put_raw(p[i + k]);
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            if (c == '\r')
+                out.put_cr(i + 1 < n && p[i + 1] == '\n');
+            else
+                out.put(c);
+            ++i;
+            continue;
+        }
+        char32_t u;
+        const int len = utf8_sequence(p + i, n - i, &u);
+        if (len == 0) {
+            if (!lenient)
+                return std::nullopt;
+            out.put_raw(replacement);
+            ++i;
+            continue;
+        }
+        put_code_point(out, u);
+        i += len;
+    }
+    return out.take();
+}
+
+QString decode_utf16(const unsigned char *p, qsizetype n, bool big_endian)
+{
+    Output out(n / 2 + 1);
+    auto unit = [&](qsizetype i) {
+        return big_endian ? char16_t(p[i] << 8 | p[i + 1]) : char16_t(p[i + 1] << 8 | p[i]);
+    };
+    qsizetype i = 0;
+    for (; i + 1 < n; i += 2) {
+        const char16_t c = unit(i);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 3 < n) {
+            const char16_t next = unit(i + 2);
+            if (next >= 0xDC00 && next <= 0xDFFF) {
+                out.put_raw(c);
+                out.put_raw(next);
+                i += 2;
+                continue;
+            }
+        }
+        if (c >= 0xD800 && c <= 0xDFFF)
+            out.put_raw(replacement);
+        else if (c == '\r')
+            out.put_cr(i + 3 < n && unit(i + 2) == '\n');
+        else
+            out.put(c);
+    }
+    if (i < n)
+        out.put_raw(replacement); // half a unit at the end
+    return out.take();
+}
+
+QString decode_windows_1252(const unsigned char *p, qsizetype n)
+{
+    Output out(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        const unsigned char c = p[i];
+        if (c == '\r')
+            out.put_cr(i + 1 < n && p[i + 1] == '\n');
+        else
+            out.put(CodePageDecoder::windows_1252(c));
+    }
+    return out.take();
+}
+
+} // namespace
+
+QString decode_plain_text(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF)
+        return *decode_utf8(p + 3, n - 3, true);
+    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE)
+        return decode_utf16(p + 2, n - 2, false);
+    if (n >= 2 && p[0] == 0xFE && p[1] == 0xFF)
+        return decode_utf16(p + 2, n - 2, true);
+    if (std::optional<QString> text = decode_utf8(p, n, false))
+        return std::move(*text);
+    return decode_windows_1252(p, n);
+}
+
+} // namespace talvence

@@ -1,0 +1,109 @@
+#include "rawfile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace talvence {
+
+namespace {
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+std::optional<QByteArray> failed(int *error, int value)
+{
+    if (error)
+        *error = value;
+    return std::nullopt;
+}
+
+// Reads until end of file into `data` from `filled` on, growing it up to
+// cap + 1 bytes; the extra byte tells a file that grew past the cap.
+bool read_all(int fd, QByteArray &data, qsizetype filled, qint64 cap, int *error)
+{
+    for (;;) {
+        if (filled == data.size()) {
+            if (data.size() > cap) {
+                *error = EFBIG;
+                return false;
+            }
+            const qint64 grown = qMin<qint64>(cap + 1, qMax<qint64>(data.size() * 2, 64 * 1024));
+            data.resize(qsizetype(grown));
+        }
+        const ssize_t n = ::read(fd, data.data() + filled, std::size_t(data.size() - filled));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            *error = errno;
+            return false;
+        }
+        if (n == 0)
+            break;
+        filled += n;
+    }
+    if (filled > cap) {
+        *error = EFBIG;
+        return false;
+    }
+    data.truncate(filled);
+    return true;
+}
+
+} // namespace
+
+std::optional<QByteArray> read_raw_file(const QByteArray &path, qint64 cap, int *error)
+{
+    // A NUL would cut the path short and open some other file.
+    if (path.isEmpty())
+        return failed(error, ENOENT);
+    if (path.contains('\0'))
+        return failed(error, EINVAL);
+
+    // Non-blocking, so that a FIFO handed over by mistake cannot hang the
+    // window; regular files read the same either way.
+    const Descriptor fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0)
+        return failed(error, errno);
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0)
+        return failed(error, errno);
+    if (S_ISDIR(st.st_mode))
+        return failed(error, EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return failed(error, EINVAL);
+    if (st.st_size > cap)
+        return failed(error, EFBIG);
+
+    // One allocation of the size the file says it has; files that report
+    // no size (some kernel files) or change while read still come out whole.
+    int err = 0;
+    QByteArray data;
+    try {
+        data.resize(qsizetype(st.st_size) + 1);
+        if (!read_all(fd.get(), data, 0, cap, &err))
+            return failed(error, err);
+    } catch (const std::bad_alloc &) {
+        return failed(error, ENOMEM);
+    }
+    if (error)
+        *error = 0;
+    return data;
+}
+
+} // namespace talvence

@@ -1,0 +1,1024 @@
+#include "rtfreader.h"
+
+#include <algorithm>
+#include <array>
+
+#include <QTextDocument>
+
+#include "twips.h"
+
+namespace talvence {
+
+enum class RtfReader::Op : unsigned char {
+    // destinations
+    skip,
+    font_table,
+    colour_table,
+    field,
+    field_instruction,
+    field_result,
+    list_text,
+    upr,
+    ud,
+    // document
+    code_page,       // \ansicpgN
+    fixed_code_page, // \mac, \pc, \pca: value
+    default_font,
+    // font table
+    charset,
+    font_code_page,
+    font_family, // value: QFont::StyleHint
+    // colour table
+    red,
+    green,
+    blue,
+    // characters
+    plain,
+    font,
+    font_size,
+    colour,
+    background,
+    bold,
+    italic,
+    strike,
+    hidden,
+    underline, // value: QTextCharFormat::UnderlineStyle
+    no_underline,
+    caps, // value: QFont::Capitalization
+    super,
+    sub,
+    no_super_sub,
+    up,
+    down,
+    unicode,
+    unicode_skip,
+    character, // value: the UTF-16 unit
+    // paragraphs
+    pard,
+    par,
+    align, // value: Qt::Alignment
+    left_indent,
+    right_indent,
+    first_indent,
+    space_before,
+    space_after,
+    right_to_left,
+    left_to_right,
+    in_table,
+    cell,
+    row,
+    nested_cell,
+    nested_row,
+};
+
+namespace {
+
+constexpr int max_twips = 31680; // 22 inches, the widest page a word processor offers
+constexpr int max_field_instruction = 4096;
+constexpr int max_font_name = 256;
+
+int clamp_twips(int value)
+{
+    return std::clamp(value, -max_twips, max_twips);
+}
+
+// A control word switches its property on, unless its parameter is 0.
+bool toggle(const RtfTokenizer::Token &t)
+{
+    return !t.has_parameter || t.parameter != 0;
+}
+
+// The target of a HYPERLINK field: its first quoted argument (or first word),
+// a place in the document when the \l switch comes first.
+QString hyperlink_target(const QString &instruction)
+{
+    const QString text = instruction.trimmed();
+    if (!text.startsWith(QLatin1String("HYPERLINK"), Qt::CaseInsensitive))
+        return {};
+    const QStringView rest = QStringView(text).sliced(9).trimmed();
+    const bool local = rest.startsWith(QLatin1String("\\l"));
+    const QStringView args = local ? rest.sliced(2).trimmed() : rest;
+    QStringView target;
+    if (args.startsWith(u'"')) {
+        const qsizetype close = args.indexOf(u'"', 1);
+        target = close < 0 ? args.sliced(1) : args.sliced(1, close - 1);
+    } else {
+        const qsizetype blank = args.indexOf(u' ');
+        target = blank < 0 ? args : args.first(blank);
+    }
+    if (target.isEmpty())
+        return {};
+    return local ? QLatin1Char('#') + target.toString() : target.toString();
+}
+
+// Word writes a font for each script ("Arial CE", "Times New Roman Cyr");
+// the face installed is the one without the suffix.
+QStringList font_families(const QString &name)
+{
+    static const char *const suffixes[] = {" CE",     " Cyr",      " Greek",    " Tur",
+                                           " Baltic", " (Hebrew)", " (Arabic)", " (Vietnamese)"};
+    QStringList families{name};
+    for (const char *suffix : suffixes) {
+        if (name.endsWith(QLatin1String(suffix)))
+            families.append(name.chopped(qsizetype(qstrlen(suffix))));
+    }
+    return families;
+}
+
+} // namespace
+
+const RtfReader::Word *RtfReader::find_word(std::string_view name)
+{
+    using enum Op;
+    static const auto words = [] {
+        std::array table{
+            // Destinations whose content is not part of the text.
+            Word{"aftncn", skip, 0},
+            Word{"aftnsep", skip, 0},
+            Word{"aftnsepc", skip, 0},
+            Word{"annotation", skip, 0},
+            Word{"atnauthor", skip, 0},
+            Word{"atndate", skip, 0},
+            Word{"atnicn", skip, 0},
+            Word{"atnid", skip, 0},
+            Word{"atnparent", skip, 0},
+            Word{"atnref", skip, 0},
+            Word{"atntime", skip, 0},
+            Word{"atrfend", skip, 0},
+            Word{"atrfstart", skip, 0},
+            Word{"author", skip, 0},
+            Word{"background", skip, 0},
+            Word{"bkmkend", skip, 0},
+            Word{"bkmkstart", skip, 0},
+            Word{"blipuid", skip, 0},
+            Word{"buptim", skip, 0},
+            Word{"category", skip, 0},
+            Word{"colorschememapping", skip, 0},
+            Word{"comment", skip, 0},
+            Word{"company", skip, 0},
+            Word{"creatim", skip, 0},
+            Word{"datafield", skip, 0},
+            Word{"datastore", skip, 0},
+            Word{"defchp", skip, 0},
+            Word{"defpap", skip, 0},
+            Word{"do", skip, 0},
+            Word{"doccomm", skip, 0},
+            Word{"docvar", skip, 0},
+            Word{"expandedcolortbl", skip, 0},
+            Word{"falt", skip, 0},
+            Word{"fchars", skip, 0},
+            Word{"ffdeftext", skip, 0},
+            Word{"ffentrymcr", skip, 0},
+            Word{"ffexitmcr", skip, 0},
+            Word{"ffformat", skip, 0},
+            Word{"ffhelptext", skip, 0},
+            Word{"ffl", skip, 0},
+            Word{"ffname", skip, 0},
+            Word{"ffstattext", skip, 0},
+            Word{"fldtype", skip, 0},
+            Word{"fontemb", skip, 0},
+            Word{"fontfile", skip, 0},
+            Word{"footer", skip, 0},
+            Word{"footerf", skip, 0},
+            Word{"footerl", skip, 0},
+            Word{"footerr", skip, 0},
+            Word{"footnote", skip, 0},
+            Word{"formfield", skip, 0},
+            Word{"ftncn", skip, 0},
+            Word{"ftnsep", skip, 0},
+            Word{"ftnsepc", skip, 0},
+            Word{"generator", skip, 0},
+            Word{"header", skip, 0},
+            Word{"headerf", skip, 0},
+            Word{"headerl", skip, 0},
+            Word{"headerr", skip, 0},
+            Word{"hlinkbase", skip, 0},
+            Word{"htmltag", skip, 0},
+            Word{"info", skip, 0},
+            Word{"keywords", skip, 0},
+            Word{"latentstyles", skip, 0},
+            Word{"lchars", skip, 0},
+            Word{"listoverridetable", skip, 0},
+            Word{"listpicture", skip, 0},
+            Word{"listtable", skip, 0},
+            Word{"manager", skip, 0},
+            Word{"mmathPr", skip, 0},
+            Word{"nesttableprops", skip, 0},
+            Word{"nonesttables", skip, 0},
+            Word{"nonshppict", skip, 0},
+            Word{"objdata", skip, 0},
+            Word{"object", skip, 0},
+            Word{"oldcprops", skip, 0},
+            Word{"oldpprops", skip, 0},
+            Word{"oldsprops", skip, 0},
+            Word{"oldtprops", skip, 0},
+            Word{"operator", skip, 0},
+            Word{"panose", skip, 0},
+            Word{"pgdsctbl", skip, 0},
+            Word{"pict", skip, 0},
+            Word{"pn", skip, 0},
+            Word{"pnseclvl", skip, 0},
+            Word{"pntxta", skip, 0},
+            Word{"pntxtb", skip, 0},
+            Word{"printim", skip, 0},
+            Word{"private", skip, 0},
+            Word{"protusertbl", skip, 0},
+            Word{"revtbl", skip, 0},
+            Word{"revtim", skip, 0},
+            Word{"rsidtbl", skip, 0},
+            Word{"rxe", skip, 0},
+            Word{"shp", skip, 0},
+            Word{"shpinst", skip, 0},
+            Word{"shppict", skip, 0},
+            Word{"shprslt", skip, 0},
+            Word{"sn", skip, 0},
+            Word{"sp", skip, 0},
+            Word{"stylesheet", skip, 0},
+            Word{"subject", skip, 0},
+            Word{"sv", skip, 0},
+            Word{"tc", skip, 0},
+            Word{"template", skip, 0},
+            Word{"themedata", skip, 0},
+            Word{"title", skip, 0},
+            Word{"txe", skip, 0},
+            Word{"userprops", skip, 0},
+            Word{"wgrffmtfilter", skip, 0},
+            Word{"xe", skip, 0},
+            Word{"xmlnstbl", skip, 0},
+            // Destinations that are read.
+            Word{"fonttbl", font_table, 0},
+            Word{"colortbl", colour_table, 0},
+            Word{"field", field, 0},
+            Word{"fldinst", field_instruction, 0},
+            Word{"fldrslt", field_result, 0},
+            Word{"listtext", list_text, 0},
+            Word{"pntext", list_text, 0},
+            Word{"upr", upr, 0},
+            Word{"ud", ud, 0},
+            // The document.
+            Word{"ansicpg", code_page, 0},
+            Word{"mac", fixed_code_page, 10000},
+            Word{"pc", fixed_code_page, 437},
+            Word{"pca", fixed_code_page, 850},
+            Word{"deff", default_font, 0},
+            // The font and colour tables.
+            Word{"fcharset", charset, 0},
+            Word{"cpg", font_code_page, 0},
+            Word{"fnil", font_family, QFont::AnyStyle},
+            Word{"froman", font_family, QFont::Serif},
+            Word{"fswiss", font_family, QFont::SansSerif},
+            Word{"fmodern", font_family, QFont::TypeWriter},
+            Word{"fscript", font_family, QFont::Cursive},
+            Word{"fdecor", font_family, QFont::Decorative},
+            Word{"ftech", font_family, QFont::AnyStyle},
+            Word{"fbidi", font_family, QFont::AnyStyle},
+            Word{"red", red, 0},
+            Word{"green", green, 0},
+            Word{"blue", blue, 0},
+            // Characters.
+            Word{"plain", plain, 0},
+            Word{"f", font, 0},
+            Word{"fs", font_size, 0},
+            Word{"cf", colour, 0},
+            Word{"cb", background, 0},
+            Word{"highlight", background, 0},
+            Word{"chcbpat", background, 0},
+            Word{"b", bold, 0},
+            Word{"i", italic, 0},
+            Word{"strike", strike, 0},
+            Word{"striked", strike, 0},
+            Word{"v", hidden, 0},
+            Word{"ul", underline, QTextCharFormat::SingleUnderline},
+            Word{"uld", underline, QTextCharFormat::DotLine},
+            Word{"uldash", underline, QTextCharFormat::DashUnderline},
+            Word{"uldashd", underline, QTextCharFormat::DashDotLine},
+            Word{"uldashdd", underline, QTextCharFormat::DashDotDotLine},
+            Word{"uldb", underline, QTextCharFormat::SingleUnderline},
+            Word{"ulhwave", underline, QTextCharFormat::WaveUnderline},
+            Word{"ulldash", underline, QTextCharFormat::DashUnderline},
+            Word{"ulth", underline, QTextCharFormat::SingleUnderline},
+            Word{"ulthd", underline, QTextCharFormat::DotLine},
+            Word{"ulthdash", underline, QTextCharFormat::DashUnderline},
+            Word{"ulthdashd", underline, QTextCharFormat::DashDotLine},
+            Word{"ulthdashdd", underline, QTextCharFormat::DashDotDotLine},
+            Word{"ulthldash", underline, QTextCharFormat::DashUnderline},
+            Word{"ululdbwave", underline, QTextCharFormat::WaveUnderline},
+            Word{"ulw", underline, QTextCharFormat::SingleUnderline},
+            Word{"ulwave", underline, QTextCharFormat::WaveUnderline},
+            Word{"ulnone", no_underline, 0},
+            Word{"caps", caps, QFont::AllUppercase},
+            Word{"scaps", caps, QFont::SmallCaps},
+            Word{"super", super, 0},
+            Word{"sub", sub, 0},
+            Word{"nosupersub", no_super_sub, 0},
+            Word{"up", up, 0},
+            Word{"dn", down, 0},
+            Word{"u", unicode, 0},
+            Word{"uc", unicode_skip, 0},
+            Word{"tab", character, '\t'},
+            Word{"line", character, 0x2028},
+            Word{"lbr", character, 0x2028},
+            Word{"emdash", character, 0x2014},
+            Word{"endash", character, 0x2013},
+            Word{"bullet", character, 0x2022},
+            Word{"lquote", character, 0x2018},
+            Word{"rquote", character, 0x2019},
+            Word{"ldblquote", character, 0x201C},
+            Word{"rdblquote", character, 0x201D},
+            Word{"emspace", character, 0x2003},
+            Word{"enspace", character, 0x2002},
+            Word{"qmspace", character, 0x2005},
+            Word{"zwj", character, 0x200D},
+            Word{"zwnj", character, 0x200C},
+            Word{"zwbo", character, 0x200B},
+            Word{"zwnbo", character, 0xFEFF},
+            Word{"ltrmark", character, 0x200E},
+            Word{"rtlmark", character, 0x200F},
+            // Paragraphs and tables.
+            Word{"pard", pard, 0},
+            Word{"par", par, 0},
+            Word{"sect", par, 0},
+            Word{"page", par, 0},
+            Word{"column", par, 0},
+            Word{"ql", align, Qt::AlignLeft},
+            Word{"qr", align, Qt::AlignRight},
+            Word{"qc", align, Qt::AlignHCenter},
+            Word{"qj", align, Qt::AlignJustify},
+            Word{"qd", align, Qt::AlignJustify},
+            Word{"li", left_indent, 0},
+            Word{"lin", left_indent, 0},
+            Word{"ri", right_indent, 0},
+            Word{"rin", right_indent, 0},
+            Word{"fi", first_indent, 0},
+            Word{"sb", space_before, 0},
+            Word{"sa", space_after, 0},
+            Word{"rtlpar", right_to_left, 0},
+            Word{"ltrpar", left_to_right, 0},
+            Word{"intbl", in_table, 0},
+            Word{"cell", cell, 0},
+            Word{"row", row, 0},
+            Word{"nestcell", nested_cell, 0},
+            Word{"nestrow", nested_row, 0},
+        };
+        std::sort(table.begin(), table.end(),
+                  [](const Word &a, const Word &b) { return a.name < b.name; });
+        return table;
+    }();
+    const auto it = std::lower_bound(words.begin(), words.end(), name,
+                                     [](const Word &w, std::string_view n) { return w.name < n; });
+    return it != words.end() && it->name == name ? &*it : nullptr;
+}
+
+RtfReader::RtfReader(QByteArrayView rtf)
+    : tokens_(rtf), document_(std::make_unique<QTextDocument>()), builder_(document_.get())
+{
+    stack_.reserve(64);
+    stack_.emplace_back();
+}
+
+RtfReader::~RtfReader() = default;
+
+bool RtfReader::is_rtf(QByteArrayView bytes)
+{
+    return bytes.startsWith("{\\rtf");
+}
+
+std::unique_ptr<QTextDocument> RtfReader::read()
+{
+    while (!done_) {
+        const RtfTokenizer::Token t = tokens_.next();
+        switch (t.kind) {
+        case RtfTokenizer::Kind::end:
+            done_ = true;
+            break;
+        case RtfTokenizer::Kind::group_open:
+            open_group();
+            break;
+        case RtfTokenizer::Kind::group_close:
+            close_group();
+            break;
+        case RtfTokenizer::Kind::control_word:
+            control_word(t);
+            break;
+        case RtfTokenizer::Kind::control_symbol:
+            control_symbol(t.symbol);
+            break;
+        case RtfTokenizer::Kind::hex_byte:
+            hex_byte(t.byte);
+            break;
+        case RtfTokenizer::Kind::binary:
+            // Data of a picture or object outside a group we skip: not text.
+            flush_bytes();
+            if (skip_ > 0)
+                --skip_;
+            break;
+        case RtfTokenizer::Kind::text:
+            text(t.text);
+            break;
+        }
+    }
+    // Truncated documents end here with groups still open; what they held is shown.
+    flush_bytes();
+    if (high_surrogate_)
+        put_unicode(-1);
+    if (font_entry_ >= 0)
+        finish_font_name();
+    prepare_output();
+    builder_.finish(block_format(state().para));
+    return std::move(document_);
+}
+
+void RtfReader::open_group()
+{
+    flush_bytes();
+    skip_ = 0;
+    star_ = false;
+    if (int(stack_.size()) > max_depth) {
+        ++overflow_;
+        return;
+    }
+    stack_.push_back(stack_.back());
+    started_ = true;
+}
+
+void RtfReader::close_group()
+{
+    flush_bytes();
+    skip_ = 0;
+    star_ = false;
+    if (overflow_ > 0) {
+        --overflow_;
+        return;
+    }
+    if (stack_.size() <= 1) {
+        done_ = true; // a stray closing brace ends the document as the last one would
+        return;
+    }
+    const State closed = std::move(stack_.back());
+    stack_.pop_back();
+    if (closed.destination == Destination::font_table && font_entry_ >= 0)
+        finish_font_name();
+    if (closed.destination == Destination::field_instruction &&
+        state().destination != Destination::field_instruction)
+        finish_field_instruction();
+    // The outermost group is the document; anything after it is not.
+    if (stack_.size() == 1 && started_)
+        done_ = true;
+}
+
+void RtfReader::skip_group()
+{
+    flush_bytes();
+    tokens_.skip_group();
+    // The group skipped ends with its closing brace, already consumed.
+    if (overflow_ > 0) {
+        --overflow_;
+        return;
+    }
+    if (stack_.size() > 1)
+        stack_.pop_back();
+    if (stack_.size() == 1 && started_)
+        done_ = true;
+}
+
+void RtfReader::control_symbol(char symbol)
+{
+    flush_bytes();
+    if (symbol == '*') {
+        star_ = true;
+        return;
+    }
+    const bool escaped = symbol == '\\' || symbol == '{' || symbol == '}';
+    if (skip_ > 0) {
+        --skip_;
+        return;
+    }
+    star_ = false;
+    if (escaped) {
+        // Literal text; kept among the bytes of the code page, where a
+        // backslash may be the second byte of a character.
+        text(std::string_view(&symbol, 1));
+        return;
+    }
+    if (state().destination != Destination::body)
+        return;
+    switch (symbol) {
+    case '~':
+        put_char(0x00A0);
+        break;
+    case '-':
+        put_char(0x00AD);
+        break;
+    case '_':
+        put_char(0x2011);
+        break;
+    case '\n':
+    case '\r':
+        end_paragraph();
+        break;
+    default:
+        break; // \: \| and the like mark index entries and formulas
+    }
+}
+
+void RtfReader::text(std::string_view bytes)
+{
+    if (skip_ > 0) {
+        const std::size_t n = std::min<std::size_t>(std::size_t(skip_), bytes.size());
+        skip_ -= int(n);
+        bytes.remove_prefix(n);
+        if (bytes.empty())
+            return;
+    }
+    star_ = false;
+    State &s = state();
+    switch (s.destination) {
+    case Destination::body:
+        bytes_.append(bytes.data(), qsizetype(bytes.size()));
+        break;
+    case Destination::font_table:
+        if (font_entry_ >= 0) {
+            Font &f = fonts_[font_entry_];
+            if (f.name_done)
+                break;
+            const std::size_t end = std::min(bytes.find(';'), bytes.size());
+            if (f.name_bytes.size() + qsizetype(end) <= max_font_name)
+                f.name_bytes.append(bytes.data(), qsizetype(end));
+            if (end < bytes.size())
+                finish_font_name();
+        }
+        break;
+    case Destination::colour_table:
+        for (const char c : bytes) {
+            if (c != ';')
+                continue;
+            colours_.push_back(colour_set_ ? QColor(red_, green_, blue_) : QColor());
+            red_ = green_ = blue_ = 0;
+            colour_set_ = false;
+        }
+        break;
+    case Destination::field_instruction:
+        if (field_instruction_.size() < max_field_instruction)
+            decoder_.append(field_instruction_,
+                            QByteArrayView(bytes.data(), qsizetype(bytes.size())),
+                            document_code_page_);
+        break;
+    case Destination::dropped:
+        break;
+    }
+}
+
+void RtfReader::hex_byte(unsigned char byte)
+{
+    const char c = char(byte);
+    if (skip_ > 0) {
+        --skip_;
+        return;
+    }
+    text(std::string_view(&c, 1));
+}
+
+void RtfReader::control_word(const RtfTokenizer::Token &t)
+{
+    flush_bytes();
+    const Word *w = find_word(t.word);
+    if (skip_ > 0 && !(w && w->op == Op::par)) {
+        // A fallback for \u may be spelt as a control word; a paragraph
+        // mark never is one.
+        --skip_;
+        return;
+    }
+    const bool starred = star_;
+    star_ = false;
+    if (!w) {
+        // An unknown destination marked as one that may be ignored: its
+        // content is not text. Other unknown words are simply passed over.
+        if (starred)
+            skip_group();
+        return;
+    }
+    if (destination(*w))
+        return;
+    if (starred) {
+        skip_group();
+        return;
+    }
+
+    State &s = state();
+    CharProps &c = s.chars;
+    ParaProps &p = s.para;
+    const int v = t.parameter;
+    switch (w->op) {
+    case Op::code_page:
+        if (t.has_parameter && v > 0)
+            document_code_page_ = v;
+        break;
+    case Op::fixed_code_page:
+        document_code_page_ = w->value;
+        break;
+    case Op::default_font:
+        default_font_ = v;
+        break;
+    case Op::charset:
+        if (s.destination == Destination::font_table && font_entry_ >= 0)
+            fonts_[font_entry_].charset = v;
+        break;
+    case Op::font_code_page:
+        if (s.destination == Destination::font_table && font_entry_ >= 0 && v > 0)
+            fonts_[font_entry_].code_page = v;
+        break;
+    case Op::font_family:
+        if (s.destination == Destination::font_table && font_entry_ >= 0)
+            fonts_[font_entry_].hint = QFont::StyleHint(w->value);
+        break;
+    case Op::red:
+    case Op::green:
+    case Op::blue:
+        (w->op == Op::red ? red_ : w->op == Op::green ? green_ : blue_) = std::clamp(v, 0, 255);
+        colour_set_ = true;
+        break;
+    case Op::font:
+        if (s.destination == Destination::font_table) {
+            if (font_entry_ >= 0)
+                finish_font_name();
+            font_entry_ = v;
+            fonts_[v] = Font();
+        } else {
+            c.font = v;
+        }
+        break;
+    case Op::plain: {
+        const QString href = c.href;
+        c = CharProps();
+        c.href = href;
+        break;
+    }
+    case Op::font_size:
+        c.half_points = t.has_parameter ? std::clamp(v, 2, 3276) : 24;
+        break;
+    case Op::colour:
+        c.colour = v;
+        break;
+    case Op::background:
+        c.background = v;
+        break;
+    case Op::bold:
+        c.bold = toggle(t);
+        break;
+    case Op::italic:
+        c.italic = toggle(t);
+        break;
+    case Op::strike:
+        c.strike = toggle(t);
+        break;
+    case Op::hidden:
+        c.hidden = toggle(t);
+        break;
+    case Op::underline:
+        c.underline =
+            toggle(t) ? QTextCharFormat::UnderlineStyle(w->value) : QTextCharFormat::NoUnderline;
+        break;
+    case Op::no_underline:
+        c.underline = QTextCharFormat::NoUnderline;
+        break;
+    case Op::caps:
+        c.caps = toggle(t) ? QFont::Capitalization(w->value) : QFont::MixedCase;
+        break;
+    case Op::super:
+        c.vertical = QTextCharFormat::AlignSuperScript;
+        break;
+    case Op::sub:
+        c.vertical = QTextCharFormat::AlignSubScript;
+        break;
+    case Op::no_super_sub:
+        c.vertical = QTextCharFormat::AlignNormal;
+        break;
+    case Op::up:
+        c.vertical = toggle(t) ? QTextCharFormat::AlignSuperScript : QTextCharFormat::AlignNormal;
+        break;
+    case Op::down:
+        c.vertical = toggle(t) ? QTextCharFormat::AlignSubScript : QTextCharFormat::AlignNormal;
+        break;
+    case Op::unicode:
+        if (t.has_parameter) {
+            put_unicode(v < 0 && v >= -32768 ? v + 65536 : v);
+            skip_ = s.unicode_skip;
+        }
+        break;
+    case Op::unicode_skip:
+        s.unicode_skip = std::max(v, 0);
+        break;
+    case Op::character:
+        put_char(char16_t(w->value));
+        break;
+    case Op::pard:
+        if (!s.keeps_paragraph)
+            p = ParaProps();
+        break;
+    case Op::par:
+        end_paragraph();
+        break;
+    case Op::align:
+        p.alignment = Qt::Alignment(w->value);
+        break;
+    case Op::left_indent:
+        p.left = clamp_twips(v);
+        break;
+    case Op::right_indent:
+        p.right = clamp_twips(v);
+        break;
+    case Op::first_indent:
+        p.first = clamp_twips(v);
+        break;
+    case Op::space_before:
+        p.before = std::clamp(v, 0, max_twips);
+        break;
+    case Op::space_after:
+        p.after = std::clamp(v, 0, max_twips);
+        break;
+    case Op::right_to_left:
+        p.right_to_left = true;
+        break;
+    case Op::left_to_right:
+        p.right_to_left = false;
+        break;
+    case Op::in_table:
+        if (!s.keeps_paragraph)
+            p.in_table = toggle(t);
+        break;
+    case Op::cell:
+        end_cell();
+        break;
+    case Op::row:
+        if (s.destination == Destination::body)
+            builder_.end_row();
+        break;
+    case Op::nested_cell:
+        put_char('\t'); // a table inside a cell: its cells side by side
+        break;
+    case Op::nested_row:
+        put_char(0x2028);
+        break;
+    default:
+        break;
+    }
+}
+
+// Handles the words that start a destination; false for all others.
+bool RtfReader::destination(const Word &w)
+{
+    State &s = state();
+    switch (w.op) {
+    case Op::skip:
+        skip_group();
+        return true;
+    case Op::font_table:
+        s.destination = Destination::font_table;
+        return true;
+    case Op::colour_table:
+        s.destination = Destination::colour_table;
+        colours_.clear();
+        colour_set_ = false;
+        return true;
+    case Op::field:
+        return true;
+    case Op::field_instruction:
+        s.destination = Destination::field_instruction;
+        field_instruction_.clear();
+        return true;
+    case Op::field_result:
+        if (s.destination == Destination::field_instruction)
+            s.destination = Destination::body;
+        return true;
+    case Op::list_text:
+        s.keeps_paragraph = true;
+        return true;
+    case Op::upr:
+        s.outside_upr = s.destination;
+        s.destination = Destination::dropped;
+        s.in_upr = true;
+        return true;
+    case Op::ud:
+        if (s.in_upr) {
+            s.destination = s.outside_upr;
+            s.in_upr = false;
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+int RtfReader::code_page() const
+{
+    const Font *f = font(state().chars.font);
+    if (!f)
+        return document_code_page_;
+    if (f->code_page > 0)
+        return f->code_page;
+    const int cp = CodePageDecoder::code_page_of_charset(f->charset);
+    if (cp == CodePageDecoder::symbol && !f->families.isEmpty() &&
+        f->families.first().contains(QLatin1String("dings"), Qt::CaseInsensitive))
+        return CodePageDecoder::wingdings;
+    return cp ? cp : document_code_page_;
+}
+
+const RtfReader::Font *RtfReader::font(int number) const
+{
+    const auto it = fonts_.find(number < 0 ? default_font_ : number);
+    return it == fonts_.end() ? nullptr : &it->second;
+}
+
+void RtfReader::finish_font_name()
+{
+    const auto it = fonts_.find(font_entry_);
+    if (it == fonts_.end())
+        return;
+    Font &f = it->second;
+    if (!f.name_done) {
+        f.name_done = true;
+        // The name is in the font's own code page, like its text.
+        int cp = f.code_page > 0 ? f.code_page : CodePageDecoder::code_page_of_charset(f.charset);
+        if (cp == 0 || cp == CodePageDecoder::symbol)
+            cp = document_code_page_;
+        QString name;
+        decoder_.append(name, f.name_bytes, cp);
+        name = name.trimmed();
+        if (!name.isEmpty())
+            f.families = font_families(name);
+        f.name_bytes.clear();
+    }
+}
+
+void RtfReader::finish_field_instruction()
+{
+    const QString target = hyperlink_target(field_instruction_);
+    field_instruction_.clear();
+    if (!target.isEmpty())
+        state().chars.href = target;
+}
+
+void RtfReader::flush_bytes()
+{
+    if (bytes_.isEmpty())
+        return;
+    QString decoded;
+    decoder_.append(decoded, bytes_, code_page());
+    bytes_.resize(0);
+    put(decoded);
+}
+
+void RtfReader::put_unicode(int value)
+{
+    char16_t unit;
+    if (value < 0 || value > 0x10FFFF) {
+        unit = 0xFFFD;
+    } else if (value > 0xFFFF) {
+        const char16_t pair[2] = {char16_t(0xD800 + ((value - 0x10000) >> 10)),
+                                  char16_t(0xDC00 + ((value - 0x10000) & 0x3FF))};
+        put(QStringView(pair, 2));
+        return;
+    } else {
+        unit = char16_t(value);
+    }
+    // A symbol font's signs as Unicode are its bytes in the private use area.
+    const int cp = code_page();
+    if ((cp == CodePageDecoder::symbol || cp == CodePageDecoder::wingdings) && unit >= 0xF020 &&
+        unit <= 0xF0FF) {
+        const char byte = char(unit - 0xF000);
+        QString mapped;
+        decoder_.append(mapped, QByteArrayView(&byte, 1), cp);
+        put(mapped);
+        return;
+    }
+    put_char(unit);
+}
+
+// Everything shown passes here: characters that would break the document
+// apart or show as nothing are replaced, and surrogates \u wrote as two
+// words are paired.
+void RtfReader::put(QStringView text)
+{
+    if (state().destination != Destination::body)
+        return;
+    QString clean;
+    clean.reserve(text.size() + 1);
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (high_surrogate_) {
+            const char16_t high = high_surrogate_;
+            high_surrogate_ = 0;
+            if (c >= 0xDC00 && c <= 0xDFFF) {
+                clean.append(QChar(high));
+                clean.append(ch);
+                continue;
+            }
+            clean.append(QChar(0xFFFD));
+        }
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            high_surrogate_ = c;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            clean.append(QChar(0xFFFD));
+        } else if (c < 0x20) {
+            if (c == '\t')
+                clean.append(ch);
+        } else if (c == 0x2029) {
+            clean.append(QChar(0x2028));
+        } else if (c != 0xFDD0 && c != 0xFDD1 && c != 0xFFFC) {
+            // (Qt's own marks for frames and embedded objects.)
+            clean.append(ch);
+        }
+    }
+    if (clean.isEmpty() || state().chars.hidden)
+        return;
+    prepare_output();
+    builder_.append(clean);
+}
+
+void RtfReader::prepare_output()
+{
+    const State &s = state();
+    builder_.set_in_table(s.para.in_table);
+    if (!chars_applied_ || !(s.chars == applied_chars_)) {
+        builder_.set_char_format(char_format(s.chars));
+        applied_chars_ = s.chars;
+        chars_applied_ = true;
+    }
+}
+
+void RtfReader::end_paragraph()
+{
+    // A paragraph mark that is hidden joins its paragraph to the next.
+    if (state().destination != Destination::body || state().chars.hidden)
+        return;
+    prepare_output();
+    builder_.end_paragraph(block_format(state().para));
+}
+
+void RtfReader::end_cell()
+{
+    if (state().destination != Destination::body)
+        return;
+    prepare_output();
+    builder_.end_cell(block_format(state().para));
+}
+
+QTextCharFormat RtfReader::char_format(const CharProps &p) const
+{
+    QTextCharFormat f;
+    if (const Font *font = this->font(p.font)) {
+        // A symbol font's signs have become Unicode characters on the way
+        // in; the face that drew them from bytes would draw them wrong now.
+        const bool symbol =
+            CodePageDecoder::code_page_of_charset(font->charset) == CodePageDecoder::symbol;
+        if (!font->families.isEmpty() && !symbol)
+            f.setFontFamilies(font->families);
+        if (font->hint != QFont::AnyStyle)
+            f.setFontStyleHint(font->hint);
+    }
+    f.setFontPointSize(p.half_points / 2.0);
+    if (p.bold)
+        f.setFontWeight(QFont::Bold);
+    if (p.italic)
+        f.setFontItalic(true);
+    if (p.underline != QTextCharFormat::NoUnderline)
+        f.setUnderlineStyle(p.underline);
+    if (p.strike)
+        f.setFontStrikeOut(true);
+    if (p.caps != QFont::MixedCase)
+        f.setFontCapitalization(p.caps);
+    if (p.vertical != QTextCharFormat::AlignNormal)
+        f.setVerticalAlignment(p.vertical);
+    auto colour = [this](int index) {
+        return index >= 0 && std::size_t(index) < colours_.size() ? colours_[std::size_t(index)]
+                                                                  : QColor();
+    };
+    if (const QColor c = colour(p.colour); c.isValid())
+        f.setForeground(c);
+    if (const QColor c = colour(p.background); c.isValid())
+        f.setBackground(c);
+    if (!p.href.isEmpty()) {
+        f.setAnchor(true);
+        f.setAnchorHref(p.href);
+    }
+    return f;
+}
+
+QTextBlockFormat RtfReader::block_format(const ParaProps &p)
+{
+    if (p == block_props_)
+        return block_format_;
+    QTextBlockFormat f;
+    f.setAlignment(p.alignment);
+    f.setLeftMargin(px(p.left));
+    f.setRightMargin(px(p.right));
+    f.setTextIndent(px(p.first));
+    f.setTopMargin(px(p.before));
+    f.setBottomMargin(px(p.after));
+    f.setLayoutDirection(p.right_to_left ? Qt::RightToLeft : Qt::LeftToRight);
+    block_props_ = p;
+    block_format_ = f;
+    return f;
+}
+
+} // namespace talvence

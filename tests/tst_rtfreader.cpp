@@ -1,0 +1,333 @@
+// The RTF reader over documents as WordPad and a current word processor
+// write them (tests/data), and over broken and hostile ones: what shows is
+// the text with its formatting, never a control word, a brace or hex data.
+
+#include <QRegularExpression>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+#include <QtTest>
+
+#include "documentbuilder.h"
+#include "rtfreader.h"
+
+using namespace talvence;
+
+namespace {
+
+QByteArray fixture(const QString &name)
+{
+    QFile f(QFINDTESTDATA("data/" + name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+std::unique_ptr<QTextDocument> read(const QByteArray &rtf)
+{
+    return RtfReader(rtf).read();
+}
+
+// Every paragraph of the document, table cells included, in order; the
+// empty paragraph after the last mark left out.
+QStringList paragraphs(const QTextDocument &doc)
+{
+    QStringList out;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        out.append(b.text());
+    if (!out.isEmpty() && out.last().isEmpty())
+        out.removeLast();
+    return out;
+}
+
+// The format of the first run of exactly `text`, or else of the first that
+// begins with it.
+std::optional<QTextCharFormat> format_of(const QTextDocument &doc, const QString &text)
+{
+    std::optional<QTextCharFormat> prefix;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QString run = it.fragment().text();
+            if (run == text)
+                return it.fragment().charFormat();
+            if (!prefix && run.startsWith(text))
+                prefix = it.fragment().charFormat();
+        }
+    }
+    return prefix;
+}
+
+std::optional<QTextBlockFormat> block_of(const QTextDocument &doc, const QString &text)
+{
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        if (b.text().contains(text))
+            return b.blockFormat();
+    }
+    return std::nullopt;
+}
+
+// What must never reach the view from markup: a control word, a brace, a
+// run of hex digits from picture, theme or object data.
+QString leaked_markup(const QString &text)
+{
+    static const QRegularExpression markup(QStringLiteral(R"(\\[A-Za-z]|[{}]|[0-9a-fA-F]{16})"));
+    const QRegularExpressionMatch m = markup.match(text);
+    return m.hasMatch() ? text.mid(qMax(0, int(m.capturedStart()) - 20), 60) : QString();
+}
+
+} // namespace
+
+class tst_rtfreader : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void fixture_text_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("WordPad: umlauts, bullets, tabs, line break, escapes")
+            << "wordpad.rtf"
+            << QStringList{u"Einkaufsliste"_qs,
+                           u"Grüße aus München, rot und markiert."_qs,
+                           u"•\tBrot für 3€ "_qs,
+                           u"•\tKäse\t200 g\u2028zwei Stück"_qs,
+                           u"Zentriert {in Klammern} mit C:\\Temp"_qs,
+                           u"durchgestrichen"_qs};
+        QTest::newRow("word processor: theme, rsid, lists, fields, table, hidden")
+            << "modern.rtf"
+            << QStringList{u"Quartalsbericht"_qs,
+                           u"Der Umsatz stieg um 12\u00a0% auf 4,2\u00a0Mio.\u00a0€. wichtig: "
+                           u"Kapitälchen, H2O und m3."_qs,
+                           u"•\tNeue Filiale in Wien"_qs,
+                           u"•\tUmbau abgeschlossen"_qs,
+                           u"Details unter example.org/bericht."_qs,
+                           u"Žárná příliš Привет Мир 日本 😀"_qs,
+                           u"Quartal"_qs,
+                           u"Umsatz"_qs,
+                           u"Filialen"_qs,
+                           u"Q1"_qs,
+                           u"3,9\u00a0Mio."_qs,
+                           u"12"_qs,
+                           u"Q2"_qs,
+                           u"4,2\u00a0Mio."_qs,
+                           u"13"_qs,
+                           u"Ende des Berichts."_qs};
+        QTest::newRow("code pages by font charset: 1250, 1251, 1252")
+            << "cp1250.rtf"
+            << QStringList{u"Zażółć gęślą jaźń"_qs, u"Příliš žluťoučký kůň úpěl ďábelské ódy"_qs,
+                           u"Съешь же ещё этих мягких французских булок, да выпей чаю."_qs,
+                           u"Größe: 10 €"_qs};
+        QTest::newRow("code page of the document: 1251")
+            << "cp1251.rtf"
+            << QStringList{u"Съешь же ещё этих мягких французских булок, да выпей чаю."_qs};
+    }
+    void fixture_text()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, expected);
+        const QByteArray rtf = fixture(file);
+        QVERIFY(RtfReader::is_rtf(rtf));
+        QCOMPARE(paragraphs(*read(rtf)), expected);
+    }
+
+    void formatting_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("property");
+        QTest::addColumn<QVariant>("expected");
+        const int weight = QTextFormat::FontWeight, italic = QTextFormat::FontItalic,
+                  underline = QTextFormat::TextUnderlineStyle, strike = QTextFormat::FontStrikeOut,
+                  size = QTextFormat::FontPointSize, fg = QTextFormat::ForegroundBrush,
+                  bg = QTextFormat::BackgroundBrush, caps = QTextFormat::FontCapitalization,
+                  valign = QTextFormat::TextVerticalAlignment, href = QTextFormat::AnchorHref,
+                  family = QTextFormat::FontFamilies;
+        auto row = [](const char *name) { return &QTest::newRow(name); };
+        *row("bold heading") << "wordpad.rtf"
+                             << "Einkaufsliste" << weight << QVariant(700);
+        *row("heading size") << "wordpad.rtf"
+                             << "Einkaufsliste" << size << QVariant(16.0);
+        *row("size after \\fs22") << "wordpad.rtf"
+                                  << "Grüße" << size << QVariant(11.0);
+        *row("italic") << "wordpad.rtf"
+                       << "Grüße" << italic << QVariant(true);
+        *row("underline") << "wordpad.rtf"
+                          << "München" << underline
+                          << QVariant(int(QTextCharFormat::SingleUnderline));
+        *row("colour") << "wordpad.rtf"
+                       << "rot" << fg << QVariant(QBrush(QColor(255, 0, 0)));
+        *row("highlight") << "wordpad.rtf"
+                          << "markiert" << bg << QVariant(QBrush(QColor(255, 255, 0)));
+        *row("strike") << "wordpad.rtf"
+                       << "durch" << strike << QVariant(true);
+        *row("font") << "wordpad.rtf"
+                     << "Zentriert" << family << QVariant(QStringList{u"Courier New"_qs});
+        *row("styled heading colour")
+            << "modern.rtf"
+            << "Quartalsbericht" << fg << QVariant(QBrush(QColor(0, 0, 128)));
+        *row("caps") << "modern.rtf"
+                     << "wichtig" << caps << QVariant(int(QFont::AllUppercase));
+        *row("small caps") << "modern.rtf"
+                           << "Kapitälchen" << caps << QVariant(int(QFont::SmallCaps));
+        *row("subscript") << "modern.rtf"
+                          << "2" << valign << QVariant(int(QTextCharFormat::AlignSubScript));
+        *row("superscript") << "modern.rtf"
+                            << "3" << valign << QVariant(int(QTextCharFormat::AlignSuperScript));
+        *row("hyperlink target") << "modern.rtf"
+                                 << "example.org" << href
+                                 << QVariant(u"https://example.org/bericht"_qs);
+        *row("hyperlink colour") << "modern.rtf"
+                                 << "example.org" << fg << QVariant(QBrush(QColor(5, 99, 193)));
+        *row("script font falls back to its face")
+            << "modern.rtf"
+            << "Привет" << family
+            << QVariant(QStringList{u"Times New Roman Cyr"_qs, u"Times New Roman"_qs});
+        *row("bold table header") << "modern.rtf"
+                                  << "Quartal" << weight << QVariant(700);
+    }
+    void formatting()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, text);
+        QFETCH(int, property);
+        QFETCH(QVariant, expected);
+        const auto doc = read(fixture(file));
+        const std::optional<QTextCharFormat> f = format_of(*doc, text);
+        QVERIFY2(f, qPrintable(text));
+        QVariant actual = f->property(property);
+        if (property == QTextFormat::FontFamilies)
+            actual = actual.toStringList();
+        QCOMPARE(actual, expected);
+    }
+
+    void paragraph_format()
+    {
+        const auto wordpad = read(fixture("wordpad.rtf"));
+        const auto centred = block_of(*wordpad, "Zentriert");
+        QVERIFY(centred);
+        QCOMPARE(centred->alignment(), Qt::AlignHCenter);
+        // \fi-360\li720: a hanging bullet, in twips.
+        const auto bullet = block_of(*wordpad, "Brot");
+        QVERIFY(bullet);
+        QCOMPARE(bullet->leftMargin(), 48.0);
+        QCOMPARE(bullet->textIndent(), -24.0);
+        // \pard ends the list: the next paragraph starts at the margin.
+        QCOMPARE(block_of(*wordpad, "Zentriert")->leftMargin(), 0.0);
+    }
+
+    void table()
+    {
+        const auto doc = read(fixture("modern.rtf"));
+        QTextTable *table = nullptr;
+        for (QTextBlock b = doc->begin(); b.isValid() && !table; b = b.next())
+            table = QTextCursor(b).currentTable();
+        QVERIFY(table);
+        QCOMPARE(table->rows(), 3);
+        QCOMPARE(table->columns(), 3);
+        QCOMPARE(table->cellAt(0, 0).firstCursorPosition().block().text(), u"Quartal"_qs);
+        QCOMPARE(table->cellAt(2, 2).firstCursorPosition().block().text(), u"13"_qs);
+        // The paragraphs around it stay outside.
+        QVERIFY(!QTextCursor(doc->lastBlock()).currentTable());
+    }
+
+    // A document cut off anywhere shows a part of its text and nothing else.
+    void truncated_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("word processor") << "modern.rtf";
+        QTest::newRow("code pages") << "cp1250.rtf";
+    }
+    void truncated()
+    {
+        QFETCH(QString, file);
+        const QByteArray rtf = fixture(file);
+        const QString whole = paragraphs(*read(rtf)).join(QLatin1Char(' '));
+        for (qsizetype cut = 0; cut <= rtf.size(); cut += cut < 400 ? 1 : 13) {
+            const QString text = read(rtf.left(cut))->toPlainText();
+            const QString leak = leaked_markup(text);
+            QVERIFY2(leak.isEmpty(),
+                     qPrintable(QStringLiteral("cut at %1: %2").arg(cut).arg(leak)));
+            QVERIFY(text.size() <= whole.size() + 16);
+        }
+    }
+
+    void broken_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<QString>("expected"); // the paragraphs, apart by "|"
+        const QByteArray deep(100000, '{');
+        const QByteArray shut(100000, '}');
+        QTest::newRow("group never closed") << QByteArray("{\\rtf1 {\\b fett") << u"fett"_qs;
+        QTest::newRow("text after the document") << QByteArray("{\\rtf1 a}}}} b") << u"a"_qs;
+        QTest::newRow("deep nesting") << "{\\rtf1 " + deep + "x" + shut + "y}" << u"xy"_qs;
+        QTest::newRow("deep nesting never closed")
+            << "{\\rtf1 " + QByteArray("{\\b ").repeated(200000) + "x" << u"x"_qs;
+        QTest::newRow("skipped group never closed") << "{\\rtf1 a{\\*\\foo " + deep << u"a"_qs;
+        QTest::newRow("deep nesting in a skipped group")
+            << "{\\rtf1 a{\\pict " + deep + shut + "}b}" << u"ab"_qs;
+        QTest::newRow("absurd \\fs") << QByteArray("{\\rtf1\\fs99999999999999999999 x}") << u"x"_qs;
+        QTest::newRow("absurd \\u")
+            << QByteArray("{\\rtf1 \\u99999999?x\\u-99999?y}") << u"\ufffdx\ufffdy"_qs;
+        QTest::newRow("absurd \\uc")
+            << QByteArray("{\\rtf1\\uc2147483647 \\u65 abc{}d}") << u"Ad"_qs;
+        QTest::newRow("negative \\uc") << QByteArray("{\\rtf1\\uc-5 \\u65 b}") << u"Ab"_qs;
+        QTest::newRow("\\bin beyond the end")
+            << QByteArray("{\\rtf1 a\\bin999999999 xyz") << u"a"_qs;
+        QTest::newRow("\\bin holding braces") << QByteArray("{\\rtf1 a\\bin3 }{\\ b}") << u"a b"_qs;
+        QTest::newRow("\\bin in a skipped group")
+            << QByteArray("{\\rtf1 a{\\*\\blob \\bin2 }}}b}") << u"ab"_qs;
+        QTest::newRow("broken hex") << QByteArray("{\\rtf1 a\\'zzb\\'4") << u"azzb4"_qs;
+        QTest::newRow("lone surrogates")
+            << QByteArray("{\\rtf1 \\u-10179?x\\u-8704?}") << u"\ufffdx\ufffd"_qs;
+        QTest::newRow("control characters")
+            << QByteArray("{\\rtf1 a\\'00b\\'0dc\\u0?d\\u8233?e}") << u"abcd\u2028e"_qs;
+        QTest::newRow("Qt's own frame marks")
+            << QByteArray("{\\rtf1 a\\u-560?b\\u-559?c}") << u"abc"_qs;
+        QTest::newRow("only the start") << QByteArray("{\\rtf") << QString();
+        QTest::newRow("header only")
+            << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}") << QString();
+        QTest::newRow("unknown destination")
+            << QByteArray("{\\rtf1 a{\\*\\unknown b{c}d}e}") << u"ae"_qs;
+        QTest::newRow("unknown word keeps its text")
+            << QByteArray("{\\rtf1 a{\\unknown b}c}") << u"abc"_qs;
+        QTest::newRow("escaped braces in a skipped group")
+            << QByteArray("{\\rtf1 a{\\*\\x \\} \\{ }b}") << u"ab"_qs;
+        QTest::newRow("word at the very end") << QByteArray("{\\rtf1 a\\") << u"a"_qs;
+        QTest::newRow("font table entry never ended")
+            << QByteArray("{\\rtf1{\\fonttbl{\\f0\\fcharset238 Ari") << QString();
+        QTest::newRow("unknown font and colour")
+            << QByteArray("{\\rtf1\\f99\\cf2147483647\\highlight-3 x}") << u"x"_qs;
+        QTest::newRow("table cut off in a cell")
+            << QByteArray("{\\rtf1\\trowd\\cellx100\\pard\\intbl x\\cell y") << u"|x|y"_qs;
+        QTest::newRow("cell outside any table")
+            << QByteArray("{\\rtf1 a\\cell b\\row c}") << u"a||bc"_qs;
+        QTest::newRow("UTF-8 code page")
+            << QByteArray("{\\rtf1\\ansicpg65001 \\'c3\\'a4}") << u"ä"_qs;
+        QTest::newRow("unknown code page") << QByteArray("{\\rtf1\\ansicpg98765 \\'e4}") << u"ä"_qs;
+        QTest::newRow("hidden paragraph mark joins paragraphs")
+            << QByteArray("{\\rtf1 a{\\v\\par}b}") << u"ab"_qs;
+        QTest::newRow("Unicode alternative of \\upr")
+            << QByteArray("{\\rtf1 {\\upr{ansi}{\\*\\ud{uni}}}}") << u"uni"_qs;
+    }
+    void broken()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(QString, expected);
+        const auto doc = read(rtf);
+        QCOMPARE(paragraphs(*doc).join(QLatin1Char('|')), expected);
+    }
+
+    // Each cell of a QTextTable costs memory, filled or not: a table larger
+    // than the limit comes out as text, every cell still there.
+    void oversized_table()
+    {
+        QByteArray rtf = "{\\rtf1\\pard\\intbl " + QByteArray("x\\cell ").repeated(63) + "\\row ";
+        const int rows = int(DocumentBuilder::max_table_cells / 63) + 1;
+        rtf += QByteArray("\\intbl x\\cell\\row ").repeated(rows) + "\\pard end}";
+        const auto doc = read(rtf);
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+            QVERIFY(!QTextCursor(b).currentTable());
+        QCOMPARE(doc->toPlainText().count(QLatin1Char('x')), 63 + rows);
+    }
+};
+
+QTEST_MAIN(tst_rtfreader)
+#include "tst_rtfreader.moc"
