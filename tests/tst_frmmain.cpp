@@ -75,6 +75,7 @@ private Q_SLOTS:
         QDir::setCurrent(work_->path());
         terminations_ = 0;
         seams().terminate = [this] { ++terminations_; };
+        seams().message = [](const QString &) {};
         seams().drives = [] { return std::vector<Drive>{{"/", QString()}}; };
         frame_ = std::make_unique<frmMain>();
         frame_->place_on_screen();

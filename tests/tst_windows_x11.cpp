@@ -13,13 +13,19 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QWindow>
 #include <QtTest>
 
+#include "betrachtungsprog_wahl.h"
+#include "bildbetrachter.h"
 #include "form1.h"
 #include "frmmain.h"
+#include "richtextbox.h"
 #include "seams.h"
 #include "testfolder.h"
+#include "textbetrachter.h"
+#include "viewers.h"
 #include "xuser.h"
 
 using namespace talvence;
@@ -104,6 +110,7 @@ private Q_SLOTS:
         messages_.clear();
         terminations_ = 0;
         seams().terminate = [this] { ++terminations_; };
+        seams().message = [this](const QString &text) { messages_ << text; };
         frame_ = std::make_unique<frmMain>();
         frame_->place_on_screen();
         frame_->show();
@@ -144,35 +151,83 @@ private Q_SLOTS:
         QVERIFY(!child<QLineEdit>(form, "Textfeld_format")->isVisible());
         QCOMPARE(child<QLineEdit>(form, "Textfeld_format")->text(), QString());
 
-        QVERIFY(XUser::click(child<QListView>(form, "list3"), QPoint(5, 5)));
+        QVERIFY(XUser::click(form, XUser::title_bar_part(form, QStyle::SC_TitleBarLabel).center()));
         QVERIFY(XUser::key(QStringLiteral("ctrl+F4")));
         QTRY_VERIFY_WITH_TIMEOUT(!form, kWait);
         QVERIFY(press_start());
     }
 
-    // A click on an entry selects that file; the numbering button renames and
-    // the list shows the new names; the quit button ends the program.
-    void list_buttons_and_quit()
+    // A click on an entry opens the file, also on the one already selected,
+    // and so does a move of the selection by keyboard; the viewer choice's
+    // buttons and every window's close box answer the first click. Then the
+    // numbering button renames and the quit button ends the program.
+    void opening_files_and_the_buttons()
     {
+        folder_->file("c.md", "# Notiz");
+        QImage picture(30, 20, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(QFile::decodeName(folder_->at("d.bmp")), "BMP"));
         Form1 *form = press_start();
         QVERIFY(form);
         auto *list3 = child<QListView>(form, "list3");
-        QCOMPARE(shown(list3), (QStringList{"a.txt", "b.txt"}));
-        QSignalSpy clicked(form, &Form1::file_clicked);
-        const QRect second = list3->visualRect(list3->model()->index(1, 0));
-        QVERIFY(XUser::click(list3->viewport(), second.center()));
-        QTRY_COMPARE_WITH_TIMEOUT(form->selected_file(), QByteArray("b.txt"), kWait);
-        QCOMPARE(clicked.count(), 1);
-        // The selected one again, far enough from the first click not to make a double click.
-        QVERIFY(XUser::click(list3->viewport(), second.center() + QPoint(40, 0)));
-        QTRY_COMPARE_WITH_TIMEOUT(clicked.count(), 2, kWait);
-        QVERIFY(XUser::key(QStringLiteral("Up")));
-        QTRY_COMPARE_WITH_TIMEOUT(form->selected_file(), QByteArray("a.txt"), kWait);
-        QCOMPARE(clicked.count(), 3);
+        QCOMPARE(shown(list3), (QStringList{"a.txt", "b.txt", "c.md", "d.bmp"}));
+        Viewers *viewers = frame_->viewers();
+        const auto entry = [&](int row) {
+            return list3->visualRect(list3->model()->index(row, 0)).center();
+        };
+        const auto text = [&] {
+            return viewers->text_viewer() ? viewers->text_viewer()->box()->text() : QString();
+        };
+        const auto close_box = [](QMdiSubWindow *w) {
+            return XUser::click(w,
+                                XUser::title_bar_part(w, QStyle::SC_TitleBarCloseButton).center());
+        };
+        const auto activate = [&] {
+            return XUser::click(form,
+                                XUser::title_bar_part(form, QStyle::SC_TitleBarLabel).center());
+        };
+
+        QVERIFY(XUser::click(list3->viewport(), entry(0)));
+        QTRY_COMPARE_WITH_TIMEOUT(text(), QStringLiteral("content of a.txt"), kWait);
+        QPointer<textbetrachter> viewer = viewers->text_viewer();
+        QVERIFY(close_box(viewer));
+        QTRY_VERIFY_WITH_TIMEOUT(!viewer, kWait);
+        // The selected entry again, away from the first click: no double click.
+        QVERIFY(XUser::click(list3->viewport(), entry(0) + QPoint(40, 0)));
+        QTRY_COMPARE_WITH_TIMEOUT(text(), QStringLiteral("content of a.txt"), kWait);
+        QVERIFY(activate());
+        QVERIFY(XUser::key(QStringLiteral("Down")));
+        QTRY_COMPARE_WITH_TIMEOUT(text(), QStringLiteral("content of b.txt"), kWait);
+
+        QVERIFY(activate());
+        QVERIFY(XUser::key(QStringLiteral("Down")));
+        QTRY_VERIFY_WITH_TIMEOUT(viewers->viewer_choice(), kWait);
+        QPointer<Betrachtungsprog_wahl> choice = viewers->viewer_choice();
+        QVERIFY(XUser::click(child<QPushButton>(choice, "Command_text")));
+        QTRY_COMPARE_WITH_TIMEOUT(text(), QStringLiteral("# Notiz"), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(!choice, kWait);
+        QVERIFY(XUser::click(list3->viewport(), entry(2)));
+        QTRY_VERIFY_WITH_TIMEOUT(viewers->viewer_choice(), kWait);
+        choice = viewers->viewer_choice();
+        QVERIFY(close_box(choice));
+        QTRY_VERIFY_WITH_TIMEOUT(!choice, kWait);
+
+        QVERIFY(XUser::click(list3->viewport(), entry(3)));
+        QTRY_VERIFY_WITH_TIMEOUT(viewers->image_viewer(), kWait);
+        QPointer<bildbetrachter> image = viewers->image_viewer();
+        QTRY_COMPARE_WITH_TIMEOUT(image->image()->pixmap().size(), QSize(30, 20), kWait);
+        // The image viewer is wider than the frame: its close box is reached by scrolling.
+        QScrollBar *across = frame_->mdi_area()->horizontalScrollBar();
+        QTRY_VERIFY_WITH_TIMEOUT(across->isVisible(), kWait);
+        across->setValue(across->maximum());
+        QVERIFY(close_box(image));
+        QTRY_VERIFY_WITH_TIMEOUT(!image, kWait);
+        QVERIFY(messages_.isEmpty());
 
         const auto before = folder_->state();
         QVERIFY(XUser::click(child<QPushButton>(form, "rename_standard_button")));
-        QTRY_COMPARE_WITH_TIMEOUT(shown(list3), (QStringList{"1.txt", "2.txt"}), kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(list3), (QStringList{"1.txt", "2.txt", "3c.md", "4.bmp"}),
+                                  kWait);
         QVERIFY(folder_->nothing_lost(before));
 
         QVERIFY(XUser::click(child<QPushButton>(form, "quit")));
@@ -182,6 +237,7 @@ private Q_SLOTS:
     // With the frame kept on top, a message box still comes up above it.
     void message_above_the_frame_on_top()
     {
+        seams().message = Seams::defaults().message; // the real box
         frame_->findChild<QAction *>(QStringLiteral("vordergrund"))->trigger();
         const quint64 frame_id = frame_->windowHandle()->winId();
         QTRY_VERIFY_WITH_TIMEOUT(stacking().contains(frame_id), kWait);

@@ -1,11 +1,44 @@
 #include "help.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QMdiArea>
+
+#include "hilfefenster.h"
+#include "richtextbox.h"
+#include "seams.h"
+
 namespace talvence {
 
-void show_help_page(const QString &page_file)
+Help::Help(QMdiArea *area, QObject *parent)
+    : QObject(parent), area_(area),
+      // The program's folder as the system resolves it (/proc/self/exe), so a
+      // link to the program elsewhere still finds the pages beside it.
+      folder_(QFile::encodeName(QCoreApplication::applicationDirPath()))
 {
-    // The help window is not built yet; the menu already calls through here.
-    Q_UNUSED(page_file);
+}
+
+hilfefenster *Help::window() const
+{
+    return window_;
+}
+
+void Help::show_help_page(const QString &page_file)
+{
+    const QByteArray path = folder_ + '/' + QFile::encodeName(page_file);
+    const bool fresh = !window_;
+    if (fresh) {
+        window_ = new hilfefenster;
+        window_->setAttribute(Qt::WA_DeleteOnClose);
+        area_->addSubWindow(window_);
+    }
+    const bool loaded = window_->box()->load_file(path);
+    window_->show();
+    area_->setActiveSubWindow(window_);
+    window_->raise();
+    window_->box()->setFocus();
+    if (!loaded)
+        seams().message(QStringLiteral("Fehler beim öffnen der Datei"));
 }
 
 } // namespace talvence

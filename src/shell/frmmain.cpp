@@ -14,6 +14,7 @@
 #include "seams.h"
 #include "statusbar.h"
 #include "twips.h"
+#include "viewers.h"
 
 namespace talvence {
 
@@ -28,6 +29,16 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(area_);
+    // The viewers read the selection of the rename window when they need it;
+    // once that window is gone there is none, and a load fails.
+    viewers_ = new Viewers(
+        area_,
+        [this] {
+            return rename_window_ ? rename_window_->full_path(rename_window_->selected_file())
+                                  : QByteArray();
+        },
+        this);
+    help_pages_ = new Help(area_, this);
     sbStatusBar = new StatusBar(this);
     setStatusBar(sbStatusBar);
     create_actions();
@@ -58,12 +69,12 @@ void frmMain::create_actions()
     help_Dateinamen_standardisieren =
         action("help_Dateinamen_standardisieren", QStringLiteral("Dateinamen standardisieren"));
     connect(help_Dateinamen_standardisieren, &QAction::triggered, this,
-            [] { show_help_page(QStringLiteral("standardis.hl1")); });
+            [this] { help_pages_->show_help_page(QStringLiteral("standardis.hl1")); });
     help->addAction(help_Dateinamen_standardisieren);
     help_dateien_groß_kleinschr = action("help_dateien_groß_kleinschr",
                                          QStringLiteral("Dateinamen in Groß/Kleinschreibweise"));
     connect(help_dateien_groß_kleinschr, &QAction::triggered, this,
-            [] { show_help_page(QStringLiteral("groklei.hl1")); });
+            [this] { help_pages_->show_help_page(QStringLiteral("groklei.hl1")); });
     help->addAction(help_dateien_groß_kleinschr);
 
     ende = action("ende", QStringLiteral("Ende"));
@@ -97,6 +108,11 @@ Form1 *frmMain::show_rename_window()
     if (!rename_window_) {
         rename_window_ = new Form1;
         rename_window_->setAttribute(Qt::WA_DeleteOnClose);
+        Form1 *form = rename_window_;
+        connect(form, &Form1::file_clicked, this, [this, form] {
+            const QByteArray name = form->selected_file();
+            viewers_->open_selected_file(name, form->full_path(name));
+        });
         area_->addSubWindow(rename_window_);
         rename_window_->show();
     }

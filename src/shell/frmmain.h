@@ -10,7 +10,9 @@ class QMenu;
 namespace talvence {
 
 class Form1;
+class Help;
 class StatusBar;
+class Viewers;
 
 // The main frame: every other window of the program opens inside it.
 class frmMain : public QMainWindow {
@@ -21,6 +23,9 @@ public:
     QMdiArea *mdi_area() const { return area_; }
     // The rename window, created on first use and brought forward afterwards.
     Form1 *show_rename_window();
+    // The viewers and the viewer choice, and the help window.
+    Viewers *viewers() const { return viewers_; }
+    Help *help_pages() const { return help_pages_; }
     // 0 off, 1 on; unset counts as off.
     int vordergrund_status() const { return vordergrund_status_; }
     // Places the frame as designed: its size, centred on its screen.
@@ -43,6 +48,8 @@ private:
         *ende;
     QMenu *Programm, *help;
     QPointer<Form1> rename_window_;
+    Viewers *viewers_;
+    Help *help_pages_;
     int vordergrund_status_ = 0;
 };
 

@@ -14,8 +14,7 @@ QByteArray preferred_platform(const QByteArray &chosen, const QByteArray &displa
 
 void prefer_x11_platform()
 {
-    const QByteArray platform =
-        preferred_platform(qgetenv("QT_QPA_PLATFORM"), qgetenv("DISPLAY"));
+    const QByteArray platform = preferred_platform(qgetenv("QT_QPA_PLATFORM"), qgetenv("DISPLAY"));
     if (!platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform);
 }

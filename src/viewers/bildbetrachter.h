@@ -1,0 +1,30 @@
+#pragma once
+
+#include "childwindow.h"
+
+class QImage;
+class QLabel;
+
+namespace talvence {
+
+// The image viewer: the picture at its own size from the top left corner,
+// cut off at the window's edges, no scroll bars. A sizable tool window:
+// enlarging it shows more of the picture, never a scaled one.
+class bildbetrachter : public ChildWindow {
+    Q_OBJECT
+public:
+    explicit bildbetrachter(QWidget *parent = nullptr);
+
+    // The picture replaces the one shown.
+    void set_picture(const QImage &picture);
+    QLabel *image() const { return Image1; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QLabel *Image1;
+    bool sized_ = false;
+};
+
+} // namespace talvence

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QStackedWidget>
+
+class QPlainTextEdit;
+class QTextEdit;
+
+namespace talvence {
+
+// The rich text box of the text viewer and the help window: it loads a whole
+// file given by its path in place of what it held, an RTF document with its
+// formatting and any other file as plain text. Read-only: a viewer never
+// changes a file, and nothing typed here could be saved.
+class RichTextBox : public QStackedWidget {
+    Q_OBJECT
+public:
+    explicit RichTextBox(QWidget *parent = nullptr);
+
+    // False when the file cannot be read; the box then keeps what it held.
+    bool load_file(const QByteArray &path);
+    // What the box shows, as plain text.
+    QString text() const;
+    bool shows_rich_text() const;
+    QTextEdit *rich_view() const { return rich_; }
+    QPlainTextEdit *plain_view() const { return plain_; }
+
+private:
+    QTextEdit *rich_;
+    // Plain text has a view of its own, which lays out only the lines in
+    // sight: a log of 50 MB opens in about a second.
+    QPlainTextEdit *plain_;
+};
+
+} // namespace talvence

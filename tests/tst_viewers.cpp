@@ -1,0 +1,253 @@
+// The viewers, the viewer choice and what a click on a file does, offscreen
+// in a real frame on a real folder of mixed files.
+
+#include <sys/stat.h>
+
+#include <QImage>
+#include <QLabel>
+#include <QListView>
+#include <QMdiArea>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QtTest>
+
+#include "betrachtungsprog_wahl.h"
+#include "bildbetrachter.h"
+#include "form1.h"
+#include "frmmain.h"
+#include "richtextbox.h"
+#include "seams.h"
+#include "testfolder.h"
+#include "textbetrachter.h"
+#include "twips.h"
+#include "viewers.h"
+
+using namespace talvence;
+
+class tst_viewers : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestFolder> folder_;
+    std::unique_ptr<frmMain> frame_;
+    Form1 *form_ = nullptr;
+    QStringList messages_;
+    QStringList started_;
+
+    Viewers *viewers() { return frame_->viewers(); }
+    QListView *list3() { return form_->findChild<QListView *>(QStringLiteral("list3")); }
+    // Selects the file in the list, and so opens it, as the keyboard does;
+    // the one already selected as a click on it does.
+    void click(const QByteArray &name)
+    {
+        QListView *list = list3();
+        for (int r = 0; r < list->model()->rowCount(); ++r) {
+            const QModelIndex entry = list->model()->index(r, 0);
+            if (entry.data().toString() == QString::fromUtf8(name)) {
+                if (list->currentIndex() == entry)
+                    Q_EMIT list->clicked(entry);
+                else
+                    list->setCurrentIndex(entry);
+                return;
+            }
+        }
+        QFAIL("no such entry");
+    }
+    QString shown_text() { return viewers()->text_viewer()->box()->text(); }
+    QSize shown_picture()
+    {
+        const QPixmap p = viewers()->image_viewer()->image()->pixmap();
+        return p.isNull() ? QSize() : p.size();
+    }
+    static void picture(const QByteArray &path, QSize size, Qt::GlobalColor colour,
+                        const char *format)
+    {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        QVERIFY(image.save(QFile::decodeName(path), format));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        static QTemporaryDir settings;
+        qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
+        qputenv("HOME", settings.path().toUtf8());
+    }
+    void init()
+    {
+        folder_ = std::make_unique<TestFolder>();
+        picture(folder_->at("gross.jpg"), QSize(1200, 900), Qt::red, "JPG");
+        picture(folder_->at("klein.bmp"), QSize(40, 30), Qt::blue, "BMP");
+        picture(folder_->at("bild.png"), QSize(20, 10), Qt::green, "PNG");
+        folder_->file("notizen.txt", "erste Notiz");
+        folder_->file("brief.txt", "zweiter Brief");
+        folder_->file("liesmich.md", "# Markdown");
+        folder_->file("kaputt.gif", "kein Bild");
+        QVERIFY(QDir::setCurrent(QFile::decodeName(folder_->path())));
+        messages_.clear();
+        started_.clear();
+        seams().message = [this](const QString &text) { messages_ << text; };
+        seams().drives = [] { return std::vector<Drive>{{"/", QString()}}; };
+        frame_ = std::make_unique<frmMain>();
+        frame_->place_on_screen();
+        frame_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+        form_ = frame_->show_rename_window();
+    }
+    void cleanup()
+    {
+        frame_.reset();
+        QDir::setCurrent(QStringLiteral("/"));
+        seams() = Seams::defaults();
+        folder_.reset();
+    }
+
+    void windows_as_designed()
+    {
+        click("notizen.txt");
+        textbetrachter *text = viewers()->text_viewer();
+        QCOMPARE(text->windowTitle(), QStringLiteral("Textviewer"));
+        QCOMPARE(text->widget()->size(), twips_size(7485, 4620));
+        QCOMPARE(text->box()->objectName(), QStringLiteral("RichTextBox1"));
+        QCOMPARE(text->box()->geometry(), twips_rect(0, 0, 7455, 4575));
+        click("klein.bmp");
+        bildbetrachter *image = viewers()->image_viewer();
+        QCOMPARE(image->windowTitle(), QStringLiteral("Bildbetrachter"));
+        QCOMPARE(image->widget()->size(), twips_size(10290, 7575));
+        QCOMPARE(image->image()->objectName(), QStringLiteral("Image1"));
+        click("liesmich.md");
+        Betrachtungsprog_wahl *choice = viewers()->viewer_choice();
+        QCOMPARE(choice->windowTitle(), QStringLiteral("Programm zum öffnen"));
+        QCOMPARE(choice->widget()->size(), twips_size(5625, 1245));
+        QStringList buttons;
+        for (auto *b : choice->findChildren<QPushButton *>())
+            buttons << b->objectName() + '=' + b->text();
+        QCOMPARE(buttons, (QStringList{"Command_bild=int. Bildbetrachter",
+                                       "Command_text=int. Textbetrachter", "Command1=schliessen"}));
+        for (ChildWindow *w : std::initializer_list<ChildWindow *>{text, image, choice}) {
+            QVERIFY(!(w->windowFlags() & Qt::WindowMinimizeButtonHint));
+            QVERIFY(!(w->windowFlags() & Qt::WindowMaximizeButtonHint));
+            QVERIFY(w->windowFlags() & Qt::WindowCloseButtonHint);
+        }
+        QCOMPARE(frame_->mdi_area()->subWindowList().size(), 4);
+        QVERIFY(messages_.isEmpty());
+    }
+
+    // Unscaled from the top left corner, cut off at the window's edges; a small
+    // picture after a large one shows alone; a reopened viewer starts empty.
+    void pictures()
+    {
+        click("gross.jpg");
+        bildbetrachter *viewer = viewers()->image_viewer();
+        QCOMPARE(shown_picture(), QSize(1200, 900));
+        QCOMPARE(viewer->image()->geometry(), QRect(0, 0, 1200, 900));
+        QCOMPARE(viewer->widget()->size(), twips_size(10290, 7575)); // the window did not grow
+        click("klein.bmp");
+        QCOMPARE(viewers()->image_viewer(), viewer);
+        QCOMPARE(shown_picture(), QSize(40, 30));
+        QCOMPARE(viewer->image()->size(), QSize(40, 30));
+        QCOMPARE(viewer->image()->pixmap().toImage().pixelColor(39, 29), QColor(Qt::blue));
+        click("kaputt.gif"); // keeps the picture it had
+        QCOMPARE(messages_, QStringList{"Fehler beim öffnen der Datei"});
+        QCOMPARE(shown_picture(), QSize(40, 30));
+        QVERIFY(viewer->isVisible());
+        viewer->close();
+        QTRY_VERIFY(!viewers()->image_viewer());
+        QVERIFY(!viewers()->show_in_image_viewer(folder_->at("fehlt.jpg")));
+        QVERIFY(viewers()->image_viewer()->isVisible());
+        QCOMPARE(shown_picture(), QSize());
+    }
+
+    void texts()
+    {
+        click("notizen.txt");
+        QCOMPARE(shown_text(), QStringLiteral("erste Notiz"));
+        click("brief.txt");
+        QCOMPARE(shown_text(), QStringLiteral("zweiter Brief")); // replaced, not appended
+        QCOMPARE(frame_->mdi_area()->subWindowList().size(), 2);
+        // listed, then deleted: the viewer opens and the message comes once
+        QVERIFY(::unlink(folder_->at("notizen.txt").constData()) == 0);
+        click("notizen.txt");
+        QCOMPARE(messages_, QStringList{"Fehler beim öffnen der Datei"});
+        QVERIFY(viewers()->text_viewer()->isVisible());
+        QCOMPARE(frame_->mdi_area()->activeSubWindow(), viewers()->text_viewer());
+    }
+
+    void choice_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("failed");
+        QTest::addColumn<bool>("dialog_stays");
+        QTest::newRow("text shown")
+            << QByteArray("liesmich.md") << "Command_text" << false << false;
+        QTest::newRow("picture shown")
+            << QByteArray("bild.png") << "Command_bild" << false << false;
+        QTest::newRow("not a picture")
+            << QByteArray("liesmich.md") << "Command_bild" << true << false;
+        QTest::newRow("no file selected") << QByteArray() << "Command_text" << true << true;
+    }
+    void choice()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, button);
+        QFETCH(bool, failed);
+        QFETCH(bool, dialog_stays);
+        click("klein.bmp"); // an image viewer with a picture already
+        viewers()->show_viewer_choice();
+        QPointer<Betrachtungsprog_wahl> dialog = viewers()->viewer_choice();
+        if (!file.isEmpty())
+            click(file);
+        else
+            form_->reread_files();                           // the selection is gone
+        QCOMPARE(viewers()->viewer_choice(), dialog.data()); // one dialog
+        dialog->findChild<QPushButton *>(button)->click();
+        QCOMPARE(messages_.size(), failed ? 1 : 0);
+        QTRY_COMPARE(bool(dialog), dialog_stays);
+        if (button == "Command_bild") {
+            QCOMPARE(viewers()->image_viewer()->isVisible(), !failed);
+            QCOMPARE(shown_picture(), failed ? QSize(40, 30) : QSize(20, 10));
+        } else {
+            QVERIFY(viewers()->text_viewer()->isVisible());
+            if (!failed)
+                QCOMPARE(shown_text(), QStringLiteral("# Markdown"));
+        }
+    }
+
+    void choice_after_the_rename_window_closed()
+    {
+        click("liesmich.md");
+        QPointer<Betrachtungsprog_wahl> dialog = viewers()->viewer_choice();
+        form_->close();
+        QTRY_VERIFY(!frame_->findChild<Form1 *>());
+        dialog->findChild<QPushButton *>("Command_text")->click();
+        QCOMPARE(messages_, QStringList{"Fehler beim öffnen der Datei"});
+        QVERIFY(dialog);
+        dialog->findChild<QPushButton *>("Command1")->click();
+        QTRY_VERIFY(!dialog);
+    }
+
+    // A program is started by its whole path, blanks and all; a file that
+    // cannot be started brings the message.
+    void programs()
+    {
+        folder_->folder("mit Leerzeichen");
+        const QByteArray script = folder_->at("mit Leerzeichen/start mich.exe");
+        const QByteArray marker = folder_->at("gestartet");
+        TestFolder::write(script, "#!/bin/sh\necho \"$0\" > '" + marker + "'\n");
+        QCOMPARE(::chmod(script.constData(), 0755), 0);
+        folder_->file("kaputt.com", "MZ nothing to run");
+        QVERIFY(viewers()->show_in_text_viewer(folder_->at("brief.txt")));
+        const int windows = int(frame_->mdi_area()->subWindowList().size());
+
+        viewers()->open_selected_file("start mich.exe", script);
+        QTRY_COMPARE(TestFolder::read(marker), script + '\n');
+        viewers()->open_selected_file("kaputt.com", folder_->at("kaputt.com"));
+        QCOMPARE(messages_, QStringList{"Fehler beim öffnen der Datei"});
+        QCOMPARE(int(frame_->mdi_area()->subWindowList().size()), windows);
+    }
+};
+
+QTEST_MAIN(tst_viewers)
+#include "tst_viewers.moc"
