@@ -165,6 +165,16 @@ private Q_SLOTS:
         QCOMPARE(shown_text(), QStringLiteral("erste Notiz"));
         click("brief.txt");
         QCOMPARE(shown_text(), QStringLiteral("zweiter Brief")); // replaced, not appended
+        // documents one after the other, and plain text after them
+        for (const char *word : {"Erstes", "Zweites"}) {
+            const QByteArray name = QByteArray(word) + ".doc";
+            folder_->file(name, "{\\rtf1\\ansi {\\b " + QByteArray(word) + "} Dokument\\par}");
+            QVERIFY(viewers()->show_in_text_viewer(folder_->at(name)));
+            QCOMPARE(shown_text(), QString::fromLatin1(word) + QStringLiteral(" Dokument\n"));
+            QVERIFY(viewers()->text_viewer()->box()->shows_rich_text());
+        }
+        QVERIFY(viewers()->show_in_text_viewer(folder_->at("brief.txt")));
+        QCOMPARE(shown_text(), QStringLiteral("zweiter Brief"));
         QCOMPARE(frame_->mdi_area()->subWindowList().size(), 2);
         // listed, then deleted: the viewer opens and the message comes once
         QVERIFY(::unlink(folder_->at("notizen.txt").constData()) == 0);

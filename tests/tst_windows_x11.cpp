@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
@@ -21,6 +22,8 @@
 #include "bildbetrachter.h"
 #include "form1.h"
 #include "frmmain.h"
+#include "help.h"
+#include "hilfefenster.h"
 #include "richtextbox.h"
 #include "seams.h"
 #include "testfolder.h"
@@ -232,6 +235,40 @@ private Q_SLOTS:
 
         QVERIFY(XUser::click(child<QPushButton>(form, "quit")));
         QTRY_COMPARE_WITH_TIMEOUT(terminations_, 1, kWait);
+    }
+
+    // Both help entries from the menu, "schließen" and the close box.
+    void help_from_the_menu()
+    {
+        frame_->help_pages()->set_page_folder(TALVENCE_HELP_PAGES);
+        const auto choose = [&](const char *entry) {
+            QMenuBar *bar = frame_->menuBar();
+            QMenu *menu = frame_->findChild<QMenu *>(QStringLiteral("help"));
+            if (!XUser::click(bar, bar->actionGeometry(menu->menuAction()).center()) ||
+                !QTest::qWaitFor([&] { return menu->isVisible(); }, kWait))
+                return false;
+            QAction *action = frame_->findChild<QAction *>(QString::fromUtf8(entry));
+            return XUser::click(menu, menu->actionGeometry(action).center());
+        };
+        const auto help = [&] { return frame_->help_pages()->window(); };
+        const auto heading = [&] {
+            return help() ? help()->box()->text().section(QLatin1Char('\n'), 0, 0) : QString();
+        };
+
+        QVERIFY(choose("help_Dateinamen_standardisieren"));
+        QTRY_COMPARE_WITH_TIMEOUT(heading(), QStringLiteral("Dateinamen standardisieren"), kWait);
+        QPointer<hilfefenster> window = help();
+        QVERIFY(XUser::click(child<QPushButton>(window, "Command1")));
+        QTRY_VERIFY_WITH_TIMEOUT(!window, kWait);
+
+        QVERIFY(choose("help_dateien_groß_kleinschr"));
+        QTRY_COMPARE_WITH_TIMEOUT(heading(), QStringLiteral("Dateinamen in Groß/Kleinschreibweise"),
+                                  kWait);
+        window = help();
+        QVERIFY(XUser::click(
+            window, XUser::title_bar_part(window, QStyle::SC_TitleBarCloseButton).center()));
+        QTRY_VERIFY_WITH_TIMEOUT(!window, kWait);
+        QVERIFY(messages_.isEmpty());
     }
 
     // With the frame kept on top, a message box still comes up above it.

@@ -15,3 +15,5 @@ endfunction()
 
 talvence_x11_test(tst_ontop_x11)
 talvence_x11_test(tst_windows_x11)
+target_compile_definitions(tst_windows_x11 PRIVATE
+  TALVENCE_HELP_PAGES="${CMAKE_SOURCE_DIR}/src/help/pages")

@@ -1,11 +1,20 @@
 #include "module1.h"
 
+#include <QApplication>
+#include <QIcon>
+
 #include "frmmain.h"
 
 namespace talvence::Module1 {
 
 frmMain *Main()
 {
+    // The program's icon, for the frame and every window inside it that has
+    // no icon of its own.
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/talvence-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
     auto *frame = new frmMain;
     frame->setAttribute(Qt::WA_DeleteOnClose);
     frame->place_on_screen();

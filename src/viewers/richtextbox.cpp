@@ -20,6 +20,9 @@ RichTextBox::RichTextBox(QWidget *parent) : QStackedWidget(parent)
     plain_->setReadOnly(true);
     plain_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     plain_->setUndoRedoEnabled(false);
+    // Nothing can be typed in, so Tab goes on to the next control.
+    rich_->setTabChangesFocus(true);
+    plain_->setTabChangesFocus(true);
     addWidget(rich_);
     addWidget(plain_);
     // The views stand for the box: focus and assistive tools go to them.
@@ -34,10 +37,13 @@ bool RichTextBox::load_file(const QByteArray &path)
     case LoadedText::Kind::failed:
         return false;
     case LoadedText::Kind::rich: {
+        // The view deletes the document it started with itself; the ones
+        // handed to it are ours to delete.
         QTextDocument *old = rich_->document();
+        const bool ours = old->parent() == rich_;
         loaded.document->setParent(rich_);
         rich_->setDocument(loaded.document.release());
-        if (old->parent() == rich_) // one of ours; the view's own first one it keeps
+        if (ours)
             delete old;
         plain_->clear();
     }
