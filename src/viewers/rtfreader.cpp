@@ -489,23 +489,23 @@ void RtfReader::skip_group()
 
 void RtfReader::control_symbol(char symbol)
 {
+    if (symbol == '\\' || symbol == '{' || symbol == '}') {
+        // Literal text, kept among the undecoded bytes: in a code page of
+        // two bytes a character (Shift-JIS 0x83 0x5C) may end in a backslash.
+        star_ = false;
+        text(std::string_view(&symbol, 1));
+        return;
+    }
     flush_bytes();
     if (symbol == '*') {
         star_ = true;
         return;
     }
-    const bool escaped = symbol == '\\' || symbol == '{' || symbol == '}';
     if (skip_ > 0) {
         --skip_;
         return;
     }
     star_ = false;
-    if (escaped) {
-        // Literal text; kept among the bytes of the code page, where a
-        // backslash may be the second byte of a character.
-        text(std::string_view(&symbol, 1));
-        return;
-    }
     if (state().destination != Destination::body)
         return;
     switch (symbol) {
