@@ -71,6 +71,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     // A document's fonts need a Gui application; no screen is needed.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     static QGuiApplication app(*argc, *argv);
     return 0;
 }

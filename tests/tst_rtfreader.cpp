@@ -282,6 +282,7 @@ private Q_SLOTS:
         QTest::newRow("broken hex") << QByteArray("{\\rtf1 a\\'zzb\\'4") << u"azzb4"_qs;
         QTest::newRow("lone surrogates")
             << QByteArray("{\\rtf1 \\u-10179?x\\u-8704?}") << u"\ufffdx\ufffd"_qs;
+        QTest::newRow("high surrogate last") << QByteArray("{\\rtf1 x\\u-10179?}") << u"x\ufffd"_qs;
         QTest::newRow("control characters")
             << QByteArray("{\\rtf1 a\\'00b\\'0dc\\u0?d\\u8233?e}") << u"abcd\u2028e"_qs;
         QTest::newRow("Qt's own frame marks")
@@ -318,6 +319,36 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         const auto doc = read(rtf);
         QCOMPARE(paragraphs(*doc).join(QLatin1Char('|')), expected);
+    }
+
+    void field_links_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<QString>("href"); // of the text "link"; "after" never has one
+        auto field = [](const char *instruction) {
+            return "{\\rtf1{\\field{\\*\\fldinst " + QByteArray(instruction) +
+                   "}{\\fldrslt link}} after}";
+        };
+        QTest::newRow("address") << field("HYPERLINK \"https://example.org/a b\" \\\\o \"tip\"")
+                                 << u"https://example.org/a b"_qs;
+        QTest::newRow("place in the document")
+            << field("HYPERLINK \\\\l \"_Toc1\"") << u"#_Toc1"_qs;
+        QTest::newRow("without quotes")
+            << field(" HYPERLINK http://x.test/ ") << u"http://x.test/"_qs;
+        QTest::newRow("instruction split over groups")
+            << field("{HYPER}{LINK \"x\"}{\\*\\datafield 00d0}") << u"x"_qs;
+        QTest::newRow("picture inside the instruction")
+            << field("HYPERLINK \"u\" \\pict 0a0b") << u"u"_qs;
+        QTest::newRow("other fields link nowhere") << field("PAGE \\\\* MERGEFORMAT") << QString();
+    }
+    void field_links()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(QString, href);
+        const auto doc = read(rtf);
+        QCOMPARE(doc->toPlainText(), u"link after"_qs);
+        QCOMPARE(format_of(*doc, "link")->anchorHref(), href);
+        QVERIFY(!format_of(*doc, " after")->isAnchor());
     }
 
     void code_pages_data()

@@ -425,8 +425,10 @@ std::unique_ptr<QTextDocument> RtfReader::read()
     }
     // Truncated documents end here with groups still open; what they held is shown.
     flush_bytes();
-    if (high_surrogate_)
-        put_unicode(-1);
+    if (high_surrogate_) {
+        high_surrogate_ = 0;
+        put_char(0xFFFD);
+    }
     if (font_entry_ >= 0)
         finish_font_name();
     prepare_output();
@@ -460,16 +462,7 @@ void RtfReader::close_group()
         done_ = true; // a stray closing brace ends the document as the last one would
         return;
     }
-    const State closed = std::move(stack_.back());
-    stack_.pop_back();
-    if (closed.destination == Destination::font_table && font_entry_ >= 0)
-        finish_font_name();
-    if (closed.destination == Destination::field_instruction &&
-        state().destination != Destination::field_instruction)
-        finish_field_instruction();
-    // The outermost group is the document; anything after it is not.
-    if (stack_.size() == 1 && started_)
-        done_ = true;
+    pop_group();
 }
 
 void RtfReader::skip_group()
@@ -482,7 +475,21 @@ void RtfReader::skip_group()
         return;
     }
     if (stack_.size() > 1)
-        stack_.pop_back();
+        pop_group();
+    else
+        done_ = true;
+}
+
+void RtfReader::pop_group()
+{
+    const State closed = std::move(stack_.back());
+    stack_.pop_back();
+    if (closed.destination == Destination::font_table && font_entry_ >= 0)
+        finish_font_name();
+    if (closed.destination == Destination::field_instruction &&
+        state().destination != Destination::field_instruction)
+        finish_field_instruction();
+    // The outermost group is the document; anything after it is not.
     if (stack_.size() == 1 && started_)
         done_ = true;
 }

@@ -123,6 +123,7 @@ private:
     void hex_byte(unsigned char byte);
     bool destination(const Word &w);
     void skip_group();
+    void pop_group();
 
     State &state() { return stack_.back(); }
     const State &state() const { return stack_.back(); }
