@@ -182,6 +182,11 @@ private Q_SLOTS:
             << QVariant(QStringList{u"Times New Roman Cyr"_qs, u"Times New Roman"_qs});
         *row("bold table header") << "modern.rtf"
                                   << "Quartal" << weight << QVariant(700);
+        // The bullet is a Unicode character now; the Symbol face would draw
+        // something else at its place.
+        *row("symbol font bullet in the view's own face")
+            << "modern.rtf"
+            << "•" << family << QVariant(QStringList());
     }
     void formatting()
     {
@@ -277,6 +282,7 @@ private Q_SLOTS:
         QTest::newRow("broken hex") << QByteArray("{\\rtf1 a\\'zzb\\'4") << u"azzb4"_qs;
         QTest::newRow("lone surrogates")
             << QByteArray("{\\rtf1 \\u-10179?x\\u-8704?}") << u"\ufffdx\ufffd"_qs;
+        QTest::newRow("high surrogate last") << QByteArray("{\\rtf1 x\\u-10179?}") << u"x\ufffd"_qs;
         QTest::newRow("control characters")
             << QByteArray("{\\rtf1 a\\'00b\\'0dc\\u0?d\\u8233?e}") << u"abcd\u2028e"_qs;
         QTest::newRow("Qt's own frame marks")
@@ -313,6 +319,72 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         const auto doc = read(rtf);
         QCOMPARE(paragraphs(*doc).join(QLatin1Char('|')), expected);
+    }
+
+    void field_links_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<QString>("href"); // of the text "link"; "after" never has one
+        auto field = [](const char *instruction) {
+            return "{\\rtf1{\\field{\\*\\fldinst " + QByteArray(instruction) +
+                   "}{\\fldrslt link}} after}";
+        };
+        QTest::newRow("address") << field("HYPERLINK \"https://example.org/a b\" \\\\o \"tip\"")
+                                 << u"https://example.org/a b"_qs;
+        QTest::newRow("place in the document")
+            << field("HYPERLINK \\\\l \"_Toc1\"") << u"#_Toc1"_qs;
+        QTest::newRow("without quotes")
+            << field(" HYPERLINK http://x.test/ ") << u"http://x.test/"_qs;
+        QTest::newRow("instruction split over groups")
+            << field("{HYPER}{LINK \"x\"}{\\*\\datafield 00d0}") << u"x"_qs;
+        QTest::newRow("picture inside the instruction")
+            << field("HYPERLINK \"u\" \\pict 0a0b") << u"u"_qs;
+        QTest::newRow("other fields link nowhere") << field("PAGE \\\\* MERGEFORMAT") << QString();
+    }
+    void field_links()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(QString, href);
+        const auto doc = read(rtf);
+        QCOMPARE(doc->toPlainText(), u"link after"_qs);
+        QCOMPARE(format_of(*doc, "link")->anchorHref(), href);
+        QVERIFY(!format_of(*doc, " after")->isAnchor());
+    }
+
+    void code_pages_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("needs_converter"); // a code page without a table of our own
+        const QByteArray fonts = "{\\fonttbl{\\f0\\fcharset128 MS Mincho;}{\\f1\\fcharset2 Symbol;}"
+                                 "{\\f2\\fcharset2 Wingdings;}{\\f3\\fcharset161 Arial Greek;}"
+                                 "{\\f4\\cpg1251 Arial;}}";
+        // 0x83 0x5C is one Shift-JIS character; its second byte is a
+        // backslash and must be written escaped.
+        QTest::newRow("Shift-JIS pair with an escaped backslash")
+            << "{\\rtf1" + fonts + "\\f0 \\'83\\\\\\'93\\'fa}" << u"ソ日"_qs << true;
+        QTest::newRow("Shift-JIS lead byte without its trail byte")
+            << "{\\rtf1" + fonts + "\\f0 \\'83\\par\\'93\\'fa}" << u"\ufffd\n日"_qs << true;
+        QTest::newRow("Greek by charset")
+            << "{\\rtf1" + fonts + "\\f3 \\'e1\\'e2}" << u"αβ"_qs << true;
+        QTest::newRow("code page of the font (\\cpg)")
+            << "{\\rtf1\\ansicpg1252" + fonts + "\\f4 \\'c0}" << u"А"_qs << false;
+        QTest::newRow("Symbol font: bullet and Greek")
+            << "{\\rtf1" + fonts + "\\f1 \\'b7 abg}" << u"• αβγ"_qs << false;
+        QTest::newRow("Symbol font as Unicode (private use area)")
+            << "{\\rtf1" + fonts + "\\f1\\u-3913 ?}" << u"•"_qs << false;
+        QTest::newRow("Wingdings bullets")
+            << "{\\rtf1" + fonts + "\\f2 \\'a7\\'d8}" << u"▪➢"_qs << false;
+        QTest::newRow("Mac Roman") << QByteArray("{\\rtf1\\mac \\'8a}") << u"ä"_qs << true;
+    }
+    void code_pages()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(QString, expected);
+        QFETCH(bool, needs_converter);
+        if (needs_converter && !QStringDecoder("windows-932").isValid())
+            QSKIP("this Qt has no converters beyond UTF and Latin-1");
+        QCOMPARE(read(rtf)->toPlainText(), expected);
     }
 
     // Each cell of a QTextTable costs memory, filled or not: a table larger

@@ -175,15 +175,16 @@ QStringDecoder *CodePageDecoder::converter(int code_page)
 {
     auto it = converters_.find(code_page);
     if (it == converters_.end()) {
+        constexpr auto flags = QStringConverter::Flag::Stateless;
         QStringDecoder made;
         if (code_page == 65001) {
-            made = QStringDecoder(QStringDecoder::Utf8);
+            made = QStringDecoder(QStringDecoder::Utf8, flags);
         } else if (code_page == 10000) {
-            made = QStringDecoder("macintosh");
+            made = QStringDecoder("macintosh", flags);
         } else if (code_page > 0 && code_page < 100000) {
-            made = QStringDecoder(QByteArray("windows-" + QByteArray::number(code_page)));
+            made = QStringDecoder(QByteArray("windows-" + QByteArray::number(code_page)), flags);
             if (!made.isValid())
-                made = QStringDecoder(QByteArray("cp" + QByteArray::number(code_page)));
+                made = QStringDecoder(QByteArray("cp" + QByteArray::number(code_page)), flags);
         }
         it = converters_.emplace(code_page, std::move(made)).first;
     }
@@ -209,8 +210,18 @@ void CodePageDecoder::append(QString &out, QByteArrayView bytes, int code_page)
         break;
     default:
         if (QStringDecoder *d = converter(code_page)) {
-            out += (*d)(bytes);
-            d->resetState();
+            // ICU's converters hold back a lead byte whose trail byte is
+            // missing, and mark bytes they cannot convert with SUB (0x1A).
+            // A NUL after the bytes makes them give the lead byte up; both
+            // then show as U+FFFD.
+            QByteArray terminated;
+            terminated.reserve(bytes.size() + 1);
+            terminated.append(bytes).append('\0');
+            QString decoded = (*d)(terminated);
+            if (decoded.endsWith(QChar(0)))
+                decoded.chop(1);
+            decoded.replace(QChar(0x1A), QChar::ReplacementCharacter);
+            out += decoded;
             return;
         }
     }

@@ -9,7 +9,14 @@
 
 namespace talvence {
 
-DocumentBuilder::DocumentBuilder(QTextDocument *document) : cursor_(document) {}
+DocumentBuilder::DocumentBuilder(QTextDocument *document) : cursor_(document)
+{
+    // One edit for the whole document: a table put in outside an edit scans
+    // every frame of the document anew, which made each table cost as much
+    // as all the text before it.
+    document->setUndoRedoEnabled(false);
+    cursor_.beginEditBlock();
+}
 
 void DocumentBuilder::set_char_format(const QTextCharFormat &format)
 {
@@ -63,6 +70,7 @@ void DocumentBuilder::finish(const QTextBlockFormat &format)
         table_open_ = false;
     }
     close_paragraph(cursor_, format, format_);
+    cursor_.endEditBlock();
 }
 
 void DocumentBuilder::flush_run()

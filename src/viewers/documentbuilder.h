@@ -41,7 +41,7 @@ public:
     // Ends a table cell; its last paragraph gets `format`.
     void end_cell(const QTextBlockFormat &format);
     void end_row();
-    // Ends the document; the last paragraph gets `format`.
+    // Ends the document, once and last; the last paragraph gets `format`.
     void finish(const QTextBlockFormat &format);
 
 private:

@@ -104,7 +104,25 @@ void put_code_point(Output &out, char32_t u)
     }
 }
 
-// One pass; ASCII, nearly all of a log, goes eight bytes at a time. Without
+// Copies eight bytes at p when they are all printable ASCII, which is
+// nearly all of a log; false (and nothing written) otherwise.
+inline bool put_ascii_block(Output &out, const unsigned char *p)
+{
+    quint64 word;
+    std::memcpy(&word, p, 8);
+    // No byte with its top bit set, none below 0x20, none equal to 0x7F.
+    const quint64 high = word & 0x8080808080808080ULL;
+    const quint64 low = (word - 0x2020202020202020ULL) & ~word & 0x8080808080808080ULL;
+    const quint64 del = ((word ^ 0x7F7F7F7F7F7F7F7FULL) - 0x0101010101010101ULL) &
+                        ~(word ^ 0x7F7F7F7F7F7F7F7FULL) & 0x8080808080808080ULL;
+    if ((high | low | del) != 0)
+        return false;
+    for (int k = 0; k < 8; ++k)
+        out.put_raw(p[k]);
+    return true;
+}
+
+// One pass, ASCII eight bytes at a time. Without
 // `lenient` the first invalid sequence ends it with an empty optional, and
 // the file is read as Windows-1252 instead; with it (after a byte order
 // mark) an invalid byte becomes U+FFFD.
@@ -113,20 +131,9 @@ std::optional<QString> decode_utf8(const unsigned char *p, qsizetype n, bool len
     Output out(n);
     qsizetype i = 0;
     while (i < n) {
-        if (n - i >= 8) {
-            quint64 word;
-            std::memcpy(&word, p + i, 8);
-            // No byte with its top bit set, and none below 0x20 or equal to 0x7F.
-            const quint64 high = word & 0x8080808080808080ULL;
-            const quint64 low = (word - 0x2020202020202020ULL) & ~word & 0x8080808080808080ULL;
-            const quint64 del = ((word ^ 0x7F7F7F7F7F7F7F7FULL) - 0x0101010101010101ULL) &
-                                ~(word ^ 0x7F7F7F7F7F7F7F7FULL) & 0x8080808080808080ULL;
-            if ((high | low | del) == 0) {
-                for (int k = 0; k < 8; ++k)
-                    out.put_raw(p[i + k]);
-                i += 8;
-                continue;
-            }
+        if (n - i >= 8 && put_ascii_block(out, p + i)) {
+            i += 8;
+            continue;
         }
         const unsigned char c = p[i];
         if (c < 0x80) {
@@ -185,12 +192,17 @@ QString decode_utf16(const unsigned char *p, qsizetype n, bool big_endian)
 QString decode_windows_1252(const unsigned char *p, qsizetype n)
 {
     Output out(n);
-    for (qsizetype i = 0; i < n; ++i) {
+    for (qsizetype i = 0; i < n;) {
+        if (n - i >= 8 && put_ascii_block(out, p + i)) {
+            i += 8;
+            continue;
+        }
         const unsigned char c = p[i];
         if (c == '\r')
             out.put_cr(i + 1 < n && p[i + 1] == '\n');
         else
             out.put(CodePageDecoder::windows_1252(c));
+        ++i;
     }
     return out.take();
 }

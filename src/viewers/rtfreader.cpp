@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_map>
 
 #include <QTextDocument>
 
@@ -360,13 +361,18 @@ const RtfReader::Word *RtfReader::find_word(std::string_view name)
             Word{"nestcell", nested_cell, 0},
             Word{"nestrow", nested_row, 0},
         };
-        std::sort(table.begin(), table.end(),
-                  [](const Word &a, const Word &b) { return a.name < b.name; });
         return table;
     }();
-    const auto it = std::lower_bound(words.begin(), words.end(), name,
-                                     [](const Word &w, std::string_view n) { return w.name < n; });
-    return it != words.end() && it->name == name ? &*it : nullptr;
+    // Looked up for every control word of the document: a hash, not a search.
+    static const auto index = [] {
+        std::unordered_map<std::string_view, const Word *> map;
+        map.reserve(words.size() * 2);
+        for (const Word &w : words)
+            map.emplace(w.name, &w);
+        return map;
+    }();
+    const auto it = index.find(name);
+    return it == index.end() ? nullptr : it->second;
 }
 
 RtfReader::RtfReader(QByteArrayView rtf)
@@ -419,8 +425,10 @@ std::unique_ptr<QTextDocument> RtfReader::read()
     }
     // Truncated documents end here with groups still open; what they held is shown.
     flush_bytes();
-    if (high_surrogate_)
-        put_unicode(-1);
+    if (high_surrogate_) {
+        high_surrogate_ = 0;
+        put_char(0xFFFD);
+    }
     if (font_entry_ >= 0)
         finish_font_name();
     prepare_output();
@@ -454,16 +462,7 @@ void RtfReader::close_group()
         done_ = true; // a stray closing brace ends the document as the last one would
         return;
     }
-    const State closed = std::move(stack_.back());
-    stack_.pop_back();
-    if (closed.destination == Destination::font_table && font_entry_ >= 0)
-        finish_font_name();
-    if (closed.destination == Destination::field_instruction &&
-        state().destination != Destination::field_instruction)
-        finish_field_instruction();
-    // The outermost group is the document; anything after it is not.
-    if (stack_.size() == 1 && started_)
-        done_ = true;
+    pop_group();
 }
 
 void RtfReader::skip_group()
@@ -476,30 +475,44 @@ void RtfReader::skip_group()
         return;
     }
     if (stack_.size() > 1)
-        stack_.pop_back();
+        pop_group();
+    else
+        done_ = true;
+}
+
+void RtfReader::pop_group()
+{
+    const State closed = std::move(stack_.back());
+    stack_.pop_back();
+    if (closed.destination == Destination::font_table && font_entry_ >= 0)
+        finish_font_name();
+    if (closed.destination == Destination::field_instruction &&
+        state().destination != Destination::field_instruction)
+        finish_field_instruction();
+    // The outermost group is the document; anything after it is not.
     if (stack_.size() == 1 && started_)
         done_ = true;
 }
 
 void RtfReader::control_symbol(char symbol)
 {
+    if (symbol == '\\' || symbol == '{' || symbol == '}') {
+        // Literal text, kept among the undecoded bytes: in a code page of
+        // two bytes a character (Shift-JIS 0x83 0x5C) may end in a backslash.
+        star_ = false;
+        text(std::string_view(&symbol, 1));
+        return;
+    }
     flush_bytes();
     if (symbol == '*') {
         star_ = true;
         return;
     }
-    const bool escaped = symbol == '\\' || symbol == '{' || symbol == '}';
     if (skip_ > 0) {
         --skip_;
         return;
     }
     star_ = false;
-    if (escaped) {
-        // Literal text; kept among the bytes of the code page, where a
-        // backslash may be the second byte of a character.
-        text(std::string_view(&symbol, 1));
-        return;
-    }
     if (state().destination != Destination::body)
         return;
     switch (symbol) {
@@ -553,6 +566,7 @@ void RtfReader::text(std::string_view bytes)
             if (c != ';')
                 continue;
             colours_.push_back(colour_set_ ? QColor(red_, green_, blue_) : QColor());
+            forget_formats();
             red_ = green_ = blue_ = 0;
             colour_set_ = false;
         }
@@ -620,16 +634,18 @@ void RtfReader::control_word(const RtfTokenizer::Token &t)
         default_font_ = v;
         break;
     case Op::charset:
-        if (s.destination == Destination::font_table && font_entry_ >= 0)
-            fonts_[font_entry_].charset = v;
-        break;
     case Op::font_code_page:
-        if (s.destination == Destination::font_table && font_entry_ >= 0 && v > 0)
-            fonts_[font_entry_].code_page = v;
-        break;
     case Op::font_family:
-        if (s.destination == Destination::font_table && font_entry_ >= 0)
-            fonts_[font_entry_].hint = QFont::StyleHint(w->value);
+        if (s.destination == Destination::font_table && font_entry_ >= 0) {
+            Font &f = fonts_[font_entry_];
+            if (w->op == Op::charset)
+                f.charset = v;
+            else if (w->op == Op::font_code_page)
+                f.code_page = std::max(v, 0);
+            else
+                f.hint = QFont::StyleHint(w->value);
+            forget_formats();
+        }
         break;
     case Op::red:
     case Op::green:
@@ -643,6 +659,7 @@ void RtfReader::control_word(const RtfTokenizer::Token &t)
                 finish_font_name();
             font_entry_ = v;
             fonts_[v] = Font();
+            forget_formats();
         } else {
             c.font = v;
         }
@@ -778,6 +795,7 @@ bool RtfReader::destination(const Word &w)
     case Op::colour_table:
         s.destination = Destination::colour_table;
         colours_.clear();
+        forget_formats();
         colour_set_ = false;
         return true;
     case Op::field:
@@ -835,6 +853,7 @@ void RtfReader::finish_font_name()
     if (it == fonts_.end())
         return;
     Font &f = it->second;
+    forget_formats();
     if (!f.name_done) {
         f.name_done = true;
         // The name is in the font's own code page, like its text.
@@ -935,15 +954,33 @@ void RtfReader::put(QStringView text)
     builder_.append(clean);
 }
 
+// Formats are made from the font and colour tables; when those change, the
+// formats made before no longer hold.
+void RtfReader::forget_formats()
+{
+    recent_formats_.clear();
+    chars_applied_ = false;
+}
+
 void RtfReader::prepare_output()
 {
     const State &s = state();
     builder_.set_in_table(s.para.in_table);
-    if (!chars_applied_ || !(s.chars == applied_chars_)) {
-        builder_.set_char_format(char_format(s.chars));
-        applied_chars_ = s.chars;
-        chars_applied_ = true;
+    if (chars_applied_ && s.chars == applied_chars_)
+        return;
+    // Documents switch back and forth between a few formats (a bold word in
+    // plain text); the formats made last are kept for that.
+    auto cached = std::find_if(recent_formats_.begin(), recent_formats_.end(),
+                               [&s](const auto &entry) { return entry.first == s.chars; });
+    if (cached == recent_formats_.end()) {
+        if (recent_formats_.size() == max_recent_formats)
+            recent_formats_.pop_back();
+        recent_formats_.emplace(recent_formats_.begin(), s.chars, char_format(s.chars));
+        cached = recent_formats_.begin();
     }
+    builder_.set_char_format(cached->second);
+    applied_chars_ = s.chars;
+    chars_applied_ = true;
 }
 
 void RtfReader::end_paragraph()

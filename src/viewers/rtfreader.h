@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <QByteArray>
@@ -122,6 +123,7 @@ private:
     void hex_byte(unsigned char byte);
     bool destination(const Word &w);
     void skip_group();
+    void pop_group();
 
     State &state() { return stack_.back(); }
     const State &state() const { return stack_.back(); }
@@ -132,6 +134,7 @@ private:
     void end_paragraph();
     void end_cell();
     void prepare_output();
+    void forget_formats();
 
     int code_page() const;
     const Font *font(int number) const;
@@ -165,6 +168,8 @@ private:
 
     CharProps applied_chars_;
     bool chars_applied_ = false;
+    static constexpr std::size_t max_recent_formats = 8;
+    std::vector<std::pair<CharProps, QTextCharFormat>> recent_formats_;
     ParaProps block_props_;
     QTextBlockFormat block_format_;
 };

@@ -42,8 +42,6 @@ public:
     // with a counter: the input decides how deep it goes, not the stack.
     void skip_group();
 
-    qsizetype position() const { return pos_; }
-
 private:
     Token control();
 

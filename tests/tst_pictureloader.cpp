@@ -1,0 +1,188 @@
+// The picture loader over real files in a temporary folder: formats found
+// by content whatever the name, PCX by the program's own decoder, raw names
+// that are not UTF-8, and clean failures for text, vanished files, folders
+// and pictures too large for Qt's allocation limit.
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "pictureloader.h"
+
+using namespace talvence;
+
+namespace {
+
+bool write_file(const QByteArray &path, const QByteArray &content)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, content.constData(), std::size_t(content.size())) == content.size();
+    return ::close(fd) == 0 && ok;
+}
+
+QImage test_picture()
+{
+    QImage image(40, 30, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, x < 20 ? qRgb(200, 30, 30) : qRgb(30, 30, 200));
+    }
+    return image;
+}
+
+QByteArray encoded(const QImage &image, const char *format, int rotation = 0)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (rotation == 90)
+        writer.setTransformation(QImageIOHandler::TransformationRotate90);
+    writer.write(image);
+    return bytes;
+}
+
+// 2 x 1 pixels, 8 bits, not run-length encoded, palette at the end.
+QByteArray small_pcx()
+{
+    QByteArray h(128, '\0');
+    h[0] = 0x0A;
+    h[1] = 5;
+    h[3] = 8;
+    h[8] = 1;  // Xmax
+    h[65] = 1; // planes
+    h[66] = 2; // bytes per line
+    h.append(QByteArray::fromHex("0102"));
+    QByteArray palette(768, '\0');
+    palette[3] = char(255); // colour 1: red
+    palette[8] = char(255); // colour 2: blue
+    return h + char(0x0C) + palette;
+}
+
+// A 1 x 1 GIF whose only colour is red.
+const QByteArray gif = QByteArray::fromHex("474946383961010001008000"
+                                           "00ff0000000000"
+                                           "2c00000000010001000002024401003b");
+
+// A BMP header that promises 9000 x 9000 pixels of 32 bits (324 MB), below
+// the sides Qt's reader refuses by itself.
+QByteArray huge_bmp()
+{
+    QByteArray b = QByteArray::fromHex("424d"
+                                       "36000000"
+                                       "00000000"
+                                       "36000000" // file
+                                       "28000000"
+                                       "28230000"
+                                       "28230000"
+                                       "0100"
+                                       "2000" // info
+                                       "00000000"
+                                       "00000000"
+                                       "130b0000"
+                                       "130b0000"
+                                       "00000000"
+                                       "00000000");
+    return b + QByteArray(64, '\0');
+}
+
+} // namespace
+
+class tst_pictureloader : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void load_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QRgb>("colour"); // within 16 per channel: JPEG is lossy
+        const QImage picture = test_picture();
+        const QRgb red = qRgb(200, 30, 30), blue = qRgb(30, 30, 200);
+        QTest::newRow("JPEG") << QByteArray("Urlaub.jpg") << encoded(picture, "jpeg")
+                              << QSize(40, 30) << QPoint(5, 5) << red;
+        QTest::newRow("BMP") << QByteArray("grafik.BMP") << encoded(picture, "bmp") << QSize(40, 30)
+                             << QPoint(35, 5) << blue;
+        QTest::newRow("GIF") << QByteArray("anim.gif") << gif << QSize(1, 1) << QPoint(0, 0)
+                             << qRgb(255, 0, 0);
+        QTest::newRow("PNG named .jpg: content decides")
+            << QByteArray("bild.jpg") << encoded(picture, "png") << QSize(40, 30) << QPoint(5, 5)
+            << red;
+        QTest::newRow("PCX") << QByteArray("scan.pcx") << small_pcx() << QSize(2, 1) << QPoint(1, 0)
+                             << qRgb(0, 0, 255);
+        QTest::newRow("PCX under another name") << QByteArray("scan.dat") << small_pcx()
+                                                << QSize(2, 1) << QPoint(0, 0) << qRgb(255, 0, 0);
+        QTest::newRow("name not UTF-8") << QByteArray("B\xe4r.pcx") << small_pcx() << QSize(2, 1)
+                                        << QPoint(0, 0) << qRgb(255, 0, 0);
+        QTest::newRow("camera turned: upright as taken")
+            << QByteArray("hoch.jpg") << encoded(picture, "jpeg", 90) << QSize(30, 40)
+            << QPoint(25, 5) << red;
+    }
+    void load()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QSize, size);
+        QFETCH(QPoint, at);
+        QFETCH(QRgb, colour);
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.path()) + '/' + name;
+        QVERIFY(write_file(path, content));
+        int error = -1;
+        const std::optional<QImage> image = load_picture(path, &error);
+        ::unlink(path.constData()); // QTemporaryDir cannot remove names that are not UTF-8
+        QVERIFY(image);
+        QCOMPARE(error, 0);
+        QCOMPARE(image->size(), size);
+        const QRgb got = image->pixel(at);
+        QVERIFY2(qAbs(qRed(got) - qRed(colour)) <= 16 && qAbs(qGreen(got) - qGreen(colour)) <= 16 &&
+                     qAbs(qBlue(got) - qBlue(colour)) <= 16,
+                 qPrintable(QString::number(got, 16)));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // empty: no file there
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("warning"); // what Qt's reader says about it
+        QTest::newRow("text named .jpg") << QByteArray("not a picture") << false << 0 << QString();
+        QTest::newRow("empty file") << QByteArray("") << false << 0 << QString();
+        QTest::newRow("truncated PCX") << small_pcx().left(129) << false << 0 << QString();
+        QTest::newRow("JPEG header only")
+            << encoded(test_picture(), "jpeg").left(20) << false << 0 << u"contains no image"_qs;
+        QTest::newRow("BMP beyond the allocation limit")
+            << huge_bmp() << false << 0 << u"allocation limit"_qs;
+        QTest::newRow("vanished file") << QByteArray() << false << ENOENT << QString();
+        QTest::newRow("folder") << QByteArray() << true << EISDIR << QString();
+    }
+    void failures()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, folder);
+        QFETCH(int, error);
+        QFETCH(QString, warning);
+        if (!warning.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warning));
+        QTemporaryDir dir;
+        QByteArray path = QFile::encodeName(dir.path()) + "/bild.jpg";
+        if (folder)
+            path = QFile::encodeName(dir.path()) + '/';
+        else if (error == 0)
+            QVERIFY(write_file(path, content));
+        int got = -1;
+        QVERIFY(!load_picture(path, &got));
+        QCOMPARE(got, error);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_pictureloader)
+#include "tst_pictureloader.moc"
