@@ -184,6 +184,28 @@ private Q_SLOTS:
         QCOMPARE(frame_->mdi_area()->activeSubWindow(), viewers()->text_viewer());
     }
 
+    // A long text shows its beginning at once and the rest between events;
+    // another file stops the rest of the first.
+    void long_text_arrives_whole()
+    {
+        QByteArray log;
+        for (int i = 0; log.size() < (3 << 20); ++i)
+            log += "Zeile " + QByteArray::number(i) + " des Protokolls\n";
+        folder_->file("lang.log", log);
+        QVERIFY(viewers()->show_in_text_viewer(folder_->at("lang.log")));
+        RichTextBox *box = viewers()->text_viewer()->box();
+        QVERIFY(box->filling());
+        QVERIFY(shown_text().startsWith(QStringLiteral("Zeile 0 des Protokolls\nZeile 1 ")));
+        QVERIFY(viewers()->show_in_text_viewer(folder_->at("brief.txt")));
+        QTRY_VERIFY(!box->filling());
+        QCOMPARE(shown_text(), QStringLiteral("zweiter Brief"));
+        QVERIFY(viewers()->show_in_text_viewer(folder_->at("lang.log")));
+        QTRY_VERIFY(!box->filling());
+        const QString whole = shown_text();
+        QCOMPARE(whole.size(), log.size());
+        QCOMPARE(whole, QString::fromLatin1(log));
+    }
+
     void choice_data()
     {
         QTest::addColumn<QByteArray>("file");

@@ -1,12 +1,30 @@
 #include "richtextbox.h"
 
 #include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 
 #include "textfile.h"
 
 namespace talvence {
+
+namespace {
+
+// About what a view takes in 50 milliseconds; pieces end at a line's end.
+constexpr qsizetype piece_chars = qsizetype(1) << 20;
+
+// The end of a piece that starts at `from`: past a line break near the
+// usual size, or the end of the text.
+qsizetype piece_end(const QString &text, qsizetype from)
+{
+    if (text.size() - from <= piece_chars)
+        return text.size();
+    const qsizetype line_end = text.indexOf(QLatin1Char('\n'), from + piece_chars);
+    return line_end < 0 ? text.size() : line_end + 1;
+}
+
+} // namespace
 
 RichTextBox::RichTextBox(QWidget *parent) : QStackedWidget(parent)
 {
@@ -25,6 +43,8 @@ RichTextBox::RichTextBox(QWidget *parent) : QStackedWidget(parent)
     plain_->setTabChangesFocus(true);
     addWidget(rich_);
     addWidget(plain_);
+    filler_.setInterval(0);
+    connect(&filler_, &QTimer::timeout, this, &RichTextBox::fill_more);
     // The views stand for the box: focus and assistive tools go to them.
     setFocusPolicy(Qt::StrongFocus);
     setFocusProxy(rich_);
@@ -45,6 +65,8 @@ bool RichTextBox::load_file(const QByteArray &path)
         rich_->setDocument(loaded.document.release());
         if (ours)
             delete old;
+        filler_.stop();
+        rest_.clear();
         plain_->clear();
     }
         setCurrentWidget(rich_);
@@ -52,12 +74,40 @@ bool RichTextBox::load_file(const QByteArray &path)
         break;
     case LoadedText::Kind::plain:
         rich_->clear();
-        plain_->setPlainText(loaded.text);
+        show_plain(std::move(loaded.text));
         setCurrentWidget(plain_);
         setFocusProxy(plain_);
         break;
     }
     return true;
+}
+
+void RichTextBox::show_plain(QString text)
+{
+    filler_.stop();
+    const qsizetype first = piece_end(text, 0);
+    if (first == text.size()) {
+        rest_.clear();
+        plain_->setPlainText(text);
+        return;
+    }
+    plain_->setPlainText(text.left(first));
+    rest_ = std::move(text);
+    rest_at_ = first;
+    filler_.start();
+}
+
+void RichTextBox::fill_more()
+{
+    const qsizetype end = piece_end(rest_, rest_at_);
+    QTextCursor at_end(plain_->document());
+    at_end.movePosition(QTextCursor::End);
+    at_end.insertText(QStringView(rest_).mid(rest_at_, end - rest_at_).toString());
+    rest_at_ = end;
+    if (rest_at_ >= rest_.size()) {
+        filler_.stop();
+        rest_.clear();
+    }
 }
 
 QString RichTextBox::text() const

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QStackedWidget>
+#include <QString>
+#include <QTimer>
 
 class QPlainTextEdit;
 class QTextEdit;
@@ -20,15 +22,26 @@ public:
     bool load_file(const QByteArray &path);
     // What the box shows, as plain text.
     QString text() const;
+    // Whether a long plain text is still being laid into the view.
+    bool filling() const { return !rest_.isEmpty(); }
     bool shows_rich_text() const;
     QTextEdit *rich_view() const { return rich_; }
     QPlainTextEdit *plain_view() const { return plain_; }
 
 private:
+    void show_plain(QString text);
+    void fill_more();
+
     QTextEdit *rich_;
     // Plain text has a view of its own, which lays out only the lines in
-    // sight: a log of 50 MB opens in about a second.
+    // sight.
     QPlainTextEdit *plain_;
+    // A long text goes into the view a piece at a time, between the user's
+    // events: its first screen shows at once, the window answers while the
+    // rest follows, and a new file stops the old one's pieces.
+    QString rest_;
+    qsizetype rest_at_ = 0;
+    QTimer filler_;
 };
 
 } // namespace talvence
