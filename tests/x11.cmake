@@ -17,3 +17,9 @@ talvence_x11_test(tst_ontop_x11)
 talvence_x11_test(tst_windows_x11)
 target_compile_definitions(tst_windows_x11 PRIVATE
   TALVENCE_HELP_PAGES="${CMAKE_SOURCE_DIR}/src/help/pages")
+
+# The Debian package, unpacked and started (see package_test.sh).
+add_test(NAME package
+         COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_x11.sh ${CMAKE_CURRENT_LIST_DIR}/package_test.sh
+                 ${CMAKE_BINARY_DIR})
+set_tests_properties(package PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)

@@ -1,0 +1,132 @@
+#!/bin/sh
+# The Debian package as a user gets it: built with cpack from the build
+# folder, unpacked into a scratch root with dpkg -x, its layout, its
+# dependencies (computed, and in agreement with the set-up step), its menu
+# entry and description through their validators, and the unpacked program,
+# started through its link in bin/, finding its help pages. Run under
+# run_x11.sh, which gives it an X server and a window manager.
+#
+# usage: package_test.sh BUILD-FOLDER
+set -u
+
+build=$(cd "$1" && pwd)
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+
+missing=""
+for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli xdotool xwininfo; do
+    command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
+done
+if [ -n "$missing" ]; then
+    echo "skipped:$missing not installed (scripts/setup.sh installs them)"
+    exit 77
+fi
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/talvence-package.XXXXXX") || exit 1
+program_pid=""
+cleanup() {
+    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null && wait "$program_pid" 2>/dev/null
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+pass() {
+    echo "PASS: $*"
+}
+
+if ! (cd "$scratch" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out") \
+    >"$scratch/cpack.log" 2>&1; then
+    cat "$scratch/cpack.log"
+    echo "FAIL: cpack"
+    exit 1
+fi
+deb=$(ls "$scratch"/out/talvence_*.deb)
+pass "package built: $(basename "$deb")"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+names=$(echo "$depends" | tr ',|' '\n\n' | sed 's/(.*//; s/[[:space:]]//g' | grep -v '^$')
+for lib in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libicu72; do
+    echo "$names" | grep -qx "$lib" || fail "dependency on $lib not computed: $depends"
+done
+for p in $(sed 's/#.*//' "$source_dir/scripts/runtime-packages"); do
+    echo "$names" | grep -qx "$p" || fail "the set-up step installs $p for the program, the package does not depend on it"
+done
+for p in $names; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
+        fail "the package depends on $p, which the set-up step does not install"
+done
+pass "dependencies: $depends"
+
+root="$scratch/root"
+dpkg -x "$deb" "$root"
+[ "$(readlink "$root/usr/bin/talvence")" = "../lib/talvence/talvence" ] ||
+    fail "usr/bin/talvence is not a link to ../lib/talvence/talvence"
+[ -x "$root/usr/lib/talvence/talvence" ] || fail "no program in usr/lib/talvence"
+for page in standardis.hl1 groklei.hl1; do
+    [ -f "$root/usr/lib/talvence/$page" ] || fail "help page $page is not beside the program"
+done
+for size in 16 32 48 64 128 256; do
+    [ -f "$root/usr/share/icons/hicolor/${size}x${size}/apps/talvence.png" ] || fail "no ${size}px icon"
+done
+[ -f "$root/usr/share/icons/hicolor/scalable/apps/talvence.svg" ] || fail "no scalable icon"
+pass "layout"
+
+desktop-file-validate "$root/usr/share/applications/de.talvence.Talvence.desktop" &&
+    pass "desktop-file-validate" || fail "desktop-file-validate"
+appstreamcli validate --no-net "$root/usr/share/metainfo/de.talvence.Talvence.metainfo.xml" &&
+    pass "appstreamcli validate" || fail "appstreamcli validate"
+
+# Starts the unpacked program through its link, chooses the first help page
+# from the menu, and tells whether the message of a failed open came up.
+help_page_fails() {
+    workdir="$scratch/work"
+    mkdir -p "$workdir"
+    (cd "$workdir" && exec "$root/usr/bin/talvence") >"$scratch/program.log" 2>&1 &
+    program_pid=$!
+    frame=$(timeout 20 xdotool search --sync --onlyvisible --name '^File Talvence$' | head -1)
+    if [ -z "$frame" ]; then
+        echo "FAIL: the unpacked program showed no frame"
+        cat "$scratch/program.log"
+        exit 1
+    fi
+    x=$(xwininfo -id "$frame" | awk '/Absolute upper-left X/{print $4}')
+    y=$(xwininfo -id "$frame" | awk '/Absolute upper-left Y/{print $4}')
+    # "Hilfe" in the menu bar, then its first entry
+    xdotool mousemove $((x + 127)) $((y + 10)) click 1
+    sleep 0.5
+    xdotool mousemove $((x + 150)) $((y + 32)) click 1
+    seen=1
+    tries=0
+    while [ $tries -lt 30 ]; do
+        if xdotool search --onlyvisible --name '^Talvence$' >/dev/null 2>&1; then
+            seen=0
+            break
+        fi
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+    kill "$program_pid" 2>/dev/null
+    wait "$program_pid" 2>/dev/null
+    program_pid=""
+    return $seen
+}
+
+if help_page_fails; then
+    fail "the program started through its link did not find its help pages"
+else
+    # The same steps with a page taken away must bring the message, or the
+    # check above proved nothing.
+    rm "$root/usr/lib/talvence/standardis.hl1"
+    if help_page_fails; then
+        pass "the program started through its link finds its help pages"
+    else
+        fail "no message for a missing page either: the menu was never reached"
+    fi
+fi
+
+[ $failures -eq 0 ] && echo "package: all checks passed" || echo "package: $failures checks failed"
+[ $failures -eq 0 ]
