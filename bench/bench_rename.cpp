@@ -408,8 +408,8 @@ double list_benchmark(std::size_t n, int repeats)
 // so that none always meets a busier disk.
 template <typename Engine, typename Replay>
 void compare(const char *what, std::size_t n, int repeats,
-             QByteArray (*name)(std::size_t, std::mt19937 &),
-             std::size_t renames, Engine engine_run, Replay replay)
+             QByteArray (*name)(std::size_t, std::mt19937 &), std::size_t renames,
+             Engine engine_run, Replay replay)
 {
     std::vector<double> engine, reading, bare;
     bool same = true;

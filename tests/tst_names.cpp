@@ -1,6 +1,8 @@
 // The naming rules on their own: tails, parking and final names, case
 // mapping and the order of names, including names that are not UTF-8.
 
+#include <random>
+
 #include <QtTest>
 
 #include "folder.h"
@@ -142,19 +144,62 @@ private Q_SLOTS:
         QVERIFY(!same_but_case("a.txt", "b.txt"));
     }
 
+    void natural_order_data()
+    {
+        QTest::addColumn<QByteArrayList>("expected");
+        QTest::newRow("digits by value, letters without case")
+            << QByteArrayList{"A.TXT", "a.txt",  "ä.txt",     "b.txt",     "file1",
+                              "File2", "file10", "img 9.jpg", "img 10.jpg"};
+        QTest::newRow("ASCII only")
+            << QByteArrayList{"_zyx_ 2.jpg", "_zyx_ 10.jpg", "01.jpg",       "1.jpg", "2.jpg",
+                              "10.jpg",      "IMG_0009.JPG", "IMG_0010.JPG", "z"};
+        QTest::newRow("mixed scripts") << QByteArrayList{
+            u8("1 Ärger.txt"), u8("2 ärger.txt"), "Bericht 2023",     u8("Élan.doc"),  "foto 7.jpg",
+            u8("Ωmega 3"),     u8("Отчёт 2.txt"), u8("Отчёт 10.txt"), u8("写真 1.jpg")};
+    }
     void natural_order()
     {
+        QFETCH(QByteArrayList, expected);
         std::vector<FileEntry> entries;
-        for (const char *n : {"file10", "File2", "file1", "ä.txt", "b.txt", "a.txt", "A.TXT",
-                              "img 9.jpg", "img 10.jpg"})
-            entries.push_back({u8(n)});
+        for (auto it = expected.rbegin(); it != expected.rend(); ++it)
+            entries.push_back({*it});
         NaturalOrder().sort(entries);
         QByteArrayList got;
         for (const FileEntry &e : entries)
             got << e.raw;
-        const QByteArrayList expected = {"A.TXT", "a.txt",  "ä.txt",     "b.txt",     "file1",
-                                         "File2", "file10", "img 9.jpg", "img 10.jpg"};
         QCOMPARE(got, expected);
+    }
+
+    // The keys made for ASCII names order them exactly as the collator's keys
+    // do, in languages whose rules leave ASCII alone and in those that do not.
+    void ascii_keys_agree_with_the_collator_data()
+    {
+        QTest::addColumn<QString>("language");
+        for (const char *l : {"en_US", "de_DE", "da_DK", "cs_CZ", "tr_TR", "sv_SE", "ja_JP"})
+            QTest::newRow(l) << QString::fromLatin1(l);
+    }
+    void ascii_keys_agree_with_the_collator()
+    {
+        QFETCH(QString, language);
+        QLocale::setDefault(QLocale(language));
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+        std::mt19937 rng(20261207);
+        const QByteArray alphabet = "aAbBcChHiIyYzZ0123456789   ._-()[]+,~!#$%&'@^`{}=;";
+        for (int round = 0; round < 20; ++round) {
+            std::vector<FileEntry> fast, slow;
+            for (int i = 0; i < 500; ++i) {
+                QByteArray name;
+                const int length = 1 + int(rng() % 12);
+                for (int k = 0; k < length; ++k)
+                    name += alphabet[int(rng() % alphabet.size())];
+                fast.push_back({name});
+            }
+            slow = fast;
+            NaturalOrder(NaturalOrder::Keys::fastest).sort(fast);
+            NaturalOrder(NaturalOrder::Keys::collator).sort(slow);
+            for (size_t i = 0; i < fast.size(); ++i)
+                QCOMPARE(fast[i].raw, slow[i].raw);
+        }
     }
 
     void display_text()
