@@ -184,14 +184,21 @@ private Q_SLOTS:
         QLocale::setDefault(QLocale(language));
         const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
         std::mt19937 rng(20261207);
-        const QByteArray alphabet = "aAbBcChHiIyYzZ0123456789   ._-()[]+,~!#$%&'@^`{}=;";
+        // Mostly ASCII, now and then a letter beyond it: the two kinds of keys
+        // and the merge between them.
+        const QByteArray ascii = "aAbBcChHiIyYzZ0123456789   ._-()[]+,~!#$%&'@^`{}=;";
+        const QByteArrayList beyond = {u8("ä"), u8("É"), u8("ß"), "\xff"};
         for (int round = 0; round < 20; ++round) {
             std::vector<FileEntry> fast, slow;
             for (int i = 0; i < 500; ++i) {
                 QByteArray name;
                 const int length = 1 + int(rng() % 12);
-                for (int k = 0; k < length; ++k)
-                    name += alphabet[int(rng() % alphabet.size())];
+                for (int k = 0; k < length; ++k) {
+                    if (rng() % 40 == 0)
+                        name += beyond[int(rng() % beyond.size())];
+                    else
+                        name += ascii[int(rng() % ascii.size())];
+                }
                 fast.push_back({name});
             }
             slow = fast;

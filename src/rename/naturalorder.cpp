@@ -174,28 +174,24 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
     // allocation per key, costs more than the listing itself on a folder of
     // 100,000 files.
     std::string keys;
+    keys.reserve(entries.size() * 20);
     std::vector<std::pair<std::uint32_t, std::uint32_t>> spans(entries.size());
-    // Most folders hold ASCII names only (every parking name is one): their
-    // keys are made here, without the collator, in the collator's order.
-    // One name of another kind sends them all through the collator, so that
-    // all keys in a sort are of one making.
-    bool made = false;
-    if (d_->collator && d_->ascii_keys) {
-        keys.reserve(entries.size() * 16);
-        made = true;
-        for (std::size_t i = 0; i < entries.size() && made; ++i) {
-            const auto offset = std::uint32_t(keys.size());
-            made = d_->ascii_key(entries[i].raw, keys);
-            spans[i] = {offset, std::uint32_t(keys.size()) - offset};
-        }
-        if (!made)
-            keys.clear();
-    }
-    if (d_->collator && !made) {
-        keys.reserve(entries.size() * 24);
+    // Names of plain ASCII (most names, and every parking name) get keys of
+    // our own making, in the collator's order, without the collator; the
+    // others get the collator's. Keys of the two makings cannot be compared
+    // with each other: each kind is sorted on its own, and the two sorted
+    // runs are merged by asking the collator, once a step.
+    std::vector<std::uint32_t> ascii, other;
+    if (d_->collator) {
         std::string scratch(256, '\0');
         std::u16string text;
         for (std::size_t i = 0; i < entries.size(); ++i) {
+            const auto offset = std::uint32_t(keys.size());
+            if (d_->ascii_keys && d_->ascii_key(entries[i].raw, keys)) {
+                spans[i] = {offset, std::uint32_t(keys.size()) - offset};
+                ascii.push_back(std::uint32_t(i));
+                continue;
+            }
             shown_text(entries[i].raw, text);
             auto key = [&] {
                 return ucol_getSortKey(d_->collator, text.data(), int32_t(text.size()),
@@ -209,14 +205,16 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
             }
             // the key ends in a zero byte that takes no part in the order
             const auto used = std::uint32_t(std::max(length - 1, 0));
-            spans[i] = {std::uint32_t(keys.size()), used};
+            spans[i] = {offset, used};
             keys.append(scratch.data(), used);
+            other.push_back(std::uint32_t(i));
         }
+    } else {
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            other.push_back(std::uint32_t(i)); // no keys: the raw bytes decide
     }
-    std::vector<std::uint32_t> order(entries.size());
-    std::iota(order.begin(), order.end(), 0u);
     const char *base = keys.data();
-    std::sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
+    const auto by_key = [&](std::uint32_t x, std::uint32_t y) {
         const auto [xo, xl] = spans[x];
         const auto [yo, yl] = spans[y];
         const int c = std::memcmp(base + xo, base + yo, std::min(xl, yl));
@@ -225,7 +223,40 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
         if (xl != yl)
             return xl < yl;
         return entries[x].raw < entries[y].raw;
-    });
+    };
+    std::sort(ascii.begin(), ascii.end(), by_key);
+    std::sort(other.begin(), other.end(), by_key);
+    std::vector<std::uint32_t> order;
+    if (ascii.empty() || other.empty()) {
+        order = ascii.empty() ? std::move(other) : std::move(ascii);
+    } else {
+        order.reserve(entries.size());
+        std::u16string a_text, o_text;
+        std::uint32_t a_shown = UINT32_MAX, o_shown = UINT32_MAX;
+        const auto ascii_first = [&](std::uint32_t a, std::uint32_t o) {
+            if (a != a_shown) {
+                shown_text(entries[a].raw, a_text);
+                a_shown = a;
+            }
+            if (o != o_shown) {
+                shown_text(entries[o].raw, o_text);
+                o_shown = o;
+            }
+            const UCollationResult r =
+                ucol_strcoll(d_->collator, a_text.data(), int32_t(a_text.size()), o_text.data(),
+                             int32_t(o_text.size()));
+            return r == UCOL_EQUAL ? entries[a].raw < entries[o].raw : r == UCOL_LESS;
+        };
+        std::size_t ai = 0, oi = 0;
+        while (ai < ascii.size() && oi < other.size()) {
+            if (ascii_first(ascii[ai], other[oi]))
+                order.push_back(ascii[ai++]);
+            else
+                order.push_back(other[oi++]);
+        }
+        order.insert(order.end(), ascii.begin() + std::ptrdiff_t(ai), ascii.end());
+        order.insert(order.end(), other.begin() + std::ptrdiff_t(oi), other.end());
+    }
     keys = {};
     // Put the entries in place cycle by cycle: no second list of 100,000 names.
     for (std::uint32_t start = 0; start < order.size(); ++start) {
