@@ -6,6 +6,9 @@
 // renameat2, nothing else. Beside it stands the loop of the renames alone.
 //
 //   bench_rename [-r repeats] [count ...]      (defaults: -r 3, 10000 100000 200000)
+//
+// The window rows drive the rename window on Qt's offscreen platform unless
+// QT_QPA_PLATFORM says otherwise.
 
 #include <algorithm>
 #include <cerrno>
@@ -24,13 +27,16 @@
 #include <utility>
 #include <vector>
 
+#include <QApplication>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QString>
 #include <QTemporaryDir>
 
 #include "folder.h"
+#include "form1.h"
 #include "names.h"
 #include "renamecase.h"
 #include "renamestandard.h"
@@ -419,9 +425,7 @@ void compare(const char *what, std::size_t n, int repeats,
             folder.fill(n, name);
             const int who = (turn + r) % 3;
             if (who == 0) {
-                const auto start = Clock::now();
-                engine_run(folder.path());
-                engine.push_back(seconds_since(start));
+                engine.push_back(engine_run(folder.path()));
                 if (r == 0) {
                     BenchFolder check;
                     check.fill(n, name);
@@ -450,10 +454,48 @@ void numbering_benchmark(std::size_t n, int repeats)
             io.prefix = [] { return QString(); };
             io.prefix_too_long = [] { fail("the empty prefix was called too long"); };
             io.reread = [] {};
+            const auto start = Clock::now();
             if (talvence::rename_standard(path, io) != 2)
                 fail("the numbering rename did not finish both cycles");
+            return seconds_since(start);
         },
         numbering_renames);
+}
+
+// The same through the rename window, offscreen: from the press of its
+// button until the window has painted the new names, the file list read
+// again after each cycle on the way, as the user sees it. The window is
+// opened on the folder before the clock starts.
+double window_run(const QByteArray &path, const char *button)
+{
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(QFile::decodeName(path));
+    talvence::Form1 form;
+    form.show();
+    QCoreApplication::processEvents();
+    auto *b = form.findChild<QPushButton *>(QLatin1String(button));
+    const auto start = Clock::now();
+    b->click();
+    form.repaint();
+    const double s = seconds_since(start);
+    QDir::setCurrent(before);
+    return s;
+}
+
+void numbering_window_benchmark(std::size_t n, int repeats)
+{
+    compare(
+        "numbering, window", n, repeats, mixed_name, 4 * n,
+        [](const QByteArray &path) { return window_run(path, "rename_standard_button"); },
+        numbering_renames);
+}
+
+void case_window_benchmark(std::size_t n, int repeats)
+{
+    compare(
+        "case, window", n, repeats, lower_name, n,
+        [](const QByteArray &path) { return window_run(path, "klein"); },
+        [](const QByteArray &path) { return case_renames(path, talvence::TargetCase::Upper); });
 }
 
 void case_benchmark(std::size_t n, int repeats)
@@ -461,8 +503,10 @@ void case_benchmark(std::size_t n, int repeats)
     compare(
         "case rename", n, repeats, lower_name, n,
         [](const QByteArray &path) {
+            const auto start = Clock::now();
             if (!talvence::rename_case(path, talvence::TargetCase::Upper, [] {}))
                 fail("the case rename stopped early");
+            return seconds_since(start);
         },
         [](const QByteArray &path) { return case_renames(path, talvence::TargetCase::Upper); });
 }
@@ -471,6 +515,9 @@ void case_benchmark(std::size_t n, int repeats)
 
 int main(int argc, char **argv)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     int repeats = 3;
     std::vector<std::size_t> counts;
     for (int i = 1; i < argc; ++i) {
@@ -502,7 +549,9 @@ int main(int argc, char **argv)
     for (const std::size_t n : counts) {
         list_benchmark(n, repeats);
         numbering_benchmark(n, repeats);
+        numbering_window_benchmark(n, repeats);
         case_benchmark(n, repeats);
+        case_window_benchmark(n, repeats);
     }
     return 0;
 }
