@@ -2,15 +2,13 @@
 // volume, and the bounded question to the one volume the user chooses, also
 // when that volume never answers.
 
-#include <csignal>
 #include <future>
 #include <sys/types.h>
 
-#include <QProcess>
-#include <QStandardPaths>
 #include <QtTest>
 
 #include "drives.h"
+#include "fatvolume.h"
 
 using namespace talvence;
 
@@ -70,40 +68,18 @@ private Q_SLOTS:
     // still comes at once, and the probe gives up within its patience.
     void volume_that_does_not_answer()
     {
-        const QString fusefat = QStandardPaths::findExecutable(QStringLiteral("fusefat"));
-        const QString mkfs = QStandardPaths::findExecutable(QStringLiteral("mkfs.vfat"),
-                                                            {"/usr/sbin", "/sbin", "/usr/bin"});
-        const QString unmount = QStandardPaths::findExecutable(QStringLiteral("fusermount"));
-        if (fusefat.isEmpty() || mkfs.isEmpty() || unmount.isEmpty() ||
-            !QFileInfo::exists(QStringLiteral("/dev/fuse")))
-            QSKIP("no FUSE file system to stop here (needs fusefat, mkfs.vfat, fusermount and "
-                  "/dev/fuse)");
-        QTemporaryDir dir;
-        const QString image = dir.filePath(QStringLiteral("fat.img"));
-        const QString mount = dir.filePath(QStringLiteral("mnt"));
-        QVERIFY(QDir().mkpath(mount));
-        QCOMPARE(QProcess::execute(mkfs, {QStringLiteral("-C"), image, QStringLiteral("2048")}), 0);
-        // In the foreground, so that its process is ours to stop.
-        QProcess fuse;
-        fuse.start(fusefat, {QStringLiteral("-f"), QStringLiteral("-o"), QStringLiteral("rw+"),
-                             image, mount});
-        const QByteArray raw = QFile::encodeName(mount);
+        FatVolume volume;
+        if (const QByteArray why = volume.mount(); !why.isEmpty())
+            QSKIP(why.constData());
+        const QByteArray raw = volume.path();
         const auto mounted = [&] {
             for (const Drive &d : mounted_drives())
                 if (d.mount_point == raw)
                     return true;
             return false;
         };
-        if (!QTest::qWaitFor(mounted, 10000))
-            QSKIP("fusefat could not mount here (FUSE not permitted in this sandbox?)");
-        const pid_t pid = pid_t(fuse.processId());
-        QCOMPARE(::kill(pid, SIGSTOP), 0);
-        const auto cleanup = qScopeGuard([&] {
-            ::kill(pid, SIGCONT);
-            QProcess::execute(unmount, {QStringLiteral("-u"), QStringLiteral("-z"), mount});
-            fuse.terminate();
-            fuse.waitForFinished(10000);
-        });
+        QVERIFY(mounted());
+        QVERIFY(volume.stop());
 
         // Asked on a thread of its own, so that a hang fails the test instead of stopping it.
         auto listing = std::async(std::launch::async, [] { return mounted_drives(); });

@@ -1,10 +1,9 @@
 // The case rename on real folders, and on a FAT file system that ignores
 // case where the machine offers one through FUSE.
 
-#include <QProcess>
-#include <QStandardPaths>
 #include <QtTest>
 
+#include "fatvolume.h"
 #include "folder.h"
 #include "renamecase.h"
 #include "testfolder.h"
@@ -34,13 +33,6 @@ Names listed(const QByteArray &folder)
         for (const FileEntry &e : *entries)
             out.push_back(e.raw);
     return out;
-}
-
-bool tool(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 } // namespace
@@ -126,23 +118,10 @@ private Q_SLOTS:
 
     void fat_ignores_case()
     {
-        const QString fusefat = QStandardPaths::findExecutable(QStringLiteral("fusefat"));
-        const QString mkfs = QStandardPaths::findExecutable(QStringLiteral("mkfs.vfat"),
-                                                            {"/usr/sbin", "/sbin", "/usr/bin"});
-        const QString unmount = QStandardPaths::findExecutable(QStringLiteral("fusermount"));
-        if (fusefat.isEmpty() || mkfs.isEmpty() || unmount.isEmpty() ||
-            !QFileInfo::exists(QStringLiteral("/dev/fuse")))
-            QSKIP("no FUSE FAT file system here (needs fusefat, mkfs.vfat, fusermount and "
-                  "/dev/fuse)");
-        QTemporaryDir dir;
-        const QString image = dir.filePath(QStringLiteral("fat.img"));
-        const QString mount = dir.filePath(QStringLiteral("mnt"));
-        QVERIFY(QDir().mkpath(mount));
-        QVERIFY(tool(mkfs, {QStringLiteral("-C"), image, QStringLiteral("2048")}));
-        if (!tool(fusefat, {QStringLiteral("-o"), QStringLiteral("rw+"), image, mount}))
-            QSKIP("fusefat could not mount here (FUSE not permitted in this sandbox?)");
-        const QByteArray folder = QFile::encodeName(mount);
-        const auto unmounted = qScopeGuard([&] { tool(unmount, {QStringLiteral("-u"), mount}); });
+        FatVolume volume;
+        if (const QByteArray why = volume.mount(); !why.isEmpty())
+            QSKIP(why.constData());
+        const QByteArray folder = volume.path();
 
         TestFolder::write(folder + "/Foto.JPG", "photo");
         TestFolder::write(folder + "/Notes.txt", "notes");

@@ -18,9 +18,9 @@ bool is_cont(unsigned char c)
     return (c & 0xC0) == 0x80;
 }
 
-// Decodes the character at data; returns its length, or 0 when data holds a
-// stray byte (which then counts as a character of its own).
-int decode(const unsigned char *p, qsizetype n, char32_t *out)
+} // namespace
+
+int decode_utf8(const unsigned char *p, qsizetype n, char32_t *out)
 {
     const unsigned char c = p[0];
     if (c < 0x80) {
@@ -61,6 +61,8 @@ int decode(const unsigned char *p, qsizetype n, char32_t *out)
     }
     return 0;
 }
+
+namespace {
 
 void encode(char32_t u, QByteArray &out)
 {
@@ -108,7 +110,7 @@ int char_length(const char *data, qsizetype size)
     if (size <= 0)
         return 0;
     char32_t u;
-    const int n = decode(reinterpret_cast<const unsigned char *>(data), size, &u);
+    const int n = decode_utf8(reinterpret_cast<const unsigned char *>(data), size, &u);
     return n ? n : 1;
 }
 
@@ -219,7 +221,7 @@ QByteArray case_name(const QByteArray &name, TargetCase target, bool turkic)
             continue;
         }
         char32_t u;
-        const int len = decode(p + i, n - i, &u);
+        const int len = decode_utf8(p + i, n - i, &u);
         if (len == 0) {
             out.append(char(c));
             ++i;

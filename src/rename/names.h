@@ -12,6 +12,11 @@ namespace talvence {
 
 enum class TargetCase { Lower, Upper };
 
+// The UTF-8 character at p: its length and code point, or 0 when the bytes
+// there are no valid sequence (a stray byte, which counts as a character of
+// its own in a name). Overlong forms and surrogates are not valid.
+int decode_utf8(const unsigned char *p, qsizetype n, char32_t *out);
+
 // Bytes taken by the character that starts at data[0] (at least 1; 0 for an empty span).
 int char_length(const char *data, qsizetype size);
 qsizetype char_count(const QByteArray &text);

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "codepagedecoder.h"
+#include "names.h"
 
 namespace talvence {
 
@@ -49,50 +50,6 @@ private:
     QString text_;
     char16_t *p_;
 };
-
-inline bool is_cont(unsigned char c)
-{
-    return (c & 0xC0) == 0x80;
-}
-
-// Length of the valid UTF-8 sequence at p (lead byte >= 0x80) and its code
-// point, or 0 when the bytes there are not one.
-int utf8_sequence(const unsigned char *p, qsizetype n, char32_t *out)
-{
-    const unsigned char c = p[0];
-    if (c >= 0xC2 && c <= 0xDF) {
-        if (n < 2 || !is_cont(p[1]))
-            return 0;
-        *out = (char32_t(c & 0x1F) << 6) | (p[1] & 0x3F);
-        return 2;
-    }
-    if (c >= 0xE0 && c <= 0xEF) {
-        if (n < 3 || !is_cont(p[2]))
-            return 0;
-        const unsigned char c1 = p[1];
-        const bool ok = c == 0xE0   ? (c1 >= 0xA0 && c1 <= 0xBF)
-                        : c == 0xED ? (c1 >= 0x80 && c1 <= 0x9F)
-                                    : is_cont(c1);
-        if (!ok)
-            return 0;
-        *out = (char32_t(c & 0x0F) << 12) | (char32_t(c1 & 0x3F) << 6) | (p[2] & 0x3F);
-        return 3;
-    }
-    if (c >= 0xF0 && c <= 0xF4) {
-        if (n < 4 || !is_cont(p[2]) || !is_cont(p[3]))
-            return 0;
-        const unsigned char c1 = p[1];
-        const bool ok = c == 0xF0   ? (c1 >= 0x90 && c1 <= 0xBF)
-                        : c == 0xF4 ? (c1 >= 0x80 && c1 <= 0x8F)
-                                    : is_cont(c1);
-        if (!ok)
-            return 0;
-        *out = (char32_t(c & 0x07) << 18) | (char32_t(c1 & 0x3F) << 12) |
-               (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
-        return 4;
-    }
-    return 0;
-}
 
 void put_code_point(Output &out, char32_t u)
 {
@@ -145,7 +102,7 @@ std::optional<QString> decode_utf8(const unsigned char *p, qsizetype n, bool len
             continue;
         }
         char32_t u;
-        const int len = utf8_sequence(p + i, n - i, &u);
+        const int len = talvence::decode_utf8(p + i, n - i, &u);
         if (len == 0) {
             if (!lenient)
                 return std::nullopt;
