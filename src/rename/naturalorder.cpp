@@ -174,7 +174,7 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
     // allocation per key, costs more than the listing itself on a folder of
     // 100,000 files.
     std::string keys;
-    keys.reserve(entries.size() * 20);
+    keys.reserve(entries.size() * 24);
     std::vector<std::pair<std::uint32_t, std::uint32_t>> spans(entries.size());
     // Names of plain ASCII (most names, and every parking name) get keys of
     // our own making, in the collator's order, without the collator; the
