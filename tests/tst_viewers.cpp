@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <QAccessible>
 #include <QImage>
 #include <QLabel>
 #include <QListView>
@@ -132,6 +133,17 @@ private Q_SLOTS:
         }
         QCOMPARE(frame_->mdi_area()->subWindowList().size(), 4);
         QVERIFY(messages_.isEmpty());
+        // every control that takes the focus or shows something has a name
+        for (ChildWindow *w : std::initializer_list<ChildWindow *>{text, image, choice}) {
+            for (QWidget *c : w->widget()->findChildren<QWidget *>()) {
+                if (!c->isVisible() ||
+                    (c->focusPolicy() == Qt::NoFocus && !qobject_cast<QLabel *>(c)))
+                    continue;
+                QAccessibleInterface *a = QAccessible::queryAccessibleInterface(c);
+                QVERIFY2(a && !a->text(QAccessible::Name).isEmpty(),
+                         qPrintable(w->objectName() + '/' + c->objectName()));
+            }
+        }
     }
 
     // Unscaled from the top left corner, cut off at the window's edges; a small

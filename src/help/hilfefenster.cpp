@@ -37,7 +37,7 @@ hilfefenster::hilfefenster(QWidget *parent) : ChildWindow(parent)
     helpbox = new RichTextBox(client);
     helpbox->setObjectName(QStringLiteral("helpbox"));
     helpbox->setGeometry(twips_rect(120, 960, 5295, 4815));
-    helpbox->setAccessibleName(QStringLiteral("Hilfetext"));
+    helpbox->set_accessible_name(QStringLiteral("Hilfetext"));
 
     Command1 = new QPushButton(QStringLiteral("schließen"), client);
     Command1->setObjectName(QStringLiteral("Command1"));

@@ -50,6 +50,14 @@ RichTextBox::RichTextBox(QWidget *parent) : QStackedWidget(parent)
     setFocusProxy(rich_);
 }
 
+void RichTextBox::set_accessible_name(const QString &name)
+{
+    // The views take the focus in the box's stead, so they carry its name.
+    setAccessibleName(name);
+    rich_->setAccessibleName(name);
+    plain_->setAccessibleName(name);
+}
+
 bool RichTextBox::load_file(const QByteArray &path)
 {
     LoadedText loaded = load_text_file(path);

@@ -18,6 +18,9 @@ class RichTextBox : public QStackedWidget {
 public:
     explicit RichTextBox(QWidget *parent = nullptr);
 
+    // The name assistive tools give the box and the views inside it.
+    void set_accessible_name(const QString &name);
+
     // False when the file cannot be read; the box then keeps what it held.
     bool load_file(const QByteArray &path);
     // What the box shows, as plain text.

@@ -19,7 +19,7 @@ textbetrachter::textbetrachter(QWidget *parent) : ChildWindow(parent)
     RichTextBox1 = new RichTextBox(client);
     RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
     RichTextBox1->setGeometry(twips_rect(0, 0, 7455, 4575));
-    RichTextBox1->setAccessibleName(QStringLiteral("Textinhalt"));
+    RichTextBox1->set_accessible_name(QStringLiteral("Textinhalt"));
     setWidget(client);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
