@@ -48,6 +48,17 @@ struct NaturalOrder::Impl {
     // the Turkish i): then every name goes through the collator.
     std::array<std::uint8_t, 128> rank{};
     bool ascii_keys = false;
+    // The Latin letters U+00C0 to U+00FF that the collator takes as an ASCII
+    // letter with an accent (or, for ß, as "ss"): the letter's place, and the
+    // accent's place among the accents (0 for none). A zero place: not one.
+    struct Accented {
+        std::uint8_t base = 0;
+        std::uint8_t accent = 0;
+        bool doubled = false; // ß: the place twice
+    };
+    std::array<Accented, 64> latin{};
+    // Latin-1 letters and accents whose order the language changes.
+    std::vector<UChar32> tailored_latin;
 
     ~Impl()
     {
@@ -55,6 +66,7 @@ struct NaturalOrder::Impl {
             ucol_close(collator);
     }
     void learn_ascii();
+    void learn_latin(const QByteArray &language);
     bool ascii_key(const QByteArray &raw, std::string &keys) const;
 };
 
@@ -76,9 +88,15 @@ void NaturalOrder::Impl::learn_ascii()
             touched = true;
         } else if (length == 0) {
             touched = first < 0x7F && last >= 0x20;
+            for (UChar32 c = std::max(first, UChar32(0xC0)); c <= std::min(last, UChar32(0x36F));
+                 ++c)
+                tailored_latin.push_back(c);
         } else {
-            for (int32_t k = 0; k < std::min(length, int32_t(64)) && !touched; ++k)
+            for (int32_t k = 0; k < std::min(length, int32_t(64)) && !touched; ++k) {
                 touched = text[k] < 0x80;
+                if (text[k] >= 0xC0 && text[k] <= 0x36F)
+                    tailored_latin.push_back(text[k]);
+            }
         }
     }
     uset_close(tailored);
@@ -106,23 +124,114 @@ void NaturalOrder::Impl::learn_ascii()
     ascii_keys = true;
 }
 
-// A key that orders a name of printable ASCII as the collator does: a byte
-// per character, and for a run of digits the digits' place, the count of its
-// digits without leading zeros, and those digits, so that a longer number is
-// a larger one. False for any other name.
+void NaturalOrder::Impl::learn_latin(const QByteArray &language)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    // French accents count from the end of the word: not for these keys.
+    if (ucol_getAttribute(collator, UCOL_FRENCH_COLLATION, &status) == UCOL_ON || U_FAILURE(status))
+        return;
+    // The same rules with letters alone counting, to see which accented
+    // letters the collator takes for their base letter.
+    UCollator *letters = ucol_open(language.constData(), &status);
+    if (U_FAILURE(status)) {
+        if (letters)
+            ucol_close(letters);
+        return;
+    }
+    ucol_setAttribute(letters, UCOL_STRENGTH, UCOL_PRIMARY, &status);
+    const auto coll = [](const UCollator *c, const QString &a, const QString &b) {
+        return ucol_strcoll(c, reinterpret_cast<const UChar *>(a.constData()), int32_t(a.size()),
+                            reinterpret_cast<const UChar *>(b.constData()), int32_t(b.size()));
+    };
+    const auto is_tailored = [&](UChar32 c) {
+        return std::find(tailored_latin.begin(), tailored_latin.end(), c) != tailored_latin.end();
+    };
+    std::vector<char16_t> accents;
+    std::array<char16_t, 64> accent_of{};
+    for (char16_t u = 0xC0; u <= 0xFF; ++u) {
+        const QString letter(QChar{u});
+        if (is_tailored(u))
+            continue;
+        if (u == 0xDF) { // ß, where it is "ss"
+            if (coll(collator, letter, QStringLiteral("ss")) == UCOL_EQUAL)
+                latin[u - 0xC0] = {rank['s'], 0, true};
+            continue;
+        }
+        const QString parts = letter.normalized(QString::NormalizationForm_D);
+        if (parts.size() != 2 || parts[0].unicode() >= 0x80 || !parts[0].isLetter() ||
+            parts[1].unicode() < 0x300 || parts[1].unicode() > 0x36F ||
+            is_tailored(parts[1].unicode()))
+            continue;
+        const char16_t base = parts[0].unicode();
+        if (coll(letters, letter, QString(QChar{base})) != UCOL_EQUAL ||
+            coll(collator, letter, parts) != UCOL_EQUAL)
+            continue;
+        latin[u - 0xC0].base = rank[base];
+        accent_of[u - 0xC0] = parts[1].unicode();
+        if (std::find(accents.begin(), accents.end(), parts[1].unicode()) == accents.end())
+            accents.push_back(parts[1].unicode());
+    }
+    ucol_close(letters);
+    // The accents in the collator's order, after the plain letter (place 1).
+    const auto on_a = [](char16_t accent) { return QString(QChar(u'a')) + QChar(accent); };
+    std::stable_sort(accents.begin(), accents.end(), [&](char16_t x, char16_t y) {
+        return coll(collator, on_a(x), on_a(y)) == UCOL_LESS;
+    });
+    for (std::size_t i = 0; i < latin.size(); ++i) {
+        if (!accent_of[i])
+            continue;
+        std::uint8_t place = 2;
+        for (std::size_t k = 0; k < accents.size() && accents[k] != accent_of[i]; ++k)
+            if (coll(collator, on_a(accents[k]), on_a(accents[k + 1])) != UCOL_EQUAL)
+                ++place;
+        latin[i].accent = place;
+    }
+}
+
+// A key that orders a name of printable ASCII (and of the Latin letters the
+// collator takes as accented ASCII ones) as the collator does. First a byte
+// per character, a run of digits as the digits' place, the count of its
+// digits without leading zeros and those digits, so that a longer number is
+// a larger one; then, where a letter bears an accent, a zero and the
+// accents: a place per character, the accent's place after its letter's.
+// False for any other name.
 bool NaturalOrder::Impl::ascii_key(const QByteArray &raw, std::string &keys) const
 {
     const std::size_t start = keys.size();
+    thread_local std::string accents;
+    accents.clear();
+    bool accented = false;
+    const auto refuse = [&] {
+        keys.resize(start);
+        return false;
+    };
     const char *p = raw.constData();
     const char *const end = p + raw.size();
     while (p < end) {
         const auto c = static_cast<unsigned char>(*p);
-        if (c < 0x20 || c >= 0x7F) {
-            keys.resize(start);
-            return false;
+        if (c == 0xC3 && p + 1 < end && (static_cast<unsigned char>(p[1]) & 0xC0) == 0x80) {
+            // U+00C0 to U+00FF
+            const Accented &a = latin[static_cast<unsigned char>(p[1]) & 0x3F];
+            if (!a.base)
+                return refuse();
+            keys += char(a.base);
+            accents += char(1);
+            if (a.doubled) {
+                keys += char(a.base);
+                accents += char(1);
+            }
+            if (a.accent) {
+                accents += char(a.accent);
+                accented = true;
+            }
+            p += 2;
+            continue;
         }
+        if (c < 0x20 || c >= 0x7F)
+            return refuse();
         if (c < '0' || c > '9') {
             keys += char(rank[c]);
+            accents += char(1);
             ++p;
             continue;
         }
@@ -133,13 +242,16 @@ bool NaturalOrder::Impl::ascii_key(const QByteArray &raw, std::string &keys) con
             ++run;
         // the collator splits longer numbers; so few names hold one that
         // they may as well go through it
-        if (p - run > 200) {
-            keys.resize(start);
-            return false;
-        }
+        if (p - run > 200)
+            return refuse();
         keys += char(rank['0']);
         keys += char(p - run);
         keys.append(run, std::size_t(p - run));
+        accents += char(1);
+    }
+    if (accented) {
+        keys += '\0';
+        keys += accents;
     }
     return true;
 }
@@ -161,8 +273,11 @@ NaturalOrder::NaturalOrder(Keys keys) : d_(std::make_shared<Impl>())
     ucol_setAttribute(c, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
     ucol_setAttribute(c, UCOL_STRENGTH, UCOL_SECONDARY, &status); // case does not count
     d_->collator = c;
-    if (keys == Keys::fastest)
+    if (keys == Keys::fastest) {
         d_->learn_ascii();
+        if (d_->ascii_keys)
+            d_->learn_latin(name);
+    }
 }
 
 void NaturalOrder::sort(std::vector<FileEntry> &entries) const
