@@ -17,6 +17,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+// Writes a file whole, replacing one that is there; false when it cannot.
+inline bool write_file(const QByteArray &path, const QByteArray &content)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, content.constData(), std::size_t(content.size())) == content.size();
+    return ::close(fd) == 0 && ok;
+}
+
 class TestFolder {
 public:
     TestFolder()

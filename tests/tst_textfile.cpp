@@ -12,22 +12,10 @@
 #include <QtTest>
 
 #include "plaintext.h"
+#include "testfolder.h"
 #include "textfile.h"
 
 using namespace talvence;
-
-namespace {
-
-bool write_file(const QByteArray &path, const QByteArray &content)
-{
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    const bool ok = ::write(fd, content.constData(), std::size_t(content.size())) == content.size();
-    return ::close(fd) == 0 && ok;
-}
-
-} // namespace
 
 class tst_textfile : public QObject {
     Q_OBJECT

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 
 namespace talvence {
 
@@ -14,5 +16,26 @@ public:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
 };
+
+// Every window inside the frame exists at most once. Makes the window when
+// there is none (a close discards it, so the next one starts afresh) and
+// adds it to the area; true when it was made just now.
+template <typename W> bool make_single(QMdiArea *area, QPointer<W> &window)
+{
+    if (window)
+        return false;
+    window = new W;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    area->addSubWindow(window);
+    return true;
+}
+
+// Shows the window, also a hidden one, as the active child window in front.
+inline void bring_forward(QMdiArea *area, QMdiSubWindow *window)
+{
+    window->show();
+    area->setActiveSubWindow(window);
+    window->raise();
+}
 
 } // namespace talvence

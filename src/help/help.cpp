@@ -26,16 +26,9 @@ hilfefenster *Help::window() const
 void Help::show_help_page(const QString &page_file)
 {
     const QByteArray path = folder_ + '/' + QFile::encodeName(page_file);
-    const bool fresh = !window_;
-    if (fresh) {
-        window_ = new hilfefenster;
-        window_->setAttribute(Qt::WA_DeleteOnClose);
-        area_->addSubWindow(window_);
-    }
+    make_single(area_, window_);
     const bool loaded = window_->box()->load_file(path);
-    window_->show();
-    area_->setActiveSubWindow(window_);
-    window_->raise();
+    bring_forward(area_, window_);
     window_->box()->setFocus();
     if (!loaded)
         seams().message(QStringLiteral("Fehler beim öffnen der Datei"));

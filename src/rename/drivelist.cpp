@@ -86,11 +86,14 @@ void DriveList::show_drive_of(const QByteArray &folder)
 {
     // The mount table is read afresh: the folder may lie on a volume mounted
     // since the list was last filled. Reading it asks no volume anything.
-    drives_ = seams().drives();
+    std::vector<Drive> now = seams().drives();
     const QSignalBlocker quiet(this);
-    clear();
-    for (const Drive &d : drives_)
-        addItem(d.display());
+    if (now != drives_) {
+        drives_ = std::move(now);
+        clear();
+        for (const Drive &d : drives_)
+            addItem(d.display());
+    }
     shown_ = drive_index_of(folder, drives_);
     setCurrentIndex(shown_);
 }

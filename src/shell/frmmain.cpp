@@ -105,19 +105,14 @@ void frmMain::place_on_screen()
 
 Form1 *frmMain::show_rename_window()
 {
-    if (!rename_window_) {
-        rename_window_ = new Form1;
-        rename_window_->setAttribute(Qt::WA_DeleteOnClose);
+    if (make_single(area_, rename_window_)) {
         Form1 *form = rename_window_;
         connect(form, &Form1::file_clicked, this, [this, form] {
             const QByteArray name = form->selected_file();
             viewers_->open_selected_file(name, form->full_path(name));
         });
-        area_->addSubWindow(rename_window_);
-        rename_window_->show();
     }
-    area_->setActiveSubWindow(rename_window_);
-    rename_window_->raise();
+    bring_forward(area_, rename_window_);
     return rename_window_;
 }
 

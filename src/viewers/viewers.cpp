@@ -41,14 +41,8 @@ Betrachtungsprog_wahl *Viewers::viewer_choice() const
 
 template <typename W> W *Viewers::show_window(QPointer<W> &window)
 {
-    if (!window) {
-        window = new W;
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        area_->addSubWindow(window);
-    }
-    window->show();
-    area_->setActiveSubWindow(window);
-    window->raise();
+    make_single(area_, window);
+    bring_forward(area_, window);
     return window;
 }
 
@@ -76,12 +70,11 @@ void Viewers::hide_image_viewer()
 
 void Viewers::show_viewer_choice()
 {
-    const bool fresh = !choice_;
-    Betrachtungsprog_wahl *dialog = show_window(choice_);
-    if (fresh) {
-        connect(dialog, &Betrachtungsprog_wahl::image_viewer_chosen, this, &Viewers::choice_image);
-        connect(dialog, &Betrachtungsprog_wahl::text_viewer_chosen, this, &Viewers::choice_text);
+    if (make_single(area_, choice_)) {
+        connect(choice_, &Betrachtungsprog_wahl::image_viewer_chosen, this, &Viewers::choice_image);
+        connect(choice_, &Betrachtungsprog_wahl::text_viewer_chosen, this, &Viewers::choice_text);
     }
+    bring_forward(area_, choice_);
 }
 
 void Viewers::choice_image()
