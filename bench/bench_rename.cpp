@@ -22,6 +22,7 @@
 #include <fstream>
 #include <malloc.h>
 #include <random>
+#include <sys/resource.h>
 #include <string>
 #include <unistd.h>
 #include <utility>
@@ -61,6 +62,26 @@ double seconds_since(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
+
+// The processor time of the process so far, in the program's own code and
+// in the kernel on its behalf.
+struct CpuTime {
+    double user = 0, system = 0;
+    static CpuTime now()
+    {
+        rusage u{};
+        ::getrusage(RUSAGE_SELF, &u);
+        return {double(u.ru_utime.tv_sec) + double(u.ru_utime.tv_usec) / 1e6,
+                double(u.ru_stime.tv_sec) + double(u.ru_stime.tv_usec) / 1e6};
+    }
+    CpuTime operator-(const CpuTime &o) const { return {user - o.user, system - o.system}; }
+    CpuTime &operator+=(const CpuTime &o)
+    {
+        user += o.user;
+        system += o.system;
+        return *this;
+    }
+};
 
 double median(std::vector<double> v)
 {
@@ -341,7 +362,8 @@ std::string runs(const std::vector<double> &seconds)
 }
 
 void print_three(const char *what, std::size_t n, const std::vector<double> &engine,
-                 const std::vector<double> &reading, const std::vector<double> &bare, bool same)
+                 const std::vector<double> &reading, const std::vector<double> &bare, bool same,
+                 const CpuTime (&cpu)[3])
 {
     const double e = median(engine), r = median(reading), b = median(bare);
     std::printf("%-18s N=%-7zu engine %8.3f s   reading loop %8.3f s   ratio %5.2f  (goal <= "
@@ -357,6 +379,13 @@ void print_three(const char *what, std::size_t n, const std::vector<double> &eng
                 "reading loop per round %s\n",
                 "", n, runs(engine).c_str(), runs(reading).c_str(), runs(bare).c_str(),
                 runs(paired).c_str());
+    // Where the time went, summed over the runs: the program's own code, and
+    // the kernel on its behalf.
+    const double k = double(engine.size());
+    std::printf("%-18s N=%-7zu processor time per run: engine user %.3f s system %.3f s; reading "
+                "loop user %.3f s system %.3f s; renames alone user %.3f s system %.3f s\n",
+                "", n, cpu[0].user / k, cpu[0].system / k, cpu[1].user / k, cpu[1].system / k,
+                cpu[2].user / k, cpu[2].system / k);
     std::fflush(stdout);
 }
 
@@ -418,6 +447,7 @@ void compare(const char *what, std::size_t n, int repeats,
              Engine engine_run, Replay replay)
 {
     std::vector<double> engine, reading, bare;
+    CpuTime cpu[3];
     bool same = true;
     for (int r = 0; r < repeats; ++r) {
         for (int turn = 0; turn < 3; ++turn) {
@@ -425,7 +455,9 @@ void compare(const char *what, std::size_t n, int repeats,
             folder.fill(n, name);
             const int who = (turn + r) % 3;
             if (who == 0) {
+                const CpuTime before = CpuTime::now();
                 engine.push_back(engine_run(folder.path()));
+                cpu[0] += CpuTime::now() - before;
                 if (r == 0) {
                     BenchFolder check;
                     check.fill(n, name);
@@ -436,13 +468,15 @@ void compare(const char *what, std::size_t n, int repeats,
                 const Passes passes = replay(folder.path());
                 if (rename_count(passes) != renames)
                     fail("the replay renames a different number of files");
+                const CpuTime before = CpuTime::now();
                 (who == 1 ? reading : bare)
                     .push_back(who == 1 ? reading_renames(folder.path(), passes)
                                         : bare_renames(folder.path(), passes));
+                cpu[who] += CpuTime::now() - before;
             }
         }
     }
-    print_three(what, n, engine, reading, bare, same);
+    print_three(what, n, engine, reading, bare, same, cpu);
 }
 
 void numbering_benchmark(std::size_t n, int repeats)

@@ -4,11 +4,12 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 #include <QAtomicInteger>
-#include <QHash>
 
 #include "names.h"
 #include "naturalorder.h"
@@ -193,21 +194,49 @@ std::optional<std::vector<FileEntry>> list_pass(int dirfd, const std::vector<Fil
         *ours_taken = 0;
     if (ours.empty())
         return list_ordinary_files(dirfd);
-    QHash<QByteArray, qsizetype> place;
-    place.reserve(ours.size());
-    for (qsizetype i = 0; i < qsizetype(ours.size()); ++i)
-        place.insert(ours[i].raw, i);
+    // Many file systems list a folder in the order its names came, or in
+    // the reverse of it, which after a pass is the order this run gave them
+    // or its reverse. So each name the folder hands out is first held
+    // against the one expected next, and looked up in a table (made on
+    // first need) only when it is not that one. Only the names that are not
+    // this run's become entries of their own.
+    const auto view = [](const QByteArray &b) {
+        return std::string_view(b.constData(), std::size_t(b.size()));
+    };
+    std::unordered_map<std::string_view, std::size_t> place;
+    std::size_t next = 0; // past either end when nothing is expected
+    bool backwards = false;
+    const auto find_ours = [&](std::string_view name) {
+        std::size_t at = ours.size();
+        if (next < ours.size() && view(ours[next].raw) == name) {
+            at = next;
+        } else if (next == 0 && view(ours.back().raw) == name) {
+            at = ours.size() - 1; // the first name handed out is the last given
+            backwards = true;
+        } else {
+            if (place.empty()) {
+                place.reserve(ours.size());
+                for (std::size_t i = 0; i < ours.size(); ++i)
+                    place.emplace(view(ours[i].raw), i);
+            }
+            const auto it = place.find(name);
+            if (it == place.end())
+                return at;
+            at = it->second;
+        }
+        next = backwards ? at - 1 : at + 1;
+        return at;
+    };
     std::vector<bool> present(ours.size(), false);
     std::vector<FileEntry> rest;
     if (!read_folder(dirfd, [&](const dirent *d) {
             if (d->d_name[0] == '.')
                 return;
-            const QByteArray name(d->d_name);
-            const auto it = place.constFind(name);
-            if (it != place.constEnd() && is_file_or_link(dirfd, d))
-                present[*it] = true;
+            const std::size_t at = find_ours(d->d_name);
+            if (at < ours.size() && is_file_or_link(dirfd, d))
+                present[at] = true;
             else if (is_ordinary(dirfd, d))
-                rest.push_back({name});
+                rest.push_back({QByteArray(d->d_name)});
         }))
         return std::nullopt;
     if (!rest.empty())

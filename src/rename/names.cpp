@@ -1,6 +1,7 @@
 #include "names.h"
 
 #include <charconv>
+#include <cstring>
 #include <initializer_list>
 
 #include <QByteArrayView>
@@ -130,8 +131,12 @@ qsizetype tail_start(const QByteArray &name)
 {
     qsizetype starts[4] = {0, 0, 0, 0};
     qsizetype count = 0;
-    for (qsizetype i = 0; i < name.size(); i += char_length(name.data() + i, name.size() - i))
+    const char *const data = name.constData();
+    const qsizetype size = name.size();
+    for (qsizetype i = 0; i < size;) {
         starts[count++ % 4] = i;
+        i += static_cast<unsigned char>(data[i]) < 0x80 ? 1 : char_length(data + i, size - i);
+    }
     return count <= 4 ? 0 : starts[count % 4];
 }
 
@@ -152,10 +157,13 @@ QByteArray joined(std::initializer_list<QByteArrayView> parts)
     qsizetype size = 0;
     for (QByteArrayView p : parts)
         size += p.size();
-    QByteArray out;
-    out.reserve(size);
-    for (QByteArrayView p : parts)
-        out.append(p);
+    QByteArray out(size, Qt::Uninitialized);
+    char *at = out.data();
+    for (QByteArrayView p : parts) {
+        if (!p.isEmpty())
+            std::memcpy(at, p.data(), std::size_t(p.size()));
+        at += p.size();
+    }
     return out;
 }
 

@@ -59,6 +59,10 @@ struct NaturalOrder::Impl {
     std::array<Accented, 64> latin{};
     // Latin-1 letters and accents whose order the language changes.
     std::vector<UChar32> tailored_latin;
+    // The place of U+FFFD, which a name shows for each byte that is no
+    // UTF-8: after every character above when the collator puts it there
+    // (it does in every language we know of), zero otherwise.
+    std::uint8_t replacement = 0;
 
     ~Impl()
     {
@@ -67,7 +71,9 @@ struct NaturalOrder::Impl {
     }
     void learn_ascii();
     void learn_latin(const QByteArray &language);
+    void learn_replacement();
     bool ascii_key(const QByteArray &raw, std::string &keys) const;
+    template <typename Unit> bool key_of(const Unit *p, const Unit *end, std::string &keys) const;
 };
 
 void NaturalOrder::Impl::learn_ascii()
@@ -148,13 +154,25 @@ void NaturalOrder::Impl::learn_latin(const QByteArray &language)
     };
     std::vector<char16_t> accents;
     std::array<char16_t, 64> accent_of{};
+    constexpr char16_t sharp_s = 0xDF; // stands for ß's own mark among the accents
     for (char16_t u = 0xC0; u <= 0xFF; ++u) {
         const QString letter(QChar{u});
         if (is_tailored(u))
             continue;
-        if (u == 0xDF) { // ß, where it is "ss"
-            if (coll(collator, letter, QStringLiteral("ss")) == UCOL_EQUAL)
+        if (u == 0xDF) {
+            // ß: "ss" to the letters; to the accents either "ss" too, or
+            // "ss" whose first s bears a mark of its own, placed below
+            // among the accents.
+            if (coll(letters, letter, QStringLiteral("ss")) != UCOL_EQUAL)
+                continue;
+            const UCollationResult r = coll(collator, letter, QStringLiteral("ss"));
+            if (r == UCOL_EQUAL) {
                 latin[u - 0xC0] = {rank['s'], 0, true};
+            } else if (r == UCOL_GREATER) {
+                latin[u - 0xC0] = {rank['s'], 0, true};
+                accent_of[u - 0xC0] = sharp_s;
+                accents.push_back(sharp_s);
+            }
             continue;
         }
         const QString parts = letter.normalized(QString::NormalizationForm_D);
@@ -172,8 +190,13 @@ void NaturalOrder::Impl::learn_latin(const QByteArray &language)
             accents.push_back(parts[1].unicode());
     }
     ucol_close(letters);
-    // The accents in the collator's order, after the plain letter (place 1).
-    const auto on_a = [](char16_t accent) { return QString(QChar(u'a')) + QChar(accent); };
+    // The accents in the collator's order, after the plain letter (place 1):
+    // each on the middle s of "sss", where ß's mark stands on the middle s
+    // of "sß", so that all of them meet in the same place.
+    const auto on_a = [](char16_t accent) {
+        return accent == sharp_s ? QStringLiteral("s\u00DF")
+                                 : QStringLiteral("s") + QChar(accent) + QStringLiteral("ss");
+    };
     std::stable_sort(accents.begin(), accents.end(), [&](char16_t x, char16_t y) {
         return coll(collator, on_a(x), on_a(y)) == UCOL_LESS;
     });
@@ -188,8 +211,20 @@ void NaturalOrder::Impl::learn_latin(const QByteArray &language)
     }
 }
 
+void NaturalOrder::Impl::learn_replacement()
+{
+    const UChar mark = 0xFFFD;
+    std::uint8_t highest = 0;
+    for (char16_t c = 0x20; c < 0x7F; ++c) {
+        if (ucol_strcoll(collator, reinterpret_cast<const UChar *>(&c), 1, &mark, 1) != UCOL_LESS)
+            return;
+        highest = std::max(highest, rank[c]);
+    }
+    replacement = std::uint8_t(highest + 1);
+}
+
 // A key that orders a name of printable ASCII (and of the Latin letters the
-// collator takes as accented ASCII ones) as the collator does. First a byte
+// collator takes as accented ASCII ones, and of U+FFFD) as the collator does. First a byte
 // per character, a run of digits as the digits' place, the count of its
 // digits without leading zeros and those digits, so that a longer number is
 // a larger one; then, where a letter bears an accent, a zero and the
@@ -197,45 +232,90 @@ void NaturalOrder::Impl::learn_latin(const QByteArray &language)
 // False for any other name.
 bool NaturalOrder::Impl::ascii_key(const QByteArray &raw, std::string &keys) const
 {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(raw.constData());
+    const auto *const end = bytes + raw.size();
+    // ASCII and the two-byte letters U+00C0 to U+00FF are read as bytes;
+    // any other name as the text it is shown as, which is what the collator
+    // orders too, so that a byte that is no UTF-8 stands as U+FFFD here as
+    // there.
+    for (const unsigned char *p = bytes; p < end; ++p) {
+        if (*p < 0x80)
+            continue;
+        if (*p == 0xC3 && p + 1 < end && (p[1] & 0xC0) == 0x80) {
+            ++p;
+            continue;
+        }
+        const QString text = display_name(raw);
+        return key_of(text.utf16(), text.utf16() + text.size(), keys);
+    }
+    return key_of(bytes, end, keys);
+}
+
+// The key itself, from bytes (ASCII with U+00C0 to U+00FF as two bytes) or
+// from UTF-16 units.
+template <typename Unit>
+bool NaturalOrder::Impl::key_of(const Unit *p, const Unit *const end, std::string &keys) const
+{
+    constexpr bool wide = sizeof(Unit) == 2;
+    // Room for the longest key a name of this length can have: three bytes
+    // for a one-digit number, two accent places per character, a separator.
     const std::size_t start = keys.size();
-    thread_local std::string accents;
-    accents.clear();
+    const auto length = std::size_t(end - p);
+    keys.resize(start + 5 * length + 1);
+    char *k = keys.data() + start;
+    thread_local std::string accent_room;
+    if (accent_room.size() < 2 * length)
+        accent_room.resize(2 * length);
+    char *const accents = accent_room.data();
+    char *a = accents;
     bool accented = false;
     const auto refuse = [&] {
         keys.resize(start);
         return false;
     };
-    const char *p = raw.constData();
-    const char *const end = p + raw.size();
     while (p < end) {
-        const auto c = static_cast<unsigned char>(*p);
-        if (c == 0xC3 && p + 1 < end && (static_cast<unsigned char>(p[1]) & 0xC0) == 0x80) {
-            // U+00C0 to U+00FF
-            const Accented &a = latin[static_cast<unsigned char>(p[1]) & 0x3F];
-            if (!a.base)
+        const unsigned c = *p;
+        if (c >= 0x80) {
+            unsigned latin_index = 64;
+            if (wide && c >= 0xC0 && c <= 0xFF)
+                latin_index = c - 0xC0;
+            else if (!wide && c == 0xC3 && p + 1 < end)
+                latin_index = unsigned(p[1]) & 0x3F;
+            if (latin_index < 64) {
+                const Accented &letter = latin[latin_index];
+                if (!letter.base)
+                    return refuse();
+                *k++ = char(letter.base);
+                if (letter.doubled) {
+                    // ß: two letters, the first of them bearing ß's mark
+                    *k++ = char(letter.base);
+                    *a++ = char(letter.accent ? letter.accent : 1);
+                    *a++ = char(1);
+                } else {
+                    *a++ = char(1);
+                    if (letter.accent)
+                        *a++ = char(letter.accent);
+                }
+                accented = accented || letter.accent;
+                p += wide ? 1 : 2;
+                continue;
+            }
+            if (!wide || c != 0xFFFD || !replacement)
                 return refuse();
-            keys += char(a.base);
-            accents += char(1);
-            if (a.doubled) {
-                keys += char(a.base);
-                accents += char(1);
-            }
-            if (a.accent) {
-                accents += char(a.accent);
-                accented = true;
-            }
-            p += 2;
+            *k++ = char(replacement);
+            *a++ = char(1);
+            ++p;
             continue;
         }
         if (c < 0x20 || c >= 0x7F)
             return refuse();
         if (c < '0' || c > '9') {
-            keys += char(rank[c]);
-            accents += char(1);
+            *k++ = char(rank[c]);
+            *a++ = char(1);
             ++p;
             continue;
         }
-        const char *run = p;
+        const Unit *run = p;
         while (p < end && *p >= '0' && *p <= '9')
             ++p;
         while (run + 1 < p && *run == '0')
@@ -244,15 +324,17 @@ bool NaturalOrder::Impl::ascii_key(const QByteArray &raw, std::string &keys) con
         // they may as well go through it
         if (p - run > 200)
             return refuse();
-        keys += char(rank['0']);
-        keys += char(p - run);
-        keys.append(run, std::size_t(p - run));
-        accents += char(1);
+        *k++ = char(rank['0']);
+        *k++ = char(p - run);
+        for (; run < p; ++run)
+            *k++ = char(*run);
+        *a++ = char(1);
     }
     if (accented) {
-        keys += '\0';
-        keys += accents;
+        *k++ = '\0';
+        k = std::copy(accents, a, k);
     }
+    keys.resize(std::size_t(k - keys.data()));
     return true;
 }
 
@@ -275,8 +357,10 @@ NaturalOrder::NaturalOrder(Keys keys) : d_(std::make_shared<Impl>())
     d_->collator = c;
     if (keys == Keys::fastest) {
         d_->learn_ascii();
-        if (d_->ascii_keys)
+        if (d_->ascii_keys) {
             d_->learn_latin(name);
+            d_->learn_replacement();
+        }
     }
 }
 
@@ -289,22 +373,41 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
     // allocation per key, costs more than the listing itself on a folder of
     // 100,000 files.
     std::string keys;
-    keys.reserve(entries.size() * 24);
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> spans(entries.size());
+    std::size_t name_bytes = 0;
+    for (const FileEntry &e : entries)
+        name_bytes += std::size_t(e.raw.size());
+    keys.reserve(name_bytes + name_bytes / 4);
+    // Each key's first eight bytes as one number beside its name's index, so
+    // that most steps of the sort compare two numbers side by side rather
+    // than two keys far apart in memory.
+    struct Item {
+        std::uint64_t head;
+        std::uint32_t index;
+        std::uint32_t length;
+    };
+    std::vector<std::uint32_t> offsets(entries.size());
+    const auto item = [&](std::size_t i, std::uint32_t offset) {
+        const auto length = std::uint32_t(keys.size()) - offset;
+        std::uint64_t head = 0;
+        for (std::uint32_t b = 0; b < 8; ++b)
+            head = head << 8 | (b < length ? static_cast<unsigned char>(keys[offset + b]) : 0u);
+        offsets[i] = offset;
+        return Item{head, std::uint32_t(i), length};
+    };
     // Names of plain ASCII (most names, and every parking name) get keys of
     // our own making, in the collator's order, without the collator; the
     // others get the collator's. Keys of the two makings cannot be compared
     // with each other: each kind is sorted on its own, and the two sorted
     // runs are merged by asking the collator, once a step.
-    std::vector<std::uint32_t> ascii, other;
+    std::vector<Item> ascii, other;
+    ascii.reserve(entries.size());
     if (d_->collator) {
         std::string scratch(256, '\0');
         std::u16string text;
         for (std::size_t i = 0; i < entries.size(); ++i) {
             const auto offset = std::uint32_t(keys.size());
             if (d_->ascii_keys && d_->ascii_key(entries[i].raw, keys)) {
-                spans[i] = {offset, std::uint32_t(keys.size()) - offset};
-                ascii.push_back(std::uint32_t(i));
+                ascii.push_back(item(i, offset));
                 continue;
             }
             shown_text(entries[i].raw, text);
@@ -319,33 +422,46 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
                 length = key();
             }
             // the key ends in a zero byte that takes no part in the order
-            const auto used = std::uint32_t(std::max(length - 1, 0));
-            spans[i] = {offset, used};
-            keys.append(scratch.data(), used);
-            other.push_back(std::uint32_t(i));
+            keys.append(scratch.data(), std::size_t(std::max(length - 1, 0)));
+            other.push_back(item(i, offset));
         }
     } else {
         for (std::size_t i = 0; i < entries.size(); ++i)
-            other.push_back(std::uint32_t(i)); // no keys: the raw bytes decide
+            other.push_back({0, std::uint32_t(i), 0}); // no keys: the raw bytes decide
     }
     const char *base = keys.data();
-    const auto by_key = [&](std::uint32_t x, std::uint32_t y) {
-        const auto [xo, xl] = spans[x];
-        const auto [yo, yl] = spans[y];
-        const int c = std::memcmp(base + xo, base + yo, std::min(xl, yl));
-        if (c != 0)
-            return c < 0;
-        if (xl != yl)
-            return xl < yl;
-        return entries[x].raw < entries[y].raw;
+    const auto by_key = [&](const Item &x, const Item &y) {
+        if (x.head != y.head)
+            return x.head < y.head;
+        const std::uint32_t common = std::min(x.length, y.length);
+        if (common > 8) {
+            const int c = std::memcmp(base + offsets[x.index] + 8, base + offsets[y.index] + 8,
+                                      common - 8);
+            if (c != 0)
+                return c < 0;
+        }
+        if (x.length != y.length)
+            return x.length < y.length;
+        return entries[x.index].raw < entries[y.index].raw;
     };
-    std::sort(ascii.begin(), ascii.end(), by_key);
-    std::sort(other.begin(), other.end(), by_key);
+    // Many file systems list a folder in the order its names came, or in
+    // the reverse of it: after a rename pass, that is the order wanted or
+    // its reverse.
+    for (auto *kind : {&ascii, &other}) {
+        if (std::is_sorted(kind->begin(), kind->end(), by_key))
+            continue;
+        if (std::is_sorted(kind->rbegin(), kind->rend(), by_key))
+            std::reverse(kind->begin(), kind->end());
+        else
+            std::sort(kind->begin(), kind->end(), by_key);
+    }
+    offsets = {};
     std::vector<std::uint32_t> order;
+    order.reserve(entries.size());
     if (ascii.empty() || other.empty()) {
-        order = ascii.empty() ? std::move(other) : std::move(ascii);
+        for (const Item &x : ascii.empty() ? other : ascii)
+            order.push_back(x.index);
     } else {
-        order.reserve(entries.size());
         std::u16string a_text, o_text;
         std::uint32_t a_shown = UINT32_MAX, o_shown = UINT32_MAX;
         const auto ascii_first = [&](std::uint32_t a, std::uint32_t o) {
@@ -364,14 +480,18 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
         };
         std::size_t ai = 0, oi = 0;
         while (ai < ascii.size() && oi < other.size()) {
-            if (ascii_first(ascii[ai], other[oi]))
-                order.push_back(ascii[ai++]);
+            if (ascii_first(ascii[ai].index, other[oi].index))
+                order.push_back(ascii[ai++].index);
             else
-                order.push_back(other[oi++]);
+                order.push_back(other[oi++].index);
         }
-        order.insert(order.end(), ascii.begin() + std::ptrdiff_t(ai), ascii.end());
-        order.insert(order.end(), other.begin() + std::ptrdiff_t(oi), other.end());
+        for (; ai < ascii.size(); ++ai)
+            order.push_back(ascii[ai].index);
+        for (; oi < other.size(); ++oi)
+            order.push_back(other[oi].index);
     }
+    ascii = {};
+    other = {};
     keys = {};
     // Put the entries in place cycle by cycle: no second list of 100,000 names.
     for (std::uint32_t start = 0; start < order.size(); ++start) {
