@@ -1,5 +1,6 @@
 #include "names.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <initializer_list>
@@ -214,10 +215,21 @@ QByteArray make_numbered_name(std::int64_t number, const QByteArray &prefix, con
 
 QByteArray case_name(const QByteArray &name, TargetCase target, bool turkic)
 {
-    QByteArray out;
-    out.reserve(name.size() + 4);
     const auto *p = reinterpret_cast<const unsigned char *>(name.constData());
     const qsizetype n = name.size();
+    // Most names are ASCII: one byte for one, into a name of the same length.
+    if (!turkic && std::all_of(p, p + n, [](unsigned char c) { return c < 0x80; })) {
+        QByteArray out(n, Qt::Uninitialized);
+        char *o = out.data();
+        for (qsizetype i = 0; i < n; ++i) {
+            const unsigned char c = p[i];
+            o[i] = target == TargetCase::Upper ? char(c >= 'a' && c <= 'z' ? c - 32 : c)
+                                               : char(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        }
+        return out;
+    }
+    QByteArray out;
+    out.reserve(name.size() + 4);
     for (qsizetype i = 0; i < n;) {
         const unsigned char c = p[i];
         if (c < 0x80 && !(turkic && (c == 'i' || c == 'I'))) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <numeric>
 #include <string>
@@ -35,6 +36,22 @@ void shown_text(const QByteArray &raw, std::u16string &out)
         }
         out[std::size_t(i)] = char16_t(c);
     }
+}
+
+// Up to eight bytes of a key as one number that orders as the bytes do;
+// bytes past `available` count as zero.
+std::uint64_t word(const char *p, std::uint32_t available)
+{
+    std::uint64_t w = 0;
+    if (available >= 8) {
+        std::memcpy(&w, p, 8);
+        if constexpr (std::endian::native == std::endian::little)
+            w = __builtin_bswap64(w);
+        return w;
+    }
+    for (std::uint32_t b = 0; b < 8; ++b)
+        w = w << 8 | (b < available ? static_cast<unsigned char>(p[b]) : 0u);
+    return w;
 }
 
 } // namespace
@@ -388,11 +405,8 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
     std::vector<std::uint32_t> offsets(entries.size());
     const auto item = [&](std::size_t i, std::uint32_t offset) {
         const auto length = std::uint32_t(keys.size()) - offset;
-        std::uint64_t head = 0;
-        for (std::uint32_t b = 0; b < 8; ++b)
-            head = head << 8 | (b < length ? static_cast<unsigned char>(keys[offset + b]) : 0u);
         offsets[i] = offset;
-        return Item{head, std::uint32_t(i), length};
+        return Item{word(keys.data() + offset, length), std::uint32_t(i), length};
     };
     // Names of plain ASCII (most names, and every parking name) get keys of
     // our own making, in the collator's order, without the collator; the
@@ -433,12 +447,14 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
     const auto by_key = [&](const Item &x, const Item &y) {
         if (x.head != y.head)
             return x.head < y.head;
+        // Keys that share their first eight bytes mostly differ in the next
+        // few: eight at a time, in place, rather than a call per comparison.
         const std::uint32_t common = std::min(x.length, y.length);
-        if (common > 8) {
-            const int c = std::memcmp(base + offsets[x.index] + 8, base + offsets[y.index] + 8,
-                                      common - 8);
-            if (c != 0)
-                return c < 0;
+        for (std::uint32_t at = 8; at < common; at += 8) {
+            const std::uint64_t a = word(base + offsets[x.index] + at, common - at);
+            const std::uint64_t b = word(base + offsets[y.index] + at, common - at);
+            if (a != b)
+                return a < b;
         }
         if (x.length != y.length)
             return x.length < y.length;
