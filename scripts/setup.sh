@@ -11,6 +11,7 @@ packages=(
   dosfstools fusefat fuse            # the case rename on a FAT file system
   dpkg-dev file                      # the Debian package and its computed dependencies
   desktop-file-utils appstream       # the validators of the menu entry and the description
+  dbus at-spi2-core libglib2.0-bin python3-pyatspi   # the program used through the accessibility bus
 )
 # and what the program needs at run time beyond the libraries it links
 while read -r p _; do

@@ -23,3 +23,10 @@ add_test(NAME package
          COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_x11.sh ${CMAKE_CURRENT_LIST_DIR}/package_test.sh
                  ${CMAKE_BINARY_DIR})
 set_tests_properties(package PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+
+# The program used from outside through the accessibility bus.
+add_test(NAME accessible
+         COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_x11.sh ${CMAKE_CURRENT_LIST_DIR}/accessible_test.sh
+                 $<TARGET_FILE:talvence>)
+set_tests_properties(accessible PROPERTIES
+  ENVIRONMENT "LC_ALL=C.UTF-8" SKIP_RETURN_CODE 77 TIMEOUT 180)

@@ -164,6 +164,8 @@ void Form1::build()
     Drive1 = place<DriveList>(Frame2, "Drive1", twips_rect(120, 240, 3015, 315));
     Drive1->setToolTip(QStringLiteral("Wählen Sie hier das gewünschte Laufwerk aus"));
     Drive1->setAccessibleName(QStringLiteral("Laufwerk"));
+    // The drop-down list is read out on its own when it opens.
+    Drive1->view()->setAccessibleName(Drive1->accessibleName());
     {
         QPalette pal = Drive1->palette();
         pal.setColor(QPalette::Button, QColor(0xE0, 0xE0, 0xE0));
