@@ -394,11 +394,11 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
     for (const FileEntry &e : entries)
         name_bytes += std::size_t(e.raw.size());
     keys.reserve(name_bytes + name_bytes / 4);
-    // Each key's first eight bytes as one number beside its name's index, so
-    // that most steps of the sort compare two numbers side by side rather
+    // Each key's first sixteen bytes as two numbers beside its name's index,
+    // so that most steps of the sort compare numbers side by side rather
     // than two keys far apart in memory.
     struct Item {
-        std::uint64_t head;
+        std::uint64_t head, next; // bytes 0 to 7 and 8 to 15
         std::uint32_t index;
         std::uint32_t length;
     };
@@ -406,7 +406,9 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
     const auto item = [&](std::size_t i, std::uint32_t offset) {
         const auto length = std::uint32_t(keys.size()) - offset;
         offsets[i] = offset;
-        return Item{word(keys.data() + offset, length), std::uint32_t(i), length};
+        const char *key = keys.data() + offset;
+        return Item{word(key, length), length > 8 ? word(key + 8, length - 8) : 0,
+                    std::uint32_t(i), length};
     };
     // Names of plain ASCII (most names, and every parking name) get keys of
     // our own making, in the collator's order, without the collator; the
@@ -441,16 +443,18 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
         }
     } else {
         for (std::size_t i = 0; i < entries.size(); ++i)
-            other.push_back({0, std::uint32_t(i), 0}); // no keys: the raw bytes decide
+            other.push_back({0, 0, std::uint32_t(i), 0}); // no keys: the raw bytes decide
     }
     const char *base = keys.data();
     const auto by_key = [&](const Item &x, const Item &y) {
         if (x.head != y.head)
             return x.head < y.head;
-        // Keys that share their first eight bytes mostly differ in the next
-        // few: eight at a time, in place, rather than a call per comparison.
+        if (x.next != y.next)
+            return x.next < y.next;
+        // The rest eight bytes at a time, in place, rather than a call per
+        // comparison.
         const std::uint32_t common = std::min(x.length, y.length);
-        for (std::uint32_t at = 8; at < common; at += 8) {
+        for (std::uint32_t at = 16; at < common; at += 8) {
             const std::uint64_t a = word(base + offsets[x.index] + at, common - at);
             const std::uint64_t b = word(base + offsets[y.index] + at, common - at);
             if (a != b)
