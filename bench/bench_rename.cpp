@@ -504,7 +504,7 @@ void numbering_benchmark(std::size_t n, int repeats)
             talvence::StandardRenameIo io;
             io.prefix = [] { return QString(); };
             io.prefix_too_long = [] { fail("the empty prefix was called too long"); };
-            io.reread = [] {};
+            io.reread = [](const auto &) {};
             const auto start = Clock::now();
             if (talvence::rename_standard(path, io) != 2)
                 fail("the numbering rename did not finish both cycles");
@@ -566,7 +566,7 @@ void case_benchmark(std::size_t n, int repeats)
         "case rename", n, repeats, lower_name, n,
         [](const QByteArray &path) {
             const auto start = Clock::now();
-            if (!talvence::rename_case(path, talvence::TargetCase::Upper, [] {}))
+            if (!talvence::rename_case(path, talvence::TargetCase::Upper, [](const auto &) {}))
                 fail("the case rename stopped early");
             return seconds_since(start);
         },

@@ -22,7 +22,7 @@ struct Outcome {
 Outcome run(const QByteArray &folder, TargetCase target)
 {
     int rereads = 0;
-    const bool done = rename_case(folder, target, [&] { ++rereads; });
+    const bool done = rename_case(folder, target, [&](const auto &) { ++rereads; });
     return {done, rereads};
 }
 

@@ -86,15 +86,15 @@ private Q_SLOTS:
                     rng.bounded(3) == 0 ? QString() : QString::fromUtf8(random_name(rng));
                 io.prefix = [&] { return prefix; };
                 io.prefix_too_long = [] {};
-                io.reread = [] {};
+                io.reread = [](const auto &) {};
                 rename_standard(f.path(), io);
                 break;
             }
             case 1:
-                rename_case(f.path(), TargetCase::Lower, [] {});
+                rename_case(f.path(), TargetCase::Lower, [](const auto &) {});
                 break;
             default:
-                rename_case(f.path(), TargetCase::Upper, [] {});
+                rename_case(f.path(), TargetCase::Upper, [](const auto &) {});
                 break;
             }
             QVERIFY2(f.nothing_lost(before), qPrintable(QStringLiteral("round %1").arg(round)));

@@ -25,7 +25,7 @@ int run(const TestFolder &f, Run &r)
     StandardRenameIo io;
     io.prefix = [&] { return r.prefix; };
     io.prefix_too_long = [&] { ++r.messages; };
-    io.reread = [&] { r.rereads.push_back(f.names()); };
+    io.reread = [&](const auto &) { r.rereads.push_back(f.names()); };
     return rename_standard(f.path(), io);
 }
 
@@ -277,7 +277,7 @@ private Q_SLOTS:
         StandardRenameIo io;
         io.prefix = [&] { return r.prefix; };
         io.prefix_too_long = [&] { ++r.messages; };
-        io.reread = [&] { r.rereads.push_back({}); };
+        io.reread = [&](const auto &) { r.rereads.push_back({}); };
         QCOMPARE(rename_standard(f.at("gone"), io), 0);
         QCOMPARE(r.messages, 0);
         QVERIFY(r.rereads.empty());

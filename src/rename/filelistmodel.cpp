@@ -4,9 +4,10 @@
 
 namespace talvence {
 
-bool FileListModel::read(const QByteArray &folder)
+bool FileListModel::read(const QByteArray &folder, const std::vector<FileEntry> &likely)
 {
-    auto listing = list_ordinary_files(folder);
+    const Folder f(folder);
+    auto listing = f.is_open() ? list_ordinary_files(f.fd(), likely) : std::nullopt;
     beginResetModel();
     entries_ = listing ? std::move(*listing) : std::vector<FileEntry>();
     endResetModel();

@@ -18,8 +18,11 @@ public:
     using QAbstractListModel::QAbstractListModel;
 
     // Reads the folder's ordinary files afresh; an unreadable folder leaves
-    // the list empty. Returns whether the folder could be read.
-    bool read(const QByteArray &folder);
+    // the list empty. `likely` may name what the folder is believed to hold
+    // (what a rename has just left), which makes the reading cheaper, not
+    // different. Returns whether the folder could be read.
+    bool read(const QByteArray &folder, const std::vector<FileEntry> &likely = {});
+    const std::vector<FileEntry> &entries() const { return entries_; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;

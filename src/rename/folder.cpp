@@ -187,37 +187,40 @@ std::optional<std::vector<FileEntry>> list_ordinary_files(const QByteArray &fold
     return list_ordinary_files(f.fd());
 }
 
-std::optional<std::vector<FileEntry>> list_pass(int dirfd, const std::vector<FileEntry> &ours,
-                                                qsizetype *ours_taken)
+namespace {
+
+// One read of the folder against names believed to be in it: those of
+// `known` still there (as `counts` has it), in the order of `known`, then
+// every other ordinary file as the folder hands it out. `known_taken`
+// learns how many of the result's first entries come from `known`.
+//
+// Many file systems list a folder in the order its names came, or in the
+// reverse of it, which after a pass is the order the pass gave them or its
+// reverse. So each name the folder hands out is first held against the one
+// expected next, and looked up in a table (made on first need) only when it
+// is not that one. The names found cost no new copy.
+template <typename Counts>
+std::optional<std::vector<FileEntry>> read_against(int dirfd, const std::vector<FileEntry> &known,
+                                                   Counts counts, qsizetype *known_taken)
 {
-    if (ours_taken)
-        *ours_taken = 0;
-    if (ours.empty())
-        return list_ordinary_files(dirfd);
-    // Many file systems list a folder in the order its names came, or in
-    // the reverse of it, which after a pass is the order this run gave them
-    // or its reverse. So each name the folder hands out is first held
-    // against the one expected next, and looked up in a table (made on
-    // first need) only when it is not that one. Only the names that are not
-    // this run's become entries of their own.
     const auto view = [](const QByteArray &b) {
         return std::string_view(b.constData(), std::size_t(b.size()));
     };
     std::unordered_map<std::string_view, std::size_t> place;
     std::size_t next = 0; // past either end when nothing is expected
     bool backwards = false;
-    const auto find_ours = [&](std::string_view name) {
-        std::size_t at = ours.size();
-        if (next < ours.size() && view(ours[next].raw) == name) {
+    const auto find_known = [&](std::string_view name) {
+        std::size_t at = known.size();
+        if (next < known.size() && view(known[next].raw) == name) {
             at = next;
-        } else if (next == 0 && view(ours.back().raw) == name) {
-            at = ours.size() - 1; // the first name handed out is the last given
+        } else if (next == 0 && view(known.back().raw) == name) {
+            at = known.size() - 1; // the first name handed out is the last given
             backwards = true;
         } else {
             if (place.empty()) {
-                place.reserve(ours.size());
-                for (std::size_t i = 0; i < ours.size(); ++i)
-                    place.emplace(view(ours[i].raw), i);
+                place.reserve(known.size());
+                for (std::size_t i = 0; i < known.size(); ++i)
+                    place.emplace(view(known[i].raw), i);
             }
             const auto it = place.find(name);
             if (it == place.end())
@@ -227,29 +230,66 @@ std::optional<std::vector<FileEntry>> list_pass(int dirfd, const std::vector<Fil
         next = backwards ? at - 1 : at + 1;
         return at;
     };
-    std::vector<bool> present(ours.size(), false);
+    std::vector<bool> present(known.size(), false);
     std::vector<FileEntry> rest;
     if (!read_folder(dirfd, [&](const dirent *d) {
             if (d->d_name[0] == '.')
                 return;
-            const std::size_t at = find_ours(d->d_name);
-            if (at < ours.size() && is_file_or_link(dirfd, d))
+            const std::size_t at = find_known(d->d_name);
+            if (at < known.size() && counts(dirfd, d))
                 present[at] = true;
             else if (is_ordinary(dirfd, d))
                 rest.push_back({QByteArray(d->d_name)});
         }))
         return std::nullopt;
-    if (!rest.empty())
-        NaturalOrder().sort(rest);
-    std::vector<FileEntry> pass;
-    pass.reserve(ours.size() + rest.size());
-    for (size_t i = 0; i < ours.size(); ++i)
+    std::vector<FileEntry> found;
+    found.reserve(known.size() + rest.size());
+    for (size_t i = 0; i < known.size(); ++i)
         if (present[i])
-            pass.push_back(ours[i]);
+            found.push_back(known[i]);
+    *known_taken = qsizetype(found.size());
+    found.insert(found.end(), std::make_move_iterator(rest.begin()),
+                 std::make_move_iterator(rest.end()));
+    return found;
+}
+
+} // namespace
+
+std::optional<std::vector<FileEntry>> list_ordinary_files(int dirfd,
+                                                          const std::vector<FileEntry> &likely)
+{
+    if (likely.empty())
+        return list_ordinary_files(dirfd);
+    qsizetype taken = 0;
+    auto found = read_against(dirfd, likely, is_ordinary, &taken);
+    // Where the folder holds just the likely names, their order needs only
+    // a check; otherwise the sort puts every name in its place.
+    if (found)
+        NaturalOrder().sort(*found);
+    return found;
+}
+
+std::optional<std::vector<FileEntry>> list_pass(int dirfd, const std::vector<FileEntry> &ours,
+                                                qsizetype *ours_taken)
+{
+    qsizetype taken = 0;
     if (ours_taken)
-        *ours_taken = qsizetype(pass.size());
-    pass.insert(pass.end(), std::make_move_iterator(rest.begin()),
-                std::make_move_iterator(rest.end()));
+        *ours_taken = 0;
+    if (ours.empty())
+        return list_ordinary_files(dirfd);
+    // A name of ours counts while its entry is there, also a link whose
+    // target this run has just parked.
+    auto pass = read_against(dirfd, ours, is_file_or_link, &taken);
+    if (!pass)
+        return std::nullopt;
+    if (taken < qsizetype(pass->size())) {
+        std::vector<FileEntry> rest(std::make_move_iterator(pass->begin() + taken),
+                                    std::make_move_iterator(pass->end()));
+        NaturalOrder().sort(rest);
+        std::move(rest.begin(), rest.end(), pass->begin() + taken);
+    }
+    if (ours_taken)
+        *ours_taken = taken;
     return pass;
 }
 

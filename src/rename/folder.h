@@ -45,6 +45,12 @@ QByteArray full_path(const QByteArray &folder, const QByteArray &name);
 // when the folder cannot be read.
 std::optional<std::vector<FileEntry>> list_ordinary_files(int dirfd);
 std::optional<std::vector<FileEntry>> list_ordinary_files(const QByteArray &folder);
+// The same list, where `likely` is what the folder is believed to hold, in
+// natural order: the list on screen, or what a rename has just left. The
+// result is the same; the names found among the likely ones cost no new
+// copy, and when the folder holds just those, their order needs only a check.
+std::optional<std::vector<FileEntry>> list_ordinary_files(int dirfd,
+                                                          const std::vector<FileEntry> &likely);
 
 // The snapshot a rename pass works through. `ours` holds the names that the
 // running operation gave, in the order it gave them: those still in the

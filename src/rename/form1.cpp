@@ -240,9 +240,9 @@ QByteArray Form1::full_path(const QByteArray &name) const
     return talvence::full_path(current_folder(), name);
 }
 
-void Form1::reread_files()
+void Form1::reread_files(const std::vector<FileEntry> &likely)
 {
-    files_->read(current_folder());
+    files_->read(current_folder(), likely);
 }
 
 void Form1::drive_chosen(const QByteArray &mount_point)
@@ -275,15 +275,18 @@ void Form1::rename_standard_clicked()
             "korrigieren Sie Ihre Eingaben und versuchen es dann erneut."));
         QApplication::setOverrideCursor(Qt::WaitCursor);
     };
-    io.reread = [this] { reread_files(); };
+    io.reread = [this](const std::vector<FileEntry> &numbered) { reread_files(numbered); };
+    io.shown = &files_->entries();
     rename_standard(current_folder(), io);
 }
 
 void Form1::rename_case_clicked(bool upper)
 {
     const WaitCursor busy;
-    rename_case(current_folder(), upper ? TargetCase::Upper : TargetCase::Lower,
-                [this] { reread_files(); });
+    rename_case(
+        current_folder(), upper ? TargetCase::Upper : TargetCase::Lower,
+        [this](const std::vector<FileEntry> &renamed) { reread_files(renamed); },
+        files_->entries());
 }
 
 } // namespace talvence

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <vector>
+
 #include "childwindow.h"
+#include "folder.h"
 
 class QGroupBox;
 class QLabel;
@@ -31,7 +34,7 @@ public:
     // The current folder and the name, joined as they stand.
     QByteArray full_path(const QByteArray &name) const;
     // Reads the current folder's files afresh.
-    void reread_files();
+    void reread_files(const std::vector<FileEntry> &likely = {});
 
 Q_SIGNALS:
     // A file was selected in the file list, by mouse or by keyboard.

@@ -5,20 +5,23 @@
 namespace talvence {
 
 bool rename_case(const QByteArray &folder_path, TargetCase target,
-                 const std::function<void()> &reread)
+                 const std::function<void(const std::vector<FileEntry> &renamed)> &reread,
+                 const std::vector<FileEntry> &shown)
 {
     const Folder folder(folder_path);
     if (!folder.is_open())
         return false;
-    const auto names = list_ordinary_files(folder.fd());
+    auto names = list_ordinary_files(folder.fd(), shown);
     if (!names)
         return false;
     const bool turkic = locale_is_turkic();
-    for (const FileEntry &e : *names) {
-        if (rename_in_folder(folder.fd(), e.raw, case_name(e.raw, target, turkic)) != 0)
+    for (FileEntry &e : *names) {
+        QByteArray to = case_name(e.raw, target, turkic);
+        if (rename_in_folder(folder.fd(), e.raw, to) != 0)
             return false;
+        e.raw = std::move(to);
     }
-    reread();
+    reread(*names);
     return true;
 }
 

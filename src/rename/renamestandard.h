@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "folder.h"
+
 namespace talvence {
 
 // What the numbering rename needs from its window, so that it runs on any
@@ -12,7 +14,12 @@ namespace talvence {
 struct StandardRenameIo {
     std::function<QString()> prefix;       // the prefix text as typed
     std::function<void()> prefix_too_long; // tell the user; the operation then ends
-    std::function<void()> reread;          // refresh the file list after a cycle
+    // Refresh the file list after a cycle; it gets the names the cycle gave,
+    // in the order it gave them.
+    std::function<void(const std::vector<FileEntry> &numbered)> reread;
+    // What the file list shows, if anything: a hint for the first reading of
+    // the folder, which is read afresh all the same.
+    const std::vector<FileEntry> *shown = nullptr;
 };
 
 // Gives every ordinary file of the folder a running number (behind the prefix,
