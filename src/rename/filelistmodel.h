@@ -22,7 +22,6 @@ public:
     // (what a rename has just left), which makes the reading cheaper, not
     // different. Returns whether the folder could be read.
     bool read(const QByteArray &folder, const std::vector<FileEntry> &likely = {});
-    const std::vector<FileEntry> &entries() const { return entries_; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;

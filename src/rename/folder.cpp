@@ -199,9 +199,15 @@ namespace {
 // reverse. So each name the folder hands out is first held against the one
 // expected next, and looked up in a table (made on first need) only when it
 // is not that one. The names found cost no new copy.
+//
+// Where `known` is only a hint, a folder that hands out its names in some
+// other order (by hash, as ext4 does) would make every name a look-up in
+// the table, which costs more than sorting: then the hint is dropped after
+// the first few names, and the caller's sort does the rest.
 template <typename Counts>
 std::optional<std::vector<FileEntry>> read_against(int dirfd, const std::vector<FileEntry> &known,
-                                                   Counts counts, qsizetype *known_taken)
+                                                   Counts counts, qsizetype *known_taken,
+                                                   bool only_a_hint = false)
 {
     const auto view = [](const QByteArray &b) {
         return std::string_view(b.constData(), std::size_t(b.size()));
@@ -209,14 +215,19 @@ std::optional<std::vector<FileEntry>> read_against(int dirfd, const std::vector<
     std::unordered_map<std::string_view, std::size_t> place;
     std::size_t next = 0; // past either end when nothing is expected
     bool backwards = false;
+    std::size_t expected = 0, unexpected = 0;
     const auto find_known = [&](std::string_view name) {
         std::size_t at = known.size();
         if (next < known.size() && view(known[next].raw) == name) {
             at = next;
+            ++expected;
         } else if (next == 0 && view(known.back().raw) == name) {
             at = known.size() - 1; // the first name handed out is the last given
             backwards = true;
+            ++expected;
         } else {
+            if (only_a_hint && ++unexpected > 64 && unexpected > expected)
+                return at;
             if (place.empty()) {
                 place.reserve(known.size());
                 for (std::size_t i = 0; i < known.size(); ++i)
@@ -261,7 +272,7 @@ std::optional<std::vector<FileEntry>> list_ordinary_files(int dirfd,
     if (likely.empty())
         return list_ordinary_files(dirfd);
     qsizetype taken = 0;
-    auto found = read_against(dirfd, likely, is_ordinary, &taken);
+    auto found = read_against(dirfd, likely, is_ordinary, &taken, true);
     // Where the folder holds just the likely names, their order needs only
     // a check; otherwise the sort puts every name in its place.
     if (found)

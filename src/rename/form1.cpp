@@ -276,7 +276,6 @@ void Form1::rename_standard_clicked()
         QApplication::setOverrideCursor(Qt::WaitCursor);
     };
     io.reread = [this](const std::vector<FileEntry> &numbered) { reread_files(numbered); };
-    io.shown = &files_->entries();
     rename_standard(current_folder(), io);
 }
 
@@ -285,8 +284,7 @@ void Form1::rename_case_clicked(bool upper)
     const WaitCursor busy;
     rename_case(
         current_folder(), upper ? TargetCase::Upper : TargetCase::Lower,
-        [this](const std::vector<FileEntry> &renamed) { reread_files(renamed); },
-        files_->entries());
+        [this](const std::vector<FileEntry> &renamed) { reread_files(renamed); });
 }
 
 } // namespace talvence

@@ -5,13 +5,12 @@
 namespace talvence {
 
 bool rename_case(const QByteArray &folder_path, TargetCase target,
-                 const std::function<void(const std::vector<FileEntry> &renamed)> &reread,
-                 const std::vector<FileEntry> &shown)
+                 const std::function<void(const std::vector<FileEntry> &renamed)> &reread)
 {
     const Folder folder(folder_path);
     if (!folder.is_open())
         return false;
-    auto names = list_ordinary_files(folder.fd(), shown);
+    auto names = list_ordinary_files(folder.fd());
     if (!names)
         return false;
     const bool turkic = locale_is_turkic();

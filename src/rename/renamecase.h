@@ -11,12 +11,9 @@ namespace talvence {
 
 // Renames every ordinary file of the folder to the target case, the whole
 // name with its ending. The first refused rename ends it quietly and the list
-// is then not refreshed. `shown` is what the file list shows, if anything: a
-// hint for reading the folder, which is read afresh all the same. `reread`
-// gets the names as renamed, in the order taken. Returns whether every file
-// went through.
+// is then not refreshed. `reread` gets the names as renamed, in the order
+// taken. Returns whether every file went through.
 bool rename_case(const QByteArray &folder, TargetCase target,
-                 const std::function<void(const std::vector<FileEntry> &renamed)> &reread,
-                 const std::vector<FileEntry> &shown = {});
+                 const std::function<void(const std::vector<FileEntry> &renamed)> &reread);
 
 } // namespace talvence

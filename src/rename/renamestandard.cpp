@@ -48,8 +48,7 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
         if (!folder.is_open())
             continue;
         qsizetype taken = 0, done = 0;
-        auto names = ours.empty() && io.shown ? list_ordinary_files(folder.fd(), *io.shown)
-                                              : list_pass(folder.fd(), ours, &taken);
+        auto names = list_pass(folder.fd(), ours, &taken);
         if (!names)
             continue;
         // The text box is the only source of the prefix and nothing can type

@@ -17,9 +17,6 @@ struct StandardRenameIo {
     // Refresh the file list after a cycle; it gets the names the cycle gave,
     // in the order it gave them.
     std::function<void(const std::vector<FileEntry> &numbered)> reread;
-    // What the file list shows, if anything: a hint for the first reading of
-    // the folder, which is read afresh all the same.
-    const std::vector<FileEntry> *shown = nullptr;
 };
 
 // Gives every ordinary file of the folder a running number (behind the prefix,
