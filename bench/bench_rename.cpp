@@ -26,9 +26,9 @@
 #include <malloc.h>
 #include <memory>
 #include <random>
+#include <string>
 #include <sys/resource.h>
 #include <thread>
-#include <string>
 #include <unistd.h>
 #include <utility>
 #include <vector>

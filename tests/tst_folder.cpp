@@ -63,8 +63,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArrayList>("likely");
         QTest::newRow("right") << QByteArrayList{"a9.txt", "a10.txt", "b.txt", "link.txt", "z.txt"};
-        QTest::newRow("reversed")
-            << QByteArrayList{"z.txt", "link.txt", "b.txt", "a10.txt", "a9.txt"};
+        QTest::newRow("reversed") << QByteArrayList{"z.txt", "link.txt", "b.txt", "a10.txt",
+                                                    "a9.txt"};
         QTest::newRow("stale") << QByteArrayList{"a9.txt", "gone.txt", "b.txt"};
         QTest::newRow("not ordinary")
             << QByteArrayList{"a9.txt", "sub", "dangling.txt", ".hidden", "a10.txt"};

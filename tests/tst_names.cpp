@@ -188,15 +188,14 @@ private Q_SLOTS:
         // Mostly ASCII, now and then a letter beyond it or a byte that is no
         // UTF-8: the two kinds of keys and the merge between them.
         const QByteArray ascii = "aAbBcChHiIyYzZ0123456789   ._-()[]+,~!#$%&'@^`{}=;";
-        const QByteArrayList beyond = {u8("ä"), u8("Ä"), u8("É"), u8("é"), u8("è"), u8("ß"),
-                                       u8("ñ"), u8("ø"), u8("æ"), u8("Ç"), u8("ô"), u8("å"),
-                                       u8("ÿ"), u8("×"), u8("°"), u8("Œ"), u8("€"), "\xff",
-                                       "\xc3",  "\xfc",  "\xe9",  "\xf6\xdf", "\xf0\x9f",
-                                       "\xef\xbb\xbf"};
+        const QByteArrayList beyond = {
+            u8("ä"), u8("Ä"), u8("É"), u8("é"), u8("è"), u8("ß"),    u8("ñ"),    u8("ø"),
+            u8("æ"), u8("Ç"), u8("ô"), u8("å"), u8("ÿ"), u8("×"),    u8("°"),    u8("Œ"),
+            u8("€"), "\xff",  "\xc3",  "\xfc",  "\xe9",  "\xf6\xdf", "\xf0\x9f", "\xef\xbb\xbf"};
         // Short names of a few letters that share their base letters, so that
         // accents, ß and case decide between them.
-        const QByteArrayList close = {"s", "S", u8("ß"), "a", "A", u8("á"), u8("ä"), u8("Ä"),
-                                      "e", u8("é"), "1", "\xfc"};
+        const QByteArrayList close = {"s",     "S",     u8("ß"), "a",     "A", u8("á"),
+                                      u8("ä"), u8("Ä"), "e",     u8("é"), "1", "\xfc"};
         for (int round = 0; round < 60; ++round) {
             std::vector<FileEntry> fast, slow;
             for (int i = 0; i < 500; ++i) {

@@ -282,9 +282,8 @@ void Form1::rename_standard_clicked()
 void Form1::rename_case_clicked(bool upper)
 {
     const WaitCursor busy;
-    rename_case(
-        current_folder(), upper ? TargetCase::Upper : TargetCase::Lower,
-        [this](const std::vector<FileEntry> &renamed) { reread_files(renamed); });
+    rename_case(current_folder(), upper ? TargetCase::Upper : TargetCase::Lower,
+                [this](const std::vector<FileEntry> &renamed) { reread_files(renamed); });
 }
 
 } // namespace talvence

@@ -407,8 +407,8 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
         const auto length = std::uint32_t(keys.size()) - offset;
         offsets[i] = offset;
         const char *key = keys.data() + offset;
-        return Item{word(key, length), length > 8 ? word(key + 8, length - 8) : 0,
-                    std::uint32_t(i), length};
+        return Item{word(key, length), length > 8 ? word(key + 8, length - 8) : 0, std::uint32_t(i),
+                    length};
     };
     // Names of plain ASCII (most names, and every parking name) get keys of
     // our own making, in the collator's order, without the collator; the
