@@ -9,21 +9,14 @@
 # python3-pyatspi (apt-get install at-spi2-core dbus python3-pyatspi).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tests/accessibility-bus.sh"
 
 if [ "${1:-}" = "--inside" ]; then
     shift
-    launcher=/usr/libexec/at-spi-bus-launcher
-    "$launcher" --launch-immediately >/dev/null 2>&1 &
-    bus=$!
-    # Switch accessibility on as a screen reader does when it starts.
-    tries=0
-    until gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
-        --method org.freedesktop.DBus.Properties.Set org.a11y.Status IsEnabled '<true>' \
-        >/dev/null 2>&1; do
-        tries=$((tries + 1))
-        [ $tries -lt 100 ] || { echo "error: the accessibility bus does not answer" >&2; exit 1; }
-        sleep 0.1
-    done
+    if ! start_accessibility_bus; then
+        echo "error: the accessibility bus does not answer" >&2
+        exit 1
+    fi
     log=$(mktemp)
     /usr/bin/python3 "$root/bench/accessibility-listener.py" >"$log" 2>&1 &
     listener=$!
@@ -43,15 +36,11 @@ if [ "${1:-}" = "--inside" ]; then
     wait "$listener" || true
     echo "Listening client: $(grep events "$log" || echo 'no count')"
     rm -f "$log"
-    kill "$bus" 2>/dev/null || true
+    kill "$accessibility_bus" 2>/dev/null || true
     exit $rc
 fi
 
-missing=""
-[ -x /usr/libexec/at-spi-bus-launcher ] || missing="$missing at-spi2-core"
-command -v dbus-run-session >/dev/null 2>&1 || missing="$missing dbus"
-command -v gdbus >/dev/null 2>&1 || missing="$missing libglib2.0-bin"
-/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || missing="$missing python3-pyatspi"
+missing=$(accessibility_missing)
 if [ -n "$missing" ]; then
     echo "missing packages:$missing (apt-get install$missing)" >&2
     exit 1

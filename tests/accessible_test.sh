@@ -7,31 +7,21 @@
 # usage: accessible_test.sh TALVENCE-EXECUTABLE
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/accessibility-bus.sh"
 
 if [ "${1:-}" = "--inside" ]; then
     shift
     program=$1 folder=$2
-    /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
-    bus=$!
-    # Accessibility on, as a screen reader switches it on when it starts.
-    tries=0
-    until gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
-        --method org.freedesktop.DBus.Properties.Set org.a11y.Status IsEnabled '<true>' \
-        >/dev/null 2>&1; do
-        tries=$((tries + 1))
-        if [ $tries -ge 100 ]; then
-            # The machine's set-up, not the program: skipped, not failed.
-            echo "skipped: the accessibility bus does not start here"
-            kill "$bus" 2>/dev/null
-            exit 77
-        fi
-        sleep 0.1
-    done
+    if ! start_accessibility_bus; then
+        # The machine's set-up, not the program: skipped, not failed.
+        echo "skipped: the accessibility bus does not start here"
+        exit 77
+    fi
     (cd "$folder" && exec "$program") >"$folder/../talvence.log" 2>&1 &
     app=$!
     status=0
     timeout 120 /usr/bin/python3 "$here/accessible_client.py" "$folder" || status=1
-    kill "$app" "$bus" 2>/dev/null
+    kill "$app" "$accessibility_bus" 2>/dev/null
     wait "$app" 2>/dev/null
     [ $status -eq 0 ] || cat "$folder/../talvence.log" >&2
     exit $status
@@ -41,11 +31,7 @@ if [ $# -ne 1 ]; then
     echo "usage: $0 TALVENCE-EXECUTABLE" >&2
     exit 2
 fi
-missing=""
-[ -x /usr/libexec/at-spi-bus-launcher ] || missing="$missing at-spi2-core"
-command -v dbus-run-session >/dev/null 2>&1 || missing="$missing dbus"
-command -v gdbus >/dev/null 2>&1 || missing="$missing libglib2.0-bin"
-/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || missing="$missing python3-pyatspi"
+missing=$(accessibility_missing)
 if [ -n "$missing" ]; then
     echo "skipped:$missing not installed"
     exit 77
