@@ -217,15 +217,14 @@ QByteArray case_name(const QByteArray &name, TargetCase target, bool turkic)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(name.constData());
     const qsizetype n = name.size();
+    const auto ascii = [target](unsigned char c) {
+        return target == TargetCase::Upper ? char(c >= 'a' && c <= 'z' ? c - 32 : c)
+                                           : char(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    };
     // Most names are ASCII: one byte for one, into a name of the same length.
     if (!turkic && std::all_of(p, p + n, [](unsigned char c) { return c < 0x80; })) {
         QByteArray out(n, Qt::Uninitialized);
-        char *o = out.data();
-        for (qsizetype i = 0; i < n; ++i) {
-            const unsigned char c = p[i];
-            o[i] = target == TargetCase::Upper ? char(c >= 'a' && c <= 'z' ? c - 32 : c)
-                                               : char(c >= 'A' && c <= 'Z' ? c + 32 : c);
-        }
+        std::transform(p, p + n, out.data(), ascii);
         return out;
     }
     QByteArray out;
@@ -233,10 +232,7 @@ QByteArray case_name(const QByteArray &name, TargetCase target, bool turkic)
     for (qsizetype i = 0; i < n;) {
         const unsigned char c = p[i];
         if (c < 0x80 && !(turkic && (c == 'i' || c == 'I'))) {
-            if (target == TargetCase::Upper)
-                out.append(char(c >= 'a' && c <= 'z' ? c - 32 : c));
-            else
-                out.append(char(c >= 'A' && c <= 'Z' ? c + 32 : c));
+            out.append(ascii(c));
             ++i;
             continue;
         }
