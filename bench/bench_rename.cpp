@@ -197,7 +197,7 @@ private:
     QByteArray path_;
 };
 
-std::vector<talvence::FileEntry> listing(const QByteArray &path)
+talvence::NameList listing(const QByteArray &path)
 {
     auto entries = talvence::list_ordinary_files(path);
     if (!entries)
@@ -212,23 +212,26 @@ std::vector<talvence::FileEntry> listing(const QByteArray &path)
 Passes numbering_renames(const QByteArray &path)
 {
     const QByteArray prefix;
-    std::vector<talvence::FileEntry> names = listing(path);
+    const talvence::NameList listed = listing(path);
+    std::vector<QByteArray> names;
+    for (qsizetype i = 0; i < listed.size(); ++i)
+        names.push_back(listed.at(i));
     Passes passes;
     std::int64_t temp_number = 0;
     for (int cycle = 0; cycle < 2; ++cycle) {
         Pairs parking, numbering;
         parking.reserve(names.size());
         numbering.reserve(names.size());
-        for (talvence::FileEntry &e : names) {
-            QByteArray to = talvence::make_temp_name(++temp_number, e.raw);
-            parking.emplace_back(e.raw, to);
-            e.raw = std::move(to);
+        for (QByteArray &name : names) {
+            QByteArray to = talvence::make_temp_name(++temp_number, name);
+            parking.emplace_back(name, to);
+            name = std::move(to);
         }
         std::int64_t number = 0;
-        for (talvence::FileEntry &e : names) {
-            QByteArray to = talvence::make_numbered_name(++number, prefix, e.raw);
-            numbering.emplace_back(e.raw, to);
-            e.raw = std::move(to);
+        for (QByteArray &name : names) {
+            QByteArray to = talvence::make_numbered_name(++number, prefix, name);
+            numbering.emplace_back(name, to);
+            name = std::move(to);
         }
         passes.push_back(std::move(parking));
         passes.push_back(std::move(numbering));
@@ -239,10 +242,11 @@ Passes numbering_renames(const QByteArray &path)
 Passes case_renames(const QByteArray &path, talvence::TargetCase target)
 {
     Pairs pairs;
-    for (const talvence::FileEntry &e : listing(path)) {
-        QByteArray to = talvence::case_name(e.raw, target);
-        if (to != e.raw)
-            pairs.emplace_back(e.raw, std::move(to));
+    const talvence::NameList names = listing(path);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        QByteArray to = talvence::case_name(names[i], target);
+        if (to != names[i])
+            pairs.emplace_back(names.at(i), std::move(to));
     }
     return {pairs};
 }
@@ -341,22 +345,6 @@ void reset_peak_rss()
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-std::size_t heap_chunk(std::size_t request)
-{
-    // glibc: 8 bytes of header, rounded up to 16, at least 32.
-    return std::max<std::size_t>(32, (request + 8 + 15) & ~std::size_t(15));
-}
-
-// What the entries hold on the heap: the vector itself, and per entry the raw
-// bytes with Qt's 16-byte block header and the allocator's rounding.
-std::size_t heap_bytes(const std::vector<talvence::FileEntry> &entries)
-{
-    std::size_t bytes = heap_chunk(entries.capacity() * sizeof(talvence::FileEntry));
-    for (const talvence::FileEntry &e : entries)
-        bytes += heap_chunk(16 + std::size_t(e.raw.capacity()) + 1);
-    return bytes;
-}
-
 constexpr double mib = 1024.0 * 1024.0;
 
 std::string runs(const std::vector<double> &seconds)
@@ -430,14 +418,14 @@ double list_benchmark(std::size_t n, int repeats)
     reset_peak_rss();
     std::vector<double> engine, bare;
     auto start = Clock::now();
-    std::vector<talvence::FileEntry> held = listing(folder.path());
+    talvence::NameList held = listing(folder.path());
     engine.push_back(seconds_since(start));
     const long peak = status_kib("VmHWM");
     ::malloc_trim(0);
     const long after = status_kib("VmRSS");
-    if (held.size() != n)
+    if (std::size_t(held.size()) != n)
         fail("the list holds a different number of files");
-    const double heap = heap_bytes(held) / mib;
+    const double heap = double(held.heap_bytes()) / mib;
     held = {};
 
     bare.push_back(bare_listing(folder.path(), n));
@@ -452,7 +440,7 @@ double list_benchmark(std::size_t n, int repeats)
                 "(goal < %.1f s)\n",
                 "list re-read", n, e, b, e / b, list_seconds_goal);
     std::printf("%-18s N=%-7zu resident set +%.1f MB while the list is held, peak +%.1f MB "
-                "during the call (VmRSS/VmHWM); entries' heap blocks %.1f MB (counted)  "
+                "during the call (VmRSS/VmHWM); the list's heap blocks %.1f MB (counted)  "
                 "(goal < %.0f MB)\n",
                 "list memory", n, (after - before) / 1024.0, (peak - before) / 1024.0, heap,
                 list_megabytes_goal);

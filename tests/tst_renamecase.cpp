@@ -5,6 +5,7 @@
 
 #include "fatvolume.h"
 #include "folder.h"
+#include "namelists.h"
 #include "renamecase.h"
 #include "testfolder.h"
 
@@ -28,11 +29,8 @@ Outcome run(const QByteArray &folder, TargetCase target)
 
 Names listed(const QByteArray &folder)
 {
-    Names out;
-    if (const auto entries = list_ordinary_files(folder))
-        for (const FileEntry &e : *entries)
-            out.push_back(e.raw);
-    return out;
+    const auto entries = list_ordinary_files(folder);
+    return entries ? names_of<Names>(*entries) : Names();
 }
 
 } // namespace

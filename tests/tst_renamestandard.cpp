@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "folder.h"
+#include "namelists.h"
 #include "names.h"
 #include "renamestandard.h"
 #include "testfolder.h"
@@ -125,10 +126,7 @@ private Q_SLOTS:
             f.file(*it);
         const auto shown = list_ordinary_files(f.path());
         QVERIFY(shown);
-        Names order;
-        for (const FileEntry &e : *shown)
-            order.push_back(e.raw);
-        QCOMPARE(order, listed); // the list as the user saw it
+        QCOMPARE(names_of<Names>(*shown), listed); // the list as the user saw it
         const auto before = f.state();
         Run r;
         QCOMPARE(run(f, r), 2);

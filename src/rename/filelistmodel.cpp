@@ -4,32 +4,31 @@
 
 namespace talvence {
 
-bool FileListModel::read(const QByteArray &folder, const std::vector<FileEntry> &likely)
+bool FileListModel::read(const QByteArray &folder, const NameList &likely)
 {
     const Folder f(folder);
     auto listing = f.is_open() ? list_ordinary_files(f.fd(), likely) : std::nullopt;
     beginResetModel();
-    entries_ = listing ? std::move(*listing) : std::vector<FileEntry>();
+    names_ = listing ? std::move(*listing) : NameList();
     endResetModel();
     return listing.has_value();
 }
 
 int FileListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(entries_.size());
+    return parent.isValid() ? 0 : int(names_.size());
 }
 
 QVariant FileListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= int(entries_.size()))
+    if (!index.isValid() || index.row() >= int(names_.size()))
         return {};
-    const FileEntry &e = entries_[index.row()];
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return display_name(e.raw);
+        return display_name(names_[index.row()]);
     case RawNameRole:
-        return e.raw;
+        return names_.at(index.row());
     default:
         return {};
     }
@@ -37,7 +36,7 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
 
 QByteArray FileListModel::raw_name(int row) const
 {
-    return row >= 0 && row < int(entries_.size()) ? entries_[row].raw : QByteArray();
+    return row >= 0 && row < int(names_.size()) ? names_.at(row) : QByteArray();
 }
 
 } // namespace talvence

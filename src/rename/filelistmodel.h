@@ -1,7 +1,5 @@
 #pragma once
 
-#include <vector>
-
 #include <QAbstractListModel>
 
 #include "folder.h"
@@ -21,14 +19,14 @@ public:
     // the list empty. `likely` may name what the folder is believed to hold
     // (what a rename has just left), which makes the reading cheaper, not
     // different. Returns whether the folder could be read.
-    bool read(const QByteArray &folder, const std::vector<FileEntry> &likely = {});
+    bool read(const QByteArray &folder, const NameList &likely = {});
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QByteArray raw_name(int row) const;
 
 private:
-    std::vector<FileEntry> entries_;
+    NameList names_;
 };
 
 } // namespace talvence

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string_view>
@@ -18,7 +19,7 @@ namespace talvence {
 
 namespace {
 
-bool is_plain_name(const QByteArray &n)
+bool is_plain_name(QByteArrayView n)
 {
     return !n.isEmpty() && n != "." && n != ".." && !n.contains('/') && !n.contains('\0');
 }
@@ -64,20 +65,20 @@ QAtomicInteger<unsigned> parking_counter;
 // A change of case on a file system that ignores case: the new name "exists"
 // because it is the file itself. Park the file on a free name first; if the
 // new name is still taken then, another file holds it, and the file goes back.
-int rename_case_only(int dirfd, const QByteArray &from, const QByteArray &to)
+int rename_case_only(int dirfd, const char *from, const char *to)
 {
     QByteArray parked;
     int e = EEXIST;
     for (int attempt = 0; attempt < 100 && e == EEXIST; ++attempt) {
         parked = "talvence-" + QByteArray::number(::getpid()) + '-' +
                  QByteArray::number(parking_counter.fetchAndAddRelaxed(1)) + ".tmp";
-        e = rename_once(dirfd, from.constData(), parked.constData());
+        e = rename_once(dirfd, from, parked.constData());
     }
     if (e != 0)
         return e;
-    e = rename_once(dirfd, parked.constData(), to.constData());
+    e = rename_once(dirfd, parked.constData(), to);
     if (e != 0)
-        rename_once(dirfd, parked.constData(), from.constData());
+        rename_once(dirfd, parked.constData(), from);
     return e;
 }
 
@@ -126,12 +127,17 @@ template <typename Visit> bool read_folder(int dirfd, Visit visit)
     return !failed;
 }
 
-template <typename Keep> std::optional<std::vector<FileEntry>> list_entries(int dirfd, Keep keep)
+QByteArrayView name_of(const dirent *d)
 {
-    std::vector<FileEntry> entries;
+    return QByteArrayView(d->d_name, qsizetype(std::strlen(d->d_name)));
+}
+
+template <typename Keep> std::optional<NameList> list_entries(int dirfd, Keep keep)
+{
+    NameList entries;
     if (!read_folder(dirfd, [&](const dirent *d) {
             if (keep(dirfd, d))
-                entries.push_back({QByteArray(d->d_name)});
+                entries.append(name_of(d));
         }))
         return std::nullopt;
     NaturalOrder().sort(entries);
@@ -174,12 +180,12 @@ QByteArray full_path(const QByteArray &folder, const QByteArray &name)
     return folder + '/' + name;
 }
 
-std::optional<std::vector<FileEntry>> list_ordinary_files(int dirfd)
+std::optional<NameList> list_ordinary_files(int dirfd)
 {
     return list_entries(dirfd, is_ordinary);
 }
 
-std::optional<std::vector<FileEntry>> list_ordinary_files(const QByteArray &folder)
+std::optional<NameList> list_ordinary_files(const QByteArray &folder)
 {
     Folder f(folder);
     if (!f.is_open())
@@ -190,48 +196,53 @@ std::optional<std::vector<FileEntry>> list_ordinary_files(const QByteArray &fold
 namespace {
 
 // One read of the folder against names believed to be in it: those of
-// `known` still there (as `counts` has it), in the order of `known`, then
-// every other ordinary file as the folder hands it out. `known_taken`
-// learns how many of the result's first entries come from `known`.
+// `known` still there (as `counts` has it), in the order of `known`, and
+// apart from them every other ordinary file as the folder hands it out.
 //
 // Many file systems list a folder in the order its names came, or in the
 // reverse of it, which after a pass is the order the pass gave them or its
 // reverse. So each name the folder hands out is first held against the one
 // expected next, and looked up in a table (made on first need) only when it
-// is not that one. The names found cost no new copy.
+// is not that one.
 //
 // Where `known` is only a hint, a folder that hands out its names in some
 // other order (by hash, as ext4 does) would make every name a look-up in
 // the table, which costs more than sorting: then the hint is dropped after
 // the first few names, and the caller's sort does the rest.
+struct Reading {
+    NameList known; // in the order of `known`
+    NameList rest;  // as the folder handed them out
+};
+
 template <typename Counts>
-std::optional<std::vector<FileEntry>> read_against(int dirfd, const std::vector<FileEntry> &known,
-                                                   Counts counts, qsizetype *known_taken,
-                                                   bool only_a_hint = false)
+std::optional<Reading> read_against(int dirfd, const NameList &known, Counts counts,
+                                    bool only_a_hint = false)
 {
-    const auto view = [](const QByteArray &b) {
-        return std::string_view(b.constData(), std::size_t(b.size()));
+    const auto count = std::size_t(known.size());
+    const auto view = [&](std::size_t i) {
+        const QByteArrayView name = known[qsizetype(i)];
+        return std::string_view(name.data(), std::size_t(name.size()));
     };
     std::unordered_map<std::string_view, std::size_t> place;
     std::size_t next = 0; // past either end when nothing is expected
     bool backwards = false;
     std::size_t expected = 0, unexpected = 0;
     const auto find_known = [&](std::string_view name) {
-        std::size_t at = known.size();
-        if (next < known.size() && view(known[next].raw) == name) {
+        std::size_t at = count;
+        if (next < count && view(next) == name) {
             at = next;
             ++expected;
-        } else if (next == 0 && view(known.back().raw) == name) {
-            at = known.size() - 1; // the first name handed out is the last given
+        } else if (next == 0 && view(count - 1) == name) {
+            at = count - 1; // the first name handed out is the last given
             backwards = true;
             ++expected;
         } else {
             if (only_a_hint && ++unexpected > 64 && unexpected > expected)
                 return at;
             if (place.empty()) {
-                place.reserve(known.size());
-                for (std::size_t i = 0; i < known.size(); ++i)
-                    place.emplace(view(known[i].raw), i);
+                place.reserve(count);
+                for (std::size_t i = 0; i < count; ++i)
+                    place.emplace(view(i), i);
             }
             const auto it = place.find(name);
             if (it == place.end())
@@ -241,70 +252,61 @@ std::optional<std::vector<FileEntry>> read_against(int dirfd, const std::vector<
         next = backwards ? at - 1 : at + 1;
         return at;
     };
-    std::vector<bool> present(known.size(), false);
-    std::vector<FileEntry> rest;
+    std::vector<bool> present(count, false);
+    Reading reading;
     if (!read_folder(dirfd, [&](const dirent *d) {
             if (d->d_name[0] == '.')
                 return;
-            const std::size_t at = find_known(d->d_name);
-            if (at < known.size() && counts(dirfd, d))
+            const QByteArrayView name = name_of(d);
+            const std::size_t at = find_known(std::string_view(name.data(), std::size_t(name.size())));
+            if (at < count && counts(dirfd, d))
                 present[at] = true;
             else if (is_ordinary(dirfd, d))
-                rest.push_back({QByteArray(d->d_name)});
+                reading.rest.append(name);
         }))
         return std::nullopt;
-    std::vector<FileEntry> found;
-    found.reserve(known.size() + rest.size());
-    for (size_t i = 0; i < known.size(); ++i)
+    reading.known.reserve(known.size(), known.name_bytes());
+    for (std::size_t i = 0; i < count; ++i)
         if (present[i])
-            found.push_back(known[i]);
-    *known_taken = qsizetype(found.size());
-    found.insert(found.end(), std::make_move_iterator(rest.begin()),
-                 std::make_move_iterator(rest.end()));
-    return found;
+            reading.known.append(known[qsizetype(i)]);
+    return reading;
 }
 
 } // namespace
 
-std::optional<std::vector<FileEntry>> list_ordinary_files(int dirfd,
-                                                          const std::vector<FileEntry> &likely)
+std::optional<NameList> list_ordinary_files(int dirfd, const NameList &likely)
 {
     if (likely.empty())
         return list_ordinary_files(dirfd);
-    qsizetype taken = 0;
-    auto found = read_against(dirfd, likely, is_ordinary, &taken, true);
+    auto reading = read_against(dirfd, likely, is_ordinary, true);
+    if (!reading)
+        return std::nullopt;
     // Where the folder holds just the likely names, their order needs only
     // a check; otherwise the sort puts every name in its place.
-    if (found)
-        NaturalOrder().sort(*found);
-    return found;
+    reading->known.append(reading->rest);
+    NaturalOrder().sort(reading->known);
+    return std::move(reading->known);
 }
 
-std::optional<std::vector<FileEntry>> list_pass(int dirfd, const std::vector<FileEntry> &ours,
-                                                qsizetype *ours_taken)
+std::optional<NameList> list_pass(int dirfd, const NameList &ours, qsizetype *ours_taken)
 {
-    qsizetype taken = 0;
     if (ours_taken)
         *ours_taken = 0;
     if (ours.empty())
         return list_ordinary_files(dirfd);
     // A name of ours counts while its entry is there, also a link whose
     // target this run has just parked.
-    auto pass = read_against(dirfd, ours, is_file_or_link, &taken);
-    if (!pass)
+    auto reading = read_against(dirfd, ours, is_file_or_link);
+    if (!reading)
         return std::nullopt;
-    if (taken < qsizetype(pass->size())) {
-        std::vector<FileEntry> rest(std::make_move_iterator(pass->begin() + taken),
-                                    std::make_move_iterator(pass->end()));
-        NaturalOrder().sort(rest);
-        std::move(rest.begin(), rest.end(), pass->begin() + taken);
-    }
     if (ours_taken)
-        *ours_taken = taken;
-    return pass;
+        *ours_taken = reading->known.size();
+    NaturalOrder().sort(reading->rest);
+    reading->known.append(reading->rest);
+    return std::move(reading->known);
 }
 
-std::optional<std::vector<FileEntry>> list_subfolders(const QByteArray &folder)
+std::optional<NameList> list_subfolders(const QByteArray &folder)
 {
     Folder f(folder);
     if (!f.is_open())
@@ -312,16 +314,18 @@ std::optional<std::vector<FileEntry>> list_subfolders(const QByteArray &folder)
     return list_entries(f.fd(), is_visible_folder);
 }
 
-int rename_in_folder(int dirfd, const QByteArray &from, const QByteArray &to)
+int rename_in_folder(int dirfd, QByteArrayView from_name, QByteArrayView to_name)
 {
-    if (!is_plain_name(from) || !is_plain_name(to))
+    if (!is_plain_name(from_name) || !is_plain_name(to_name))
         return EINVAL;
-    if (from == to) {
+    const char *const from = from_name.data();
+    const char *const to = to_name.data();
+    if (from_name == to_name) {
         struct stat st;
-        return ::fstatat(dirfd, from.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+        return ::fstatat(dirfd, from, &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
     }
-    const int e = rename_once(dirfd, from.constData(), to.constData());
-    if (e == EEXIST && same_but_case(from, to))
+    const int e = rename_once(dirfd, from, to);
+    if (e == EEXIST && same_but_case(from_name.toByteArray(), to_name.toByteArray()))
         return rename_case_only(dirfd, from, to);
     return e;
 }

@@ -12,13 +12,9 @@
 #include <QByteArray>
 #include <QString>
 
-namespace talvence {
+#include "namelist.h"
 
-// One entry of a listing: the name as on disk. Its text for the screen is
-// made when it is shown (display_name), not for every name of a large folder.
-struct FileEntry {
-    QByteArray raw;
-};
+namespace talvence {
 
 // An open folder; closes itself.
 class Folder {
@@ -42,15 +38,16 @@ QByteArray full_path(const QByteArray &folder, const QByteArray &name);
 
 // The ordinary files of an open folder in natural order: regular files and
 // links to regular files whose names do not start with ".". Empty optional
-// when the folder cannot be read.
-std::optional<std::vector<FileEntry>> list_ordinary_files(int dirfd);
-std::optional<std::vector<FileEntry>> list_ordinary_files(const QByteArray &folder);
-// The same list, where `likely` is what the folder is believed to hold, in
-// natural order: the list on screen, or what a rename has just left. The
-// result is the same; the names found among the likely ones cost no new
-// copy, and when the folder holds just those, their order needs only a check.
-std::optional<std::vector<FileEntry>> list_ordinary_files(int dirfd,
-                                                          const std::vector<FileEntry> &likely);
+// when the folder cannot be read. The names are as on disk; their text for
+// the screen is made when they are shown (display_name), not for every name
+// of a large folder.
+std::optional<NameList> list_ordinary_files(int dirfd);
+std::optional<NameList> list_ordinary_files(const QByteArray &folder);
+// The same list, where `likely` is what the folder is believed to hold: the
+// list on screen, or what a rename has just left. The result is the same;
+// when the folder holds just those names in the same order, that order
+// needs only a check.
+std::optional<NameList> list_ordinary_files(int dirfd, const NameList &likely);
 
 // The snapshot a rename pass works through. `ours` holds the names that the
 // running operation gave, in the order it gave them: those still in the
@@ -58,17 +55,18 @@ std::optional<std::vector<FileEntry>> list_ordinary_files(int dirfd,
 // now; every other ordinary file follows in natural order. So a number that
 // runs into a name's kept ending ("2" + "1.md") never reorders the files.
 // `ours_taken` learns how many of the snapshot's first entries are such names.
-std::optional<std::vector<FileEntry>> list_pass(int dirfd, const std::vector<FileEntry> &ours,
-                                                qsizetype *ours_taken = nullptr);
+std::optional<NameList> list_pass(int dirfd, const NameList &ours, qsizetype *ours_taken = nullptr);
 
 // The visible subfolders of a folder (links to folders included), in natural order.
-std::optional<std::vector<FileEntry>> list_subfolders(const QByteArray &folder);
+std::optional<NameList> list_subfolders(const QByteArray &folder);
 
 // Renames `from` to `to` inside the folder. Never replaces: a name held by
 // any file or folder makes it fail with EEXIST. Names that are empty, ".",
 // "..", or hold "/" or NUL fail with EINVAL. A name equal to the old one is
 // a success that changes nothing; a change of letter case alone also works
 // where the file system ignores case. Returns 0 or an errno value.
-int rename_in_folder(int dirfd, const QByteArray &from, const QByteArray &to);
+// Each name must be followed by a NUL, as the bytes of a QByteArray, a
+// std::string and a NameList are: it goes to the system as it is.
+int rename_in_folder(int dirfd, QByteArrayView from, QByteArrayView to);
 
 } // namespace talvence

@@ -51,9 +51,9 @@ bool FolderListModel::set_path(const QByteArray &requested)
         rows.push_back({walked, display_name(part), ++depth, true});
     }
     const int current = int(rows.size()) - 1;
-    for (FileEntry &sub : *subfolders)
-        rows.push_back({full_path(path == "/" ? QByteArray() : path, sub.raw),
-                        display_name(sub.raw), depth + 1, false});
+    for (qsizetype i = 0; i < subfolders->size(); ++i)
+        rows.push_back({full_path(path == "/" ? QByteArray() : path, subfolders->at(i)),
+                        display_name((*subfolders)[i]), depth + 1, false});
 
     beginResetModel();
     rows_ = std::move(rows);

@@ -240,7 +240,7 @@ QByteArray Form1::full_path(const QByteArray &name) const
     return talvence::full_path(current_folder(), name);
 }
 
-void Form1::reread_files(const std::vector<FileEntry> &likely)
+void Form1::reread_files(const NameList &likely)
 {
     files_->read(current_folder(), likely);
 }
@@ -275,7 +275,7 @@ void Form1::rename_standard_clicked()
             "korrigieren Sie Ihre Eingaben und versuchen es dann erneut."));
         QApplication::setOverrideCursor(Qt::WaitCursor);
     };
-    io.reread = [this](const std::vector<FileEntry> &numbered) { reread_files(numbered); };
+    io.reread = [this](const NameList &numbered) { reread_files(numbered); };
     rename_standard(current_folder(), io);
 }
 
@@ -283,7 +283,7 @@ void Form1::rename_case_clicked(bool upper)
 {
     const WaitCursor busy;
     rename_case(current_folder(), upper ? TargetCase::Upper : TargetCase::Lower,
-                [this](const std::vector<FileEntry> &renamed) { reread_files(renamed); });
+                [this](const NameList &renamed) { reread_files(renamed); });
 }
 
 } // namespace talvence

@@ -34,7 +34,7 @@ public:
     // The current folder and the name, joined as they stand.
     QByteArray full_path(const QByteArray &name) const;
     // Reads the current folder's files afresh.
-    void reread_files(const std::vector<FileEntry> &likely = {});
+    void reread_files(const NameList &likely = {});
 
 Q_SIGNALS:
     // A file was selected in the file list, by mouse or by keyboard.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <initializer_list>
 
 #include <QByteArrayView>
@@ -66,22 +65,22 @@ int decode_utf8(const unsigned char *p, qsizetype n, char32_t *out)
 
 namespace {
 
-void encode(char32_t u, QByteArray &out)
+void encode(char32_t u, std::string &out)
 {
     if (u < 0x80) {
-        out.append(char(u));
+        out += char(u);
     } else if (u < 0x800) {
-        out.append(char(0xC0 | (u >> 6)));
-        out.append(char(0x80 | (u & 0x3F)));
+        out += char(0xC0 | (u >> 6));
+        out += char(0x80 | (u & 0x3F));
     } else if (u < 0x10000) {
-        out.append(char(0xE0 | (u >> 12)));
-        out.append(char(0x80 | ((u >> 6) & 0x3F)));
-        out.append(char(0x80 | (u & 0x3F)));
+        out += char(0xE0 | (u >> 12));
+        out += char(0x80 | ((u >> 6) & 0x3F));
+        out += char(0x80 | (u & 0x3F));
     } else {
-        out.append(char(0xF0 | (u >> 18)));
-        out.append(char(0x80 | ((u >> 12) & 0x3F)));
-        out.append(char(0x80 | ((u >> 6) & 0x3F)));
-        out.append(char(0x80 | (u & 0x3F)));
+        out += char(0xF0 | (u >> 18));
+        out += char(0x80 | ((u >> 12) & 0x3F));
+        out += char(0x80 | ((u >> 6) & 0x3F));
+        out += char(0x80 | (u & 0x3F));
     }
 }
 
@@ -128,7 +127,7 @@ namespace {
 
 // Where the last four characters of a name begin. A forward walk: with stray
 // bytes about, only the start knows where characters begin.
-qsizetype tail_start(const QByteArray &name)
+qsizetype tail_start(QByteArrayView name)
 {
     qsizetype starts[4] = {0, 0, 0, 0};
     qsizetype count = 0;
@@ -151,21 +150,16 @@ struct Digits {
     int length;
 };
 
-// Both renames make a new name for every file, four times per file in the
-// numbering rename: each name is built in one allocation.
-QByteArray joined(std::initializer_list<QByteArrayView> parts)
+void join(std::initializer_list<QByteArrayView> parts, std::string &out)
 {
-    qsizetype size = 0;
+    out.clear();
     for (QByteArrayView p : parts)
-        size += p.size();
-    QByteArray out(size, Qt::Uninitialized);
-    char *at = out.data();
-    for (QByteArrayView p : parts) {
-        if (!p.isEmpty())
-            std::memcpy(at, p.data(), std::size_t(p.size()));
-        at += p.size();
-    }
-    return out;
+        out.append(p.data(), std::size_t(p.size()));
+}
+
+QByteArray to_bytes(const std::string &s)
+{
+    return QByteArray(s.data(), qsizetype(s.size()));
 }
 
 QByteArrayView without_trailing_blanks(QByteArrayView s)
@@ -194,59 +188,78 @@ bool prefix_too_long(const QByteArray &prefix)
     return prefix.size() > max_prefix_bytes || char_count(prefix) > max_prefix_chars;
 }
 
-QByteArray make_temp_name(std::int64_t number, const QByteArray &name)
+void make_temp_name(std::int64_t number, QByteArrayView name, std::string &out)
 {
     const Digits d(number);
-    return joined({"_zyx_ ", QByteArrayView(d.text, d.length),
-                   QByteArrayView(name).sliced(tail_start(name))});
+    join({"_zyx_ ", QByteArrayView(d.text, d.length), name.sliced(tail_start(name))}, out);
 }
 
-QByteArray make_numbered_name(std::int64_t number, const QByteArray &prefix, const QByteArray &name)
+QByteArray make_temp_name(std::int64_t number, QByteArrayView name)
+{
+    std::string out;
+    make_temp_name(number, name, out);
+    return to_bytes(out);
+}
+
+void make_numbered_name(std::int64_t number, QByteArrayView prefix, QByteArrayView name,
+                        std::string &out)
 {
     const Digits d(number);
     const QByteArrayView digits(d.text, d.length);
-    const QByteArrayView tail = QByteArrayView(name).sliced(tail_start(name));
+    const QByteArrayView tail = name.sliced(tail_start(name));
     if (!prefix.isEmpty())
-        return joined({trim_blanks(prefix), digits, tail});
+        return join({trim_blanks(prefix), digits, tail}, out);
     // " " + digits + tail with the blanks at both ends removed: the digits
     // start it, and only the tail's own blanks can end it.
-    return joined({digits, without_trailing_blanks(tail)});
+    join({digits, without_trailing_blanks(tail)}, out);
 }
 
-QByteArray case_name(const QByteArray &name, TargetCase target, bool turkic)
+QByteArray make_numbered_name(std::int64_t number, QByteArrayView prefix, QByteArrayView name)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(name.constData());
+    std::string out;
+    make_numbered_name(number, prefix, name, out);
+    return to_bytes(out);
+}
+
+void case_name(QByteArrayView name, TargetCase target, bool turkic, std::string &out)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(name.data());
     const qsizetype n = name.size();
     const auto ascii = [target](unsigned char c) {
         return target == TargetCase::Upper ? char(c >= 'a' && c <= 'z' ? c - 32 : c)
                                            : char(c >= 'A' && c <= 'Z' ? c + 32 : c);
     };
     // Most names are ASCII: one byte for one, into a name of the same length.
+    out.resize(std::size_t(n));
     if (!turkic && std::all_of(p, p + n, [](unsigned char c) { return c < 0x80; })) {
-        QByteArray out(n, Qt::Uninitialized);
-        std::transform(p, p + n, out.data(), ascii);
-        return out;
+        std::transform(p, p + n, out.begin(), ascii);
+        return;
     }
-    QByteArray out;
-    out.reserve(name.size() + 4);
+    out.clear();
     for (qsizetype i = 0; i < n;) {
         const unsigned char c = p[i];
         if (c < 0x80 && !(turkic && (c == 'i' || c == 'I'))) {
-            out.append(ascii(c));
+            out += ascii(c);
             ++i;
             continue;
         }
         char32_t u;
         const int len = decode_utf8(p + i, n - i, &u);
         if (len == 0) {
-            out.append(char(c));
+            out += char(c);
             ++i;
             continue;
         }
         encode(map_case(u, target, turkic), out);
         i += len;
     }
-    return out;
+}
+
+QByteArray case_name(QByteArrayView name, TargetCase target, bool turkic)
+{
+    std::string out;
+    case_name(name, target, turkic, out);
+    return to_bytes(out);
 }
 
 bool locale_is_turkic()
@@ -255,7 +268,7 @@ bool locale_is_turkic()
     return lang == QLocale::Turkish || lang == QLocale::Azerbaijani;
 }
 
-QByteArray case_name(const QByteArray &name, TargetCase target)
+QByteArray case_name(QByteArrayView name, TargetCase target)
 {
     return case_name(name, target, locale_is_turkic());
 }
@@ -272,7 +285,7 @@ bool same_but_case(const QByteArray &a, const QByteArray &b)
     return false;
 }
 
-QString display_name(const QByteArray &raw)
+QString display_name(QByteArrayView raw)
 {
     // A name may well begin with a byte order mark; it must not look like
     // the same name without one. Stateless: a sequence cut off at the end is

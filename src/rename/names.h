@@ -5,8 +5,10 @@
 // every name on disk, text or not, is cut, counted and mapped without loss.
 
 #include <cstdint>
+#include <string>
 
 #include <QByteArray>
+#include <QByteArrayView>
 
 namespace talvence {
 
@@ -25,12 +27,17 @@ qsizetype char_count(const QByteArray &text);
 QByteArray name_tail(const QByteArray &name);
 
 // "_zyx_ " + number + tail: the parking name every file takes before its final one.
-QByteArray make_temp_name(std::int64_t number, const QByteArray &name);
+QByteArray make_temp_name(std::int64_t number, QByteArrayView name);
 
 // The final name. A non-empty prefix (counted raw, blanks included) is used with
 // its outer blanks removed; without one the name is number + tail, blanks trimmed.
-QByteArray make_numbered_name(std::int64_t number, const QByteArray &prefix,
-                              const QByteArray &name);
+QByteArray make_numbered_name(std::int64_t number, QByteArrayView prefix, QByteArrayView name);
+
+// The same two names written into `out`, which the renames keep from one
+// file to the next, so that a new name costs no allocation.
+void make_temp_name(std::int64_t number, QByteArrayView name, std::string &out);
+void make_numbered_name(std::int64_t number, QByteArrayView prefix, QByteArrayView name,
+                        std::string &out);
 
 // Longest prefix that the numbering rename accepts: 235 characters, and no
 // more than 235 bytes once encoded, so that the number and the kept ending
@@ -42,15 +49,16 @@ bool prefix_too_long(const QByteArray &prefix);
 // Maps every character to the target case with the simple (one-to-one) case
 // mapping, so the name keeps its length; bytes that are no character stay as
 // they are. Turkic rules map i/İ and ı/I as Turkish and Azerbaijani do.
-QByteArray case_name(const QByteArray &name, TargetCase target, bool turkic);
+QByteArray case_name(QByteArrayView name, TargetCase target, bool turkic);
+void case_name(QByteArrayView name, TargetCase target, bool turkic, std::string &out);
 // The same with the rules of the user's language.
-QByteArray case_name(const QByteArray &name, TargetCase target);
+QByteArray case_name(QByteArrayView name, TargetCase target);
 bool locale_is_turkic();
 
 // Whether two names differ in letter case alone.
 bool same_but_case(const QByteArray &a, const QByteArray &b);
 
 // Display text of a raw name: invalid bytes become U+FFFD.
-QString display_name(const QByteArray &raw);
+QString display_name(QByteArrayView raw);
 
 } // namespace talvence

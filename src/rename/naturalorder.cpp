@@ -24,7 +24,7 @@ const UChar *units(const QString &text)
 
 // The text the collator orders by is the name as it is shown. Most names are
 // ASCII and widen in place; the others go through display_name.
-void shown_text(const QByteArray &raw, std::u16string &out)
+void shown_text(QByteArrayView raw, std::u16string &out)
 {
     out.resize(std::size_t(raw.size()));
     for (qsizetype i = 0; i < raw.size(); ++i) {
@@ -89,7 +89,7 @@ struct NaturalOrder::Impl {
     void learn_ascii();
     void learn_latin(const QByteArray &language);
     void learn_replacement();
-    bool ascii_key(const QByteArray &raw, std::string &keys) const;
+    bool ascii_key(QByteArrayView raw, std::string &keys) const;
     template <typename Unit> bool key_of(const Unit *p, const Unit *end, std::string &keys) const;
 };
 
@@ -247,9 +247,9 @@ void NaturalOrder::Impl::learn_replacement()
 // a larger one; then, where a letter bears an accent, a zero and the
 // accents: a place per character, the accent's place after its letter's.
 // False for any other name.
-bool NaturalOrder::Impl::ascii_key(const QByteArray &raw, std::string &keys) const
+bool NaturalOrder::Impl::ascii_key(QByteArrayView raw, std::string &keys) const
 {
-    const auto *bytes = reinterpret_cast<const unsigned char *>(raw.constData());
+    const auto *bytes = reinterpret_cast<const unsigned char *>(raw.data());
     const auto *const end = bytes + raw.size();
     // ASCII and the two-byte letters U+00C0 to U+00FF are read as bytes;
     // any other name as the text it is shown as, which is what the collator
@@ -381,18 +381,17 @@ NaturalOrder::NaturalOrder(Keys keys) : d_(std::make_shared<Impl>())
     }
 }
 
-void NaturalOrder::sort(std::vector<FileEntry> &entries) const
+void NaturalOrder::sort(NameList &names) const
 {
-    if (entries.size() < 2)
+    const auto count = std::size_t(names.size());
+    if (count < 2)
         return;
     // One key per name, all of them back to back in one buffer, and a byte
     // comparison per step: a collator call per comparison, or a separate
     // allocation per key, costs more than the listing itself on a folder of
     // 100,000 files.
     std::string keys;
-    std::size_t name_bytes = 0;
-    for (const FileEntry &e : entries)
-        name_bytes += std::size_t(e.raw.size());
+    const auto name_bytes = std::size_t(names.name_bytes());
     keys.reserve(name_bytes + name_bytes / 4);
     // Each key's first sixteen bytes as two numbers beside its name's index,
     // so that most steps of the sort compare numbers side by side rather
@@ -402,7 +401,7 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
         std::uint32_t index;
         std::uint32_t length;
     };
-    std::vector<std::uint32_t> offsets(entries.size());
+    std::vector<std::uint32_t> offsets(count);
     const auto item = [&](std::size_t i, std::uint32_t offset) {
         const auto length = std::uint32_t(keys.size()) - offset;
         offsets[i] = offset;
@@ -416,17 +415,18 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
     // with each other: each kind is sorted on its own, and the two sorted
     // runs are merged by asking the collator, once a step.
     std::vector<Item> ascii, other;
-    ascii.reserve(entries.size());
+    ascii.reserve(count);
+    const auto name = [&](std::uint32_t i) { return names[qsizetype(i)]; };
     if (d_->collator) {
         std::string scratch(256, '\0');
         std::u16string text;
-        for (std::size_t i = 0; i < entries.size(); ++i) {
+        for (std::size_t i = 0; i < count; ++i) {
             const auto offset = std::uint32_t(keys.size());
-            if (d_->ascii_keys && d_->ascii_key(entries[i].raw, keys)) {
+            if (d_->ascii_keys && d_->ascii_key(name(std::uint32_t(i)), keys)) {
                 ascii.push_back(item(i, offset));
                 continue;
             }
-            shown_text(entries[i].raw, text);
+            shown_text(name(std::uint32_t(i)), text);
             auto key = [&] {
                 return ucol_getSortKey(d_->collator, text.data(), int32_t(text.size()),
                                        reinterpret_cast<uint8_t *>(scratch.data()),
@@ -442,7 +442,7 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
             other.push_back(item(i, offset));
         }
     } else {
-        for (std::size_t i = 0; i < entries.size(); ++i)
+        for (std::size_t i = 0; i < count; ++i)
             other.push_back({0, 0, std::uint32_t(i), 0}); // no keys: the raw bytes decide
     }
     const char *base = keys.data();
@@ -462,7 +462,7 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
         }
         if (x.length != y.length)
             return x.length < y.length;
-        return entries[x.index].raw < entries[y.index].raw;
+        return name(x.index) < name(y.index);
     };
     // Many file systems list a folder in the order its names came, or in
     // the reverse of it: after a rename pass, that is the order wanted or
@@ -477,7 +477,7 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
     }
     offsets = {};
     std::vector<std::uint32_t> order;
-    order.reserve(entries.size());
+    order.reserve(count);
     if (ascii.empty() || other.empty()) {
         for (const Item &x : ascii.empty() ? other : ascii)
             order.push_back(x.index);
@@ -486,17 +486,17 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
         std::uint32_t a_shown = UINT32_MAX, o_shown = UINT32_MAX;
         const auto ascii_first = [&](std::uint32_t a, std::uint32_t o) {
             if (a != a_shown) {
-                shown_text(entries[a].raw, a_text);
+                shown_text(name(a), a_text);
                 a_shown = a;
             }
             if (o != o_shown) {
-                shown_text(entries[o].raw, o_text);
+                shown_text(name(o), o_text);
                 o_shown = o;
             }
             const UCollationResult r =
                 ucol_strcoll(d_->collator, a_text.data(), int32_t(a_text.size()), o_text.data(),
                              int32_t(o_text.size()));
-            return r == UCOL_EQUAL ? entries[a].raw < entries[o].raw : r == UCOL_LESS;
+            return r == UCOL_EQUAL ? name(a) < name(o) : r == UCOL_LESS;
         };
         std::size_t ai = 0, oi = 0;
         while (ai < ascii.size() && oi < other.size()) {
@@ -513,20 +513,11 @@ void NaturalOrder::sort(std::vector<FileEntry> &entries) const
     ascii = {};
     other = {};
     keys = {};
-    // Put the entries in place cycle by cycle: no second list of 100,000 names.
-    for (std::uint32_t start = 0; start < order.size(); ++start) {
-        if (order[start] == start)
-            continue;
-        FileEntry held = std::move(entries[start]);
-        std::uint32_t at = start;
-        while (order[at] != start) {
-            const std::uint32_t from = order[at];
-            entries[at] = std::move(entries[from]);
-            order[at] = at;
-            at = from;
+    for (std::uint32_t i = 0; i < order.size(); ++i) {
+        if (order[i] != i) {
+            names.reorder(order);
+            return;
         }
-        entries[at] = std::move(held);
-        order[at] = at;
     }
 }
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "folder.h"
+#include "namelist.h"
 
 namespace talvence {
 
@@ -17,7 +17,7 @@ public:
     // to make them all (the order is the same; tests hold one to the other).
     enum class Keys { fastest, collator };
     explicit NaturalOrder(Keys keys = Keys::fastest);
-    void sort(std::vector<FileEntry> &entries) const;
+    void sort(NameList &names) const;
 
 private:
     struct Impl;

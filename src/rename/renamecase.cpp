@@ -1,11 +1,14 @@
 #include "renamecase.h"
 
+#include <string>
+
 #include "folder.h"
+#include "names.h"
 
 namespace talvence {
 
 bool rename_case(const QByteArray &folder_path, TargetCase target,
-                 const std::function<void(const std::vector<FileEntry> &renamed)> &reread)
+                 const std::function<void(const NameList &renamed)> &reread)
 {
     const Folder folder(folder_path);
     if (!folder.is_open())
@@ -14,13 +17,17 @@ bool rename_case(const QByteArray &folder_path, TargetCase target,
     if (!names)
         return false;
     const bool turkic = locale_is_turkic();
-    for (FileEntry &e : *names) {
-        QByteArray to = case_name(e.raw, target, turkic);
-        if (rename_in_folder(folder.fd(), e.raw, to) != 0)
+    NameList renamed;
+    renamed.reserve(names->size(), names->name_bytes() + names->size());
+    std::string to;
+    for (qsizetype i = 0; i < names->size(); ++i) {
+        const QByteArrayView from = (*names)[i];
+        case_name(from, target, turkic, to);
+        if (rename_in_folder(folder.fd(), from, to) != 0)
             return false;
-        e.raw = std::move(to);
+        renamed.append(QByteArrayView(to));
     }
-    reread(*names);
+    reread(renamed);
     return true;
 }
 

@@ -14,6 +14,6 @@ namespace talvence {
 // is then not refreshed. `reread` gets the names as renamed, in the order
 // taken. Returns whether every file went through.
 bool rename_case(const QByteArray &folder, TargetCase target,
-                 const std::function<void(const std::vector<FileEntry> &renamed)> &reread);
+                 const std::function<void(const NameList &renamed)> &reread);
 
 } // namespace talvence

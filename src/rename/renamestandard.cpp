@@ -1,7 +1,7 @@
 #include "renamestandard.h"
 
-#include <algorithm>
 #include <cstdint>
+#include <string>
 
 #include "folder.h"
 #include "names.h"
@@ -10,20 +10,20 @@ namespace talvence {
 
 namespace {
 
-// One pass over a snapshot of the folder. Each entry takes the name it was
-// given, so that afterwards the snapshot lists this run's names in the order
-// it gave them. False at the first refused rename; `done` counts the
-// renames before it.
+// One pass over a snapshot of the folder. `given` learns the new name of
+// each file, so that afterwards it lists this run's names in the order it
+// gave them. False at the first refused rename.
 template <typename NewName>
-bool rename_pass(const Folder &folder, std::vector<FileEntry> &names, qsizetype &done,
-                 NewName new_name)
+bool rename_pass(const Folder &folder, const NameList &names, NameList &given, NewName new_name)
 {
-    for (done = 0; done < qsizetype(names.size()); ++done) {
-        FileEntry &e = names[done];
-        QByteArray to = new_name(e.raw);
-        if (rename_in_folder(folder.fd(), e.raw, to) != 0)
+    std::string to;
+    given.reserve(names.size(), names.name_bytes() + 8 * names.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QByteArrayView from = names[i];
+        new_name(from, to);
+        if (rename_in_folder(folder.fd(), from, to) != 0)
             return false;
-        e.raw = std::move(to);
+        given.append(QByteArrayView(to));
     }
     return true;
 }
@@ -36,18 +36,19 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
     int finished = 0;
     // The names this run has given, in the order it gave them: every pass
     // takes these first, so the files keep the order the user saw.
-    std::vector<FileEntry> ours;
+    NameList ours;
     // After a pass, the files it renamed and those an earlier pass renamed
     // stay this run's; a file it never reached is still a stranger.
-    const auto keep_ours = [&](std::vector<FileEntry> &pass, qsizetype taken, qsizetype done) {
-        pass.resize(std::max(taken, done));
-        ours = std::move(pass);
+    const auto keep_ours = [&](const NameList &pass, qsizetype taken, NameList &given) {
+        for (qsizetype i = given.size(); i < taken; ++i)
+            given.append(pass[i]);
+        ours = std::move(given);
     };
     for (int cycle = 0; cycle < 2; ++cycle) {
         const Folder folder(folder_path);
         if (!folder.is_open())
             continue;
-        qsizetype taken = 0, done = 0;
+        qsizetype taken = 0;
         auto names = list_pass(folder.fd(), ours, &taken);
         if (!names)
             continue;
@@ -58,10 +59,12 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
             io.prefix_too_long();
             return finished;
         }
-        const bool parked = rename_pass(folder, *names, done, [&](const QByteArray &name) {
-            return make_temp_name(++temp_number, name);
-        });
-        keep_ours(*names, taken, done);
+        NameList parking;
+        const bool parked =
+            rename_pass(folder, *names, parking, [&](QByteArrayView name, std::string &to) {
+                make_temp_name(++temp_number, name, to);
+            });
+        keep_ours(*names, taken, parking);
         if (!parked)
             continue;
 
@@ -70,10 +73,12 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
         if (!names)
             continue;
         std::int64_t number = 0;
-        const bool numbered = rename_pass(folder, *names, done, [&](const QByteArray &name) {
-            return make_numbered_name(++number, prefix, name);
-        });
-        keep_ours(*names, taken, done);
+        NameList numbering;
+        const bool numbered =
+            rename_pass(folder, *names, numbering, [&](QByteArrayView name, std::string &to) {
+                make_numbered_name(++number, prefix, name, to);
+            });
+        keep_ours(*names, taken, numbering);
         if (!numbered)
             continue;
         io.reread(ours);

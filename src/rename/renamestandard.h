@@ -16,7 +16,7 @@ struct StandardRenameIo {
     std::function<void()> prefix_too_long; // tell the user; the operation then ends
     // Refresh the file list after a cycle; it gets the names the cycle gave,
     // in the order it gave them.
-    std::function<void(const std::vector<FileEntry> &numbered)> reread;
+    std::function<void(const NameList &numbered)> reread;
 };
 
 // Gives every ordinary file of the folder a running number (behind the prefix,

@@ -1,0 +1,64 @@
+#pragma once
+
+// The names of a listing, back to back in one block of bytes.
+//
+// A folder of 100,000 files holds 100,000 names. One allocation each would
+// take more memory than the names themselves, and a rename pass, which makes
+// a new name for every file, would spend much of its time in the allocator.
+// Here a list is two blocks: the bytes, each name ending in a NUL as the
+// system calls want it, and where each name lies in them.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+namespace talvence {
+
+class NameList {
+public:
+    qsizetype size() const { return qsizetype(spans_.size()); }
+    bool empty() const { return spans_.empty(); }
+
+    // A name as on disk. Its data() ends in a NUL, so that it goes to the
+    // system calls as it is; it stays valid until the list changes.
+    QByteArrayView operator[](qsizetype i) const
+    {
+        const Span &s = spans_[std::size_t(i)];
+        return QByteArrayView(bytes_.data() + s.start, qsizetype(s.size));
+    }
+    // A name as a QByteArray of its own.
+    QByteArray at(qsizetype i) const { return (*this)[i].toByteArray(); }
+
+    void append(QByteArrayView name);
+    // Every name of `other`, in its order.
+    void append(const NameList &other);
+    void reserve(qsizetype names, qsizetype bytes);
+    // Keeps the first `count` names.
+    void truncate(qsizetype count);
+    // Puts the names in a new order: the i-th name afterwards is the one
+    // that stood at order[i]. The names' bytes stay where they are.
+    void reorder(const std::vector<std::uint32_t> &order);
+    // Bytes of the names together, without their NULs.
+    qsizetype name_bytes() const { return name_bytes_; }
+    // What the list takes on the heap, reserved room included.
+    std::size_t heap_bytes() const
+    {
+        return bytes_.capacity() + spans_.capacity() * sizeof(Span);
+    }
+
+private:
+    // Eight bytes a name: room for a terabyte of names, and for names far
+    // longer than any file system allows.
+    struct Span {
+        std::uint64_t start : 40;
+        std::uint64_t size : 24;
+    };
+    std::vector<char> bytes_;
+    std::vector<Span> spans_;
+    qsizetype name_bytes_ = 0;
+};
+
+} // namespace talvence
