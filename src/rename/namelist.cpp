@@ -33,19 +33,6 @@ void NameList::reserve(qsizetype names, qsizetype bytes)
     bytes_.reserve(std::size_t(bytes + names));
 }
 
-void NameList::truncate(qsizetype count)
-{
-    if (count >= size())
-        return;
-    // The bytes of the names dropped stay where they are: after a new order
-    // they may lie anywhere in the block.
-    for (qsizetype i = count; i < size(); ++i)
-        name_bytes_ -= qsizetype(spans_[std::size_t(i)].size);
-    spans_.resize(std::size_t(count));
-    if (count == 0)
-        bytes_.clear();
-}
-
 void NameList::reorder(const std::vector<std::uint32_t> &order)
 {
     std::vector<Span> spans;

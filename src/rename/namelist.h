@@ -36,18 +36,13 @@ public:
     // Every name of `other`, in its order.
     void append(const NameList &other);
     void reserve(qsizetype names, qsizetype bytes);
-    // Keeps the first `count` names.
-    void truncate(qsizetype count);
     // Puts the names in a new order: the i-th name afterwards is the one
     // that stood at order[i]. The names' bytes stay where they are.
     void reorder(const std::vector<std::uint32_t> &order);
     // Bytes of the names together, without their NULs.
     qsizetype name_bytes() const { return name_bytes_; }
     // What the list takes on the heap, reserved room included.
-    std::size_t heap_bytes() const
-    {
-        return bytes_.capacity() + spans_.capacity() * sizeof(Span);
-    }
+    std::size_t heap_bytes() const { return bytes_.capacity() + spans_.capacity() * sizeof(Span); }
 
 private:
     // Eight bytes a name: room for a terabyte of names, and for names far
