@@ -5,10 +5,10 @@
 // pass must, to take the files that are there now) and renames with
 // renameat2, nothing else. Beside it stands the loop of the renames alone.
 //
-//   bench_rename [--window] [-r repeats] [count ...]   (defaults: -r 3, 10000 100000 200000)
+//   bench_rename [--window|--list] [-r repeats] [count ...]   (defaults: -r 3, 10000 100000 200000)
 //
 // --window runs the window rows alone, as for the run with an accessibility
-// client listening (bench/run-accessible.sh).
+// client listening (bench/run-accessible.sh); --list the file list's rows alone.
 //
 // The window rows drive the rename window on Qt's offscreen platform unless
 // QT_QPA_PLATFORM says otherwise.
@@ -625,12 +625,14 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     int repeats = 3;
-    bool window_only = false;
+    bool window_only = false, list_only = false;
     std::vector<std::size_t> counts;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--window") {
             window_only = true;
+        } else if (arg == "--list") {
+            list_only = true;
         } else if ((arg == "-r" || arg == "--repeat") && i + 1 < argc) {
             repeats = std::atoi(argv[++i]);
         } else if (arg.rfind("--repeat=", 0) == 0) {
@@ -638,7 +640,7 @@ int main(int argc, char **argv)
         } else if (!arg.empty() && arg.find_first_not_of("0123456789") == std::string::npos) {
             counts.push_back(std::stoul(arg));
         } else {
-            std::fprintf(stderr, "usage: %s [--window] [-r repeats] [count ...]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--window|--list] [-r repeats] [count ...]\n", argv[0]);
             return 2;
         }
     }
@@ -674,6 +676,10 @@ int main(int argc, char **argv)
     std::fflush(stdout);
 
     for (const std::size_t n : counts) {
+        if (list_only) {
+            list_benchmark(n, repeats);
+            continue;
+        }
         if (!window_only) {
             list_benchmark(n, repeats);
             numbering_benchmark(n, repeats);

@@ -6,8 +6,8 @@
 #include <QtTest>
 
 #include "folder.h"
-#include "names.h"
 #include "namelists.h"
+#include "names.h"
 #include "naturalorder.h"
 
 using namespace talvence;
@@ -154,6 +154,11 @@ private Q_SLOTS:
         QTest::newRow("ASCII only")
             << QByteArrayList{"_zyx_ 2.jpg", "_zyx_ 10.jpg", "01.jpg",       "1.jpg", "2.jpg",
                               "10.jpg",      "IMG_0009.JPG", "IMG_0010.JPG", "z"};
+        // alike in their first sixteen bytes of key, apart after
+        QTest::newRow("long names alike") << QByteArrayList{
+            "Urlaubsbilder 2",           "urlaubsbilder 2a",         "Urlaubsbilder 2b",
+            "Urlaubsbilder 3 x",         "Urlaubsbilder 10",         "Urlaubsbilder 10 Strand",
+            "Urlaubsbilder 10 strand 2", "Urlaubsbilder 10 Strand 3"};
         QTest::newRow("mixed scripts") << QByteArrayList{
             u8("1 Ärger.txt"), u8("2 ärger.txt"), "Bericht 2023",     u8("Élan.doc"),  "foto 7.jpg",
             u8("Ωmega 3"),     u8("Отчёт 2.txt"), u8("Отчёт 10.txt"), u8("写真 1.jpg")};

@@ -254,6 +254,8 @@ private Q_SLOTS:
         QTest::newRow("into the parent") << QStringLiteral("../");
         QTest::newRow("into a subfolder") << QStringLiteral("sub/");
         QTest::newRow("absolute") << QStringLiteral("/tmp/");
+        // would cut the name short on its way to the system
+        QTest::newRow("a NUL inside") << QString::fromUtf8("a\0b", 3);
     }
     void prefix_with_slash_stays_in_the_folder()
     {

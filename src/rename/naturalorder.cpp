@@ -406,8 +406,13 @@ void NaturalOrder::sort(NameList &names) const
         const auto length = std::uint32_t(keys.size()) - offset;
         offsets[i] = offset;
         const char *key = keys.data() + offset;
-        return Item{word(key, length), length > 8 ? word(key + 8, length - 8) : 0, std::uint32_t(i),
-                    length};
+        const Item made{word(key, length), length > 8 ? word(key + 8, length - 8) : 0,
+                        std::uint32_t(i), length};
+        // Most keys fit in the item whole; only longer ones stay in the
+        // buffer, which keeps a large folder's sort small.
+        if (length <= 16)
+            keys.resize(offset);
+        return made;
     };
     // Names of plain ASCII (most names, and every parking name) get keys of
     // our own making, in the collator's order, without the collator; the
