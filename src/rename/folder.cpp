@@ -1,5 +1,6 @@
 #include "folder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,9 +20,17 @@ namespace talvence {
 
 namespace {
 
+// Once for each name of every rename: one walk over the bytes.
 bool is_plain_name(QByteArrayView n)
 {
-    return !n.isEmpty() && n != "." && n != ".." && !n.contains('/') && !n.contains('\0');
+    const qsizetype size = n.size();
+    const char *const p = n.data();
+    if (size == 0 || (p[0] == '.' && (size == 1 || (size == 2 && p[1] == '.'))))
+        return false;
+    for (qsizetype i = 0; i < size; ++i)
+        if (p[i] == '/' || p[i] == '\0')
+            return false;
+    return true;
 }
 
 bool refused(int e)
@@ -258,13 +267,20 @@ std::optional<Reading> read_against(int dirfd, const NameList &known, Counts cou
             if (d->d_name[0] == '.')
                 return;
             const QByteArrayView name = name_of(d);
-            const std::size_t at = find_known(std::string_view(name.data(), std::size_t(name.size())));
+            const std::size_t at =
+                find_known(std::string_view(name.data(), std::size_t(name.size())));
             if (at < count && counts(dirfd, d))
                 present[at] = true;
             else if (is_ordinary(dirfd, d))
                 reading.rest.append(name);
         }))
         return std::nullopt;
+    // Mostly every name is still there: then the list is the same, copied
+    // in two blocks.
+    if (std::find(present.begin(), present.end(), false) == present.end()) {
+        reading.known = known;
+        return reading;
+    }
     reading.known.reserve(known.size(), known.name_bytes());
     for (std::size_t i = 0; i < count; ++i)
         if (present[i])

@@ -10,6 +10,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <new>
 #include <vector>
 
 #include <QByteArray>
@@ -32,7 +34,22 @@ public:
     // A name as a QByteArray of its own.
     QByteArray at(qsizetype i) const { return (*this)[i].toByteArray(); }
 
-    void append(QByteArrayView name);
+    void append(QByteArrayView name)
+    {
+        const auto size = std::size_t(name.size());
+        const std::size_t at = bytes_.size();
+        if (size > longest || at + size + 1 > most_bytes)
+            throw std::bad_alloc();
+        Span span;
+        span.start = at;
+        span.size = size;
+        spans_.push_back(span);
+        name_bytes_ += name.size();
+        bytes_.resize(at + size + 1);
+        if (size)
+            std::memcpy(bytes_.data() + at, name.data(), size);
+        bytes_[at + size] = '\0';
+    }
     // Every name of `other`, in its order.
     void append(const NameList &other);
     void reserve(qsizetype names, qsizetype bytes);
@@ -51,6 +68,8 @@ private:
         std::uint64_t start : 40;
         std::uint64_t size : 24;
     };
+    static constexpr std::size_t most_bytes = std::size_t(1) << 40;
+    static constexpr std::size_t longest = (std::size_t(1) << 24) - 1;
     std::vector<char> bytes_;
     std::vector<Span> spans_;
     qsizetype name_bytes_ = 0;
