@@ -208,10 +208,10 @@ void make_numbered_name(std::int64_t number, QByteArrayView prefix, QByteArrayVi
     const QByteArrayView digits(d.text, d.length);
     const QByteArrayView tail = name.sliced(tail_start(name));
     if (!prefix.isEmpty())
-        return join({trim_blanks(prefix), digits, tail}, out);
-    // " " + digits + tail with the blanks at both ends removed: the digits
-    // start it, and only the tail's own blanks can end it.
-    join({digits, without_trailing_blanks(tail)}, out);
+        join({trim_blanks(prefix), digits, tail}, out);
+    else // " " + digits + tail with the blanks at both ends removed: the
+         // digits start it, and only the tail's own blanks can end it.
+        join({digits, without_trailing_blanks(tail)}, out);
 }
 
 QByteArray make_numbered_name(std::int64_t number, QByteArrayView prefix, QByteArrayView name)
