@@ -215,9 +215,11 @@ namespace {
 // is not that one.
 //
 // Where `known` is only a hint, a folder that hands out its names in some
-// other order (by hash, as ext4 does) would make every name a look-up in
-// the table, which costs more than sorting: then the hint is dropped after
-// the first few names, and the caller's sort does the rest.
+// other order (by hash, as ext4 does) would make every name a look-up in a
+// table of them all, which costs more than sorting. So the table is made
+// only once the folder has been seen to follow the hint; until then, and
+// for good where it does not, a name out of turn joins the rest, and the
+// caller's sort puts it in its place.
 struct Reading {
     NameList known; // in the order of `known`
     NameList rest;  // as the folder handed them out
@@ -246,7 +248,7 @@ std::optional<Reading> read_against(int dirfd, const NameList &known, Counts cou
             backwards = true;
             ++expected;
         } else {
-            if (only_a_hint && ++unexpected > 64 && unexpected > expected)
+            if (only_a_hint && (++unexpected > expected || expected < 64))
                 return at;
             if (place.empty()) {
                 place.reserve(count);
