@@ -60,8 +60,32 @@ public:
     }
 
     QByteArray path() const { return QFile::encodeName(mount_point_); }
-    // The file system stops answering: every call into it waits.
-    bool stop() { return ::kill(pid_t(process_.processId()), SIGSTOP) == 0; }
+    // The file system stops answering: every call into it waits. The signal
+    // reaches one thread first, and until that one has stopped the others,
+    // a worker can still answer a call; so this waits until all have stopped.
+    bool stop()
+    {
+        const qint64 pid = process_.processId();
+        if (::kill(pid_t(pid), SIGSTOP) != 0)
+            return false;
+        const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+        return QTest::qWaitFor(
+            [&] {
+                const QStringList threads = tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+                for (const QString &thread : threads) {
+                    QFile stat(tasks.filePath(thread + QStringLiteral("/stat")));
+                    if (!stat.open(QIODevice::ReadOnly))
+                        return false;
+                    // The state letter follows the command name, which may hold blanks.
+                    const QByteArray line = stat.readAll();
+                    const qsizetype end = line.lastIndexOf(") ");
+                    if (end < 0 || end + 2 >= line.size() || line[end + 2] != 'T')
+                        return false;
+                }
+                return !threads.isEmpty();
+            },
+            5000);
+    }
 
 private:
     QTemporaryDir dir_;
