@@ -192,9 +192,10 @@ private Q_SLOTS:
         // UTF-8: the two kinds of keys and the merge between them.
         const QByteArray ascii = "aAbBcChHiIyYzZ0123456789   ._-()[]+,~!#$%&'@^`{}=;";
         const QByteArrayList beyond = {
-            u8("ä"), u8("Ä"), u8("É"), u8("é"), u8("è"), u8("ß"),    u8("ñ"),    u8("ø"),
-            u8("æ"), u8("Ç"), u8("ô"), u8("å"), u8("ÿ"), u8("×"),    u8("°"),    u8("Œ"),
-            u8("€"), "\xff",  "\xc3",  "\xfc",  "\xe9",  "\xf6\xdf", "\xf0\x9f", "\xef\xbb\xbf"};
+            u8("ä"),    u8("Ä"),    u8("É"),        u8("é"),     u8("è"), u8("ß"), u8("ñ"),
+            u8("ø"),    u8("æ"),    u8("Ç"),        u8("ô"),     u8("å"), u8("ÿ"), u8("×"),
+            u8("°"),    u8("Œ"),    u8("€"),        "\xff",      "\xc3",  "\xfc",  "\xe9",
+            "\xf6\xdf", "\xf0\x9f", "\xef\xbb\xbf", u8("\uFFFD")};
         // Short names of a few letters that share their base letters, so that
         // accents, ß and case decide between them.
         const QByteArrayList close = {"s",     "S",     u8("ß"), "a",     "A", u8("á"),

@@ -89,8 +89,7 @@ struct NaturalOrder::Impl {
     void learn_ascii();
     void learn_latin(const QByteArray &language);
     void learn_replacement();
-    bool ascii_key(QByteArrayView raw, std::string &keys) const;
-    template <typename Unit> bool key_of(const Unit *p, const Unit *end, std::string &keys) const;
+    std::ptrdiff_t key_of(QByteArrayView raw, char *out) const;
 };
 
 void NaturalOrder::Impl::learn_ascii()
@@ -241,67 +240,36 @@ void NaturalOrder::Impl::learn_replacement()
 }
 
 // A key that orders a name of printable ASCII (and of the Latin letters the
-// collator takes as accented ASCII ones, and of U+FFFD) as the collator does. First a byte
-// per character, a run of digits as the digits' place, the count of its
-// digits without leading zeros and those digits, so that a longer number is
-// a larger one; then, where a letter bears an accent, a zero and the
-// accents: a place per character, the accent's place after its letter's.
-// False for any other name.
-bool NaturalOrder::Impl::ascii_key(QByteArrayView raw, std::string &keys) const
+// collator takes as accented ASCII ones, and of U+FFFD, which the name shows
+// for each byte that is no UTF-8) as the collator does. First a byte per
+// character, a run of digits as the digits' place, the count of its digits
+// without leading zeros and those digits, so that a longer number is a
+// larger one; then, where a letter bears an accent, a zero and the accents:
+// a place per character, the accent's place after its letter's.
+//
+// Written to `out`, which has room for 7 bytes per byte of the name and one
+// more: the key (three bytes for a one-digit number, two accent places per
+// character, a separator) and behind it the room where the accents gather.
+// Returns the key's length, or -1 for any other name.
+std::ptrdiff_t NaturalOrder::Impl::key_of(QByteArrayView raw, char *const out) const
 {
-    const auto *bytes = reinterpret_cast<const unsigned char *>(raw.data());
-    const auto *const end = bytes + raw.size();
-    // ASCII and the two-byte letters U+00C0 to U+00FF are read as bytes;
-    // any other name as the text it is shown as, which is what the collator
-    // orders too, so that a byte that is no UTF-8 stands as U+FFFD here as
-    // there.
-    for (const unsigned char *p = bytes; p < end; ++p) {
-        if (*p < 0x80)
-            continue;
-        if (*p == 0xC3 && p + 1 < end && (p[1] & 0xC0) == 0x80) {
-            ++p;
-            continue;
-        }
-        const QString text = display_name(raw);
-        return key_of(text.utf16(), text.utf16() + text.size(), keys);
-    }
-    return key_of(bytes, end, keys);
-}
-
-// The key itself, from bytes (ASCII with U+00C0 to U+00FF as two bytes) or
-// from UTF-16 units.
-template <typename Unit>
-bool NaturalOrder::Impl::key_of(const Unit *p, const Unit *const end, std::string &keys) const
-{
-    constexpr bool wide = sizeof(Unit) == 2;
-    // Room for the longest key a name of this length can have: three bytes
-    // for a one-digit number, two accent places per character, a separator.
-    const std::size_t start = keys.size();
-    const auto length = std::size_t(end - p);
-    keys.resize(start + 5 * length + 1);
-    char *k = keys.data() + start;
-    thread_local std::string accent_room;
-    if (accent_room.size() < 2 * length)
-        accent_room.resize(2 * length);
-    char *const accents = accent_room.data();
+    const auto *p = reinterpret_cast<const unsigned char *>(raw.data());
+    const auto *const end = p + raw.size();
+    char *k = out;
+    char *const accents = out + 5 * raw.size() + 1;
     char *a = accents;
     bool accented = false;
-    const auto refuse = [&] {
-        keys.resize(start);
-        return false;
-    };
     while (p < end) {
         const unsigned c = *p;
         if (c >= 0x80) {
-            unsigned latin_index = 64;
-            if (wide && c >= 0xC0 && c <= 0xFF)
-                latin_index = c - 0xC0;
-            else if (!wide && c == 0xC3 && p + 1 < end)
-                latin_index = unsigned(p[1]) & 0x3F;
-            if (latin_index < 64) {
-                const Accented &letter = latin[latin_index];
+            // Read as the text the name is shown as, which is what the
+            // collator orders too.
+            char32_t u = 0xFFFD;
+            const int length = decode_utf8(p, end - p, &u);
+            if (u >= 0xC0 && u <= 0xFF) {
+                const Accented &letter = latin[u - 0xC0];
                 if (!letter.base)
-                    return refuse();
+                    return -1;
                 *k++ = char(letter.base);
                 if (letter.doubled) {
                     // ß: two letters, the first of them bearing ß's mark
@@ -314,25 +282,24 @@ bool NaturalOrder::Impl::key_of(const Unit *p, const Unit *const end, std::strin
                         *a++ = char(letter.accent);
                 }
                 accented = accented || letter.accent;
-                p += wide ? 1 : 2;
-                continue;
+            } else if (u == 0xFFFD && replacement) {
+                *k++ = char(replacement);
+                *a++ = char(1);
+            } else {
+                return -1;
             }
-            if (!wide || c != 0xFFFD || !replacement)
-                return refuse();
-            *k++ = char(replacement);
-            *a++ = char(1);
-            ++p;
+            p += std::max(length, 1);
             continue;
         }
         if (c < 0x20 || c >= 0x7F)
-            return refuse();
+            return -1;
         if (c < '0' || c > '9') {
             *k++ = char(rank[c]);
             *a++ = char(1);
             ++p;
             continue;
         }
-        const Unit *run = p;
+        const unsigned char *run = p;
         while (p < end && *p >= '0' && *p <= '9')
             ++p;
         while (run + 1 < p && *run == '0')
@@ -340,19 +307,17 @@ bool NaturalOrder::Impl::key_of(const Unit *p, const Unit *const end, std::strin
         // the collator splits longer numbers; so few names hold one that
         // they may as well go through it
         if (p - run > 200)
-            return refuse();
+            return -1;
         *k++ = char(rank['0']);
         *k++ = char(p - run);
-        for (; run < p; ++run)
-            *k++ = char(*run);
+        k = std::copy(run, p, k);
         *a++ = char(1);
     }
     if (accented) {
         *k++ = '\0';
         k = std::copy(accents, a, k);
     }
-    keys.resize(std::size_t(k - keys.data()));
-    return true;
+    return k - out;
 }
 
 NaturalOrder::NaturalOrder(Keys keys) : d_(std::make_shared<Impl>())
@@ -402,17 +367,15 @@ void NaturalOrder::sort(NameList &names) const
         std::uint32_t length;
     };
     std::vector<std::uint32_t> offsets(count);
-    const auto item = [&](std::size_t i, std::uint32_t offset) {
-        const auto length = std::uint32_t(keys.size()) - offset;
-        offsets[i] = offset;
-        const char *key = keys.data() + offset;
-        const Item made{word(key, length), length > 8 ? word(key + 8, length - 8) : 0,
-                        std::uint32_t(i), length};
-        // Most keys fit in the item whole; only longer ones stay in the
+    const auto item = [&](std::size_t i, const char *key, std::uint32_t length) {
+        // Most keys fit in the item whole; only longer ones go to the
         // buffer, which keeps a large folder's sort small.
-        if (length <= 16)
-            keys.resize(offset);
-        return made;
+        if (length > 16) {
+            offsets[i] = std::uint32_t(keys.size());
+            keys.append(key, length);
+        }
+        return Item{word(key, length), length > 8 ? word(key + 8, length - 8) : 0, std::uint32_t(i),
+                    length};
     };
     // Names of plain ASCII (most names, and every parking name) get keys of
     // our own making, in the collator's order, without the collator; the
@@ -423,15 +386,22 @@ void NaturalOrder::sort(NameList &names) const
     ascii.reserve(count);
     const auto name = [&](std::uint32_t i) { return names[qsizetype(i)]; };
     if (d_->collator) {
+        // Each key is made here first; grows to the longest name's need.
         std::string scratch(256, '\0');
         std::u16string text;
         for (std::size_t i = 0; i < count; ++i) {
-            const auto offset = std::uint32_t(keys.size());
-            if (d_->ascii_keys && d_->ascii_key(name(std::uint32_t(i)), keys)) {
-                ascii.push_back(item(i, offset));
-                continue;
+            const QByteArrayView raw = name(std::uint32_t(i));
+            if (d_->ascii_keys) {
+                const auto room = std::size_t(7 * raw.size() + 1);
+                if (scratch.size() < room)
+                    scratch.resize(room);
+                const std::ptrdiff_t length = d_->key_of(raw, scratch.data());
+                if (length >= 0) {
+                    ascii.push_back(item(i, scratch.data(), std::uint32_t(length)));
+                    continue;
+                }
             }
-            shown_text(name(std::uint32_t(i)), text);
+            shown_text(raw, text);
             auto key = [&] {
                 return ucol_getSortKey(d_->collator, text.data(), int32_t(text.size()),
                                        reinterpret_cast<uint8_t *>(scratch.data()),
@@ -443,8 +413,7 @@ void NaturalOrder::sort(NameList &names) const
                 length = key();
             }
             // the key ends in a zero byte that takes no part in the order
-            keys.append(scratch.data(), std::size_t(std::max(length - 1, 0)));
-            other.push_back(item(i, offset));
+            other.push_back(item(i, scratch.data(), std::uint32_t(std::max(length - 1, 0))));
         }
     } else {
         for (std::size_t i = 0; i < count; ++i)
