@@ -116,6 +116,36 @@ private Q_SLOTS:
         QCOMPARE(listed(f.path(), hint).size(), 300);
     }
 
+    // The list on screen read again: the same list while nothing changed;
+    // after any change, what a fresh listing gives, wherever in the order
+    // the folder hands out the name that changed.
+    void a_listing_read_again()
+    {
+        TestFolder f;
+        for (const char *name : {"z.txt", "b.txt", "a10.txt", "a9.txt", "c", ".hidden"})
+            f.file(name);
+        const Folder folder(f.path());
+        const auto again = [&](const NameList &shown) {
+            const auto entries = list_ordinary_files_again(folder.fd(), shown);
+            return entries ? names_of(*entries) : QByteArrayList{"<unreadable>"};
+        };
+        const QByteArrayList names = listed(f.path());
+        for (const QByteArray &name : names) {
+            const NameList shown = *list_ordinary_files(folder.fd());
+            QCOMPARE(again(shown), names);
+            QCOMPARE(::unlink(f.at(name).constData()), 0);
+            QCOMPARE(again(shown), listed(f.path()));
+            f.folder(name); // no ordinary file, though the name is the same
+            QCOMPARE(again(shown), listed(f.path()));
+            QCOMPARE(::rmdir(f.at(name).constData()), 0);
+            f.file(name);
+        }
+        const NameList shown = *list_ordinary_files(folder.fd());
+        f.file("new.txt");
+        QCOMPARE(again(shown), listed(f.path()));
+        QCOMPARE(again(NameList()), listed(f.path()));
+    }
+
     void unreadable_folder()
     {
         TestFolder f;

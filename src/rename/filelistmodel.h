@@ -24,6 +24,8 @@ public:
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QByteArray raw_name(int row) const;
+    // The names as listed, in the list's order.
+    const NameList &names() const { return names_; }
 
 private:
     NameList names_;

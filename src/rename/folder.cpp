@@ -306,6 +306,41 @@ std::optional<NameList> list_ordinary_files(int dirfd, const NameList &likely)
     return std::move(reading->known);
 }
 
+std::optional<NameList> list_ordinary_files_again(int dirfd, const NameList &listed)
+{
+    NameList::AppendOrder expected(listed);
+    qsizetype same = 0; // names that came as before
+    bool changed = false;
+    NameList entries; // the folder as it is, once it is seen to differ
+    const auto take_the_same = [&] {
+        entries.reserve(listed.size(), listed.name_bytes());
+        NameList::AppendOrder again(listed);
+        for (qsizetype i = 0; i < same; ++i)
+            entries.append(again.next());
+    };
+    if (!read_folder(dirfd, [&](const dirent *d) {
+            if (!is_ordinary(dirfd, d))
+                return;
+            const QByteArrayView name = name_of(d);
+            if (!changed) {
+                if (expected.next() == name) {
+                    ++same;
+                    return;
+                }
+                changed = true;
+                take_the_same();
+            }
+            entries.append(name);
+        }))
+        return std::nullopt;
+    if (!changed && same == listed.size() && expected.done())
+        return listed;
+    if (!changed)
+        take_the_same(); // names have gone from the end
+    NaturalOrder().sort(entries);
+    return entries;
+}
+
 std::optional<NameList> list_pass(int dirfd, const NameList &ours, qsizetype *ours_taken)
 {
     if (ours_taken)

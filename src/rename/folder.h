@@ -49,6 +49,13 @@ std::optional<NameList> list_ordinary_files(const QByteArray &folder);
 // needs only a check.
 std::optional<NameList> list_ordinary_files(int dirfd, const NameList &likely);
 
+// The same list, where `listed` is a listing of the folder made before (the
+// list on screen). When the folder hands out just those names, in the order
+// it handed them out for that listing, nothing has changed: the answer is
+// `listed` as it stands, with no new sort. Otherwise the folder is listed
+// as it is now.
+std::optional<NameList> list_ordinary_files_again(int dirfd, const NameList &listed);
+
 // The snapshot a rename pass works through. `ours` holds the names that the
 // running operation gave, in the order it gave them: those still in the
 // folder come first, in that order, whatever a link among them points at

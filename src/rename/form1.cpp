@@ -276,14 +276,16 @@ void Form1::rename_standard_clicked()
         QApplication::setOverrideCursor(Qt::WaitCursor);
     };
     io.reread = [this](const NameList &numbered) { reread_files(numbered); };
+    io.shown = &files_->names();
     rename_standard(current_folder(), io);
 }
 
 void Form1::rename_case_clicked(bool upper)
 {
     const WaitCursor busy;
-    rename_case(current_folder(), upper ? TargetCase::Upper : TargetCase::Lower,
-                [this](const NameList &renamed) { reread_files(renamed); });
+    rename_case(
+        current_folder(), upper ? TargetCase::Upper : TargetCase::Lower,
+        [this](const NameList &renamed) { reread_files(renamed); }, &files_->names());
 }
 
 } // namespace talvence

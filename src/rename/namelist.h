@@ -56,6 +56,31 @@ public:
     // Puts the names in a new order: the i-th name afterwards is the one
     // that stood at order[i]. The names' bytes stay where they are.
     void reorder(const std::vector<std::uint32_t> &order);
+    // The names in the order they were appended, whatever order the list
+    // stands in now: for a listing, the order in which the folder handed
+    // them out. A name is taken to end at its NUL, as every file name does.
+    class AppendOrder {
+    public:
+        explicit AppendOrder(const NameList &list)
+            : at_(list.bytes_.data()), end_(list.bytes_.data() + list.bytes_.size())
+        {
+        }
+        bool done() const { return at_ == end_; }
+        // The next name; past the last one, an empty one.
+        QByteArrayView next()
+        {
+            if (at_ == end_)
+                return {};
+            const char *const name = at_;
+            const std::size_t size = std::strlen(name);
+            at_ += size + 1;
+            return QByteArrayView(name, qsizetype(size));
+        }
+
+    private:
+        const char *at_;
+        const char *end_;
+    };
     // Bytes of the names together, without their NULs.
     qsizetype name_bytes() const { return name_bytes_; }
     // What the list takes on the heap, reserved room included.

@@ -65,23 +65,25 @@ int decode_utf8(const unsigned char *p, qsizetype n, char32_t *out)
 
 namespace {
 
-void encode(char32_t u, std::string &out)
+// Writes the character at `out`; returns where the next one goes.
+char *encode(char32_t u, char *out)
 {
     if (u < 0x80) {
-        out += char(u);
+        *out++ = char(u);
     } else if (u < 0x800) {
-        out += char(0xC0 | (u >> 6));
-        out += char(0x80 | (u & 0x3F));
+        *out++ = char(0xC0 | (u >> 6));
+        *out++ = char(0x80 | (u & 0x3F));
     } else if (u < 0x10000) {
-        out += char(0xE0 | (u >> 12));
-        out += char(0x80 | ((u >> 6) & 0x3F));
-        out += char(0x80 | (u & 0x3F));
+        *out++ = char(0xE0 | (u >> 12));
+        *out++ = char(0x80 | ((u >> 6) & 0x3F));
+        *out++ = char(0x80 | (u & 0x3F));
     } else {
-        out += char(0xF0 | (u >> 18));
-        out += char(0x80 | ((u >> 12) & 0x3F));
-        out += char(0x80 | ((u >> 6) & 0x3F));
-        out += char(0x80 | (u & 0x3F));
+        *out++ = char(0xF0 | (u >> 18));
+        *out++ = char(0x80 | ((u >> 12) & 0x3F));
+        *out++ = char(0x80 | ((u >> 6) & 0x3F));
+        *out++ = char(0x80 | (u & 0x3F));
     }
+    return out;
 }
 
 char32_t map_case(char32_t u, TargetCase target, bool turkic)
@@ -225,34 +227,32 @@ void case_name(QByteArrayView name, TargetCase target, bool turkic, std::string 
 {
     const auto *p = reinterpret_cast<const unsigned char *>(name.data());
     const qsizetype n = name.size();
-    const auto ascii = [target](unsigned char c) {
-        return target == TargetCase::Upper ? char(c >= 'a' && c <= 'z' ? c - 32 : c)
-                                           : char(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    };
-    // Most names are ASCII: one byte for one, into a name of the same length.
-    out.resize(std::size_t(n));
-    if (!turkic && std::all_of(p, p + n, [](unsigned char c) { return c < 0x80; })) {
-        std::transform(p, p + n, out.begin(), ascii);
-        return;
-    }
-    out.clear();
+    const bool upper = target == TargetCase::Upper;
+    // No character takes more than four bytes, whatever it had before.
+    out.resize(std::size_t(4 * n));
+    char *o = out.data();
     for (qsizetype i = 0; i < n;) {
         const unsigned char c = p[i];
+        // Most names are ASCII, most of the rest mostly: one byte for one.
         if (c < 0x80 && !(turkic && (c == 'i' || c == 'I'))) {
-            out += ascii(c);
+            if (upper)
+                *o++ = char(unsigned(c - 'a') < 26u ? c - 32 : c);
+            else
+                *o++ = char(unsigned(c - 'A') < 26u ? c + 32 : c);
             ++i;
             continue;
         }
         char32_t u;
         const int len = decode_utf8(p + i, n - i, &u);
         if (len == 0) {
-            out += char(c);
+            *o++ = char(c);
             ++i;
             continue;
         }
-        encode(map_case(u, target, turkic), out);
+        o = encode(map_case(u, target, turkic), o);
         i += len;
     }
+    out.resize(std::size_t(o - out.data()));
 }
 
 QByteArray case_name(QByteArrayView name, TargetCase target, bool turkic)

@@ -8,12 +8,13 @@
 namespace talvence {
 
 bool rename_case(const QByteArray &folder_path, TargetCase target,
-                 const std::function<void(const NameList &renamed)> &reread)
+                 const std::function<void(const NameList &renamed)> &reread, const NameList *shown)
 {
     const Folder folder(folder_path);
     if (!folder.is_open())
         return false;
-    auto names = list_ordinary_files(folder.fd());
+    auto names =
+        shown ? list_ordinary_files_again(folder.fd(), *shown) : list_ordinary_files(folder.fd());
     if (!names)
         return false;
     const bool turkic = locale_is_turkic();

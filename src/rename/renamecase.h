@@ -12,8 +12,11 @@ namespace talvence {
 // Renames every ordinary file of the folder to the target case, the whole
 // name with its ending. The first refused rename ends it quietly and the list
 // is then not refreshed. `reread` gets the names as renamed, in the order
-// taken. Returns whether every file went through.
+// taken. Returns whether every file went through. `shown`, where given, is
+// the folder's list as the window shows it: the pass reads the folder all
+// the same, and where it still holds just those files, needs no new sort.
 bool rename_case(const QByteArray &folder, TargetCase target,
-                 const std::function<void(const NameList &renamed)> &reread);
+                 const std::function<void(const NameList &renamed)> &reread,
+                 const NameList *shown = nullptr);
 
 } // namespace talvence

@@ -49,7 +49,8 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
         if (!folder.is_open())
             continue;
         qsizetype taken = 0;
-        auto names = list_pass(folder.fd(), ours, &taken);
+        auto names = ours.empty() && io.shown ? list_ordinary_files_again(folder.fd(), *io.shown)
+                                              : list_pass(folder.fd(), ours, &taken);
         if (!names)
             continue;
         // The text box is the only source of the prefix and nothing can type

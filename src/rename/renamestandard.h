@@ -17,6 +17,10 @@ struct StandardRenameIo {
     // Refresh the file list after a cycle; it gets the names the cycle gave,
     // in the order it gave them.
     std::function<void(const NameList &numbered)> reread;
+    // The folder's list as the window shows it, if any: the first pass reads
+    // the folder all the same, and where it still holds just those files,
+    // needs no new sort.
+    const NameList *shown = nullptr;
 };
 
 // Gives every ordinary file of the folder a running number (behind the prefix,
