@@ -31,6 +31,18 @@ public:
         const Span &s = spans_[std::size_t(i)];
         return QByteArrayView(bytes_.data() + s.start, qsizetype(s.size));
     }
+    // Asks the processor for a name's bytes ahead of their use. A pass goes
+    // through its names in list order, which after a sort is not the order
+    // of their bytes, and each rename's system call leaves little of a large
+    // list in the caches: fetched one rename ahead, a name is there in time.
+    void prefetch(qsizetype i) const
+    {
+        if (i < size()) {
+            const Span &s = spans_[std::size_t(i)];
+            __builtin_prefetch(bytes_.data() + s.start);
+            __builtin_prefetch(bytes_.data() + s.start + s.size);
+        }
+    }
     // A name as a QByteArray of its own.
     QByteArray at(qsizetype i) const { return (*this)[i].toByteArray(); }
 

@@ -23,6 +23,7 @@ bool rename_case(const QByteArray &folder_path, TargetCase target,
     std::string to;
     for (qsizetype i = 0; i < names->size(); ++i) {
         const QByteArrayView from = (*names)[i];
+        names->prefetch(i + 1);
         case_name(from, target, turkic, to);
         if (rename_in_folder(folder.fd(), from, to) != 0)
             return false;

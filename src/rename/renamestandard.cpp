@@ -20,6 +20,7 @@ bool rename_pass(const Folder &folder, const NameList &names, NameList &given, N
     given.reserve(names.size(), names.name_bytes() + 8 * names.size());
     for (qsizetype i = 0; i < names.size(); ++i) {
         const QByteArrayView from = names[i];
+        names.prefetch(i + 1);
         new_name(from, to);
         if (rename_in_folder(folder.fd(), from, to) != 0)
             return false;
