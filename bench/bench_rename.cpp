@@ -450,12 +450,12 @@ double list_benchmark(std::size_t n, int repeats)
     return e;
 }
 
-// A run of a small folder is over in a tenth of a second, where the
-// machine's hiccups weigh most: small folders get more runs, so that each
-// median stands on about 200,000 files.
+// Single runs on a shared machine swing by a tenth and more, most of all
+// the short ones: each median stands on about a million files (at most 25
+// runs), so that 10,000 files get 25 runs, 100,000 ten and 200,000 five.
 int runs_for(std::size_t n, int repeats)
 {
-    return std::max(repeats, int(std::min<std::size_t>(200000 / std::max<std::size_t>(n, 1), 25)));
+    return std::max(repeats, int(std::min<std::size_t>(1000000 / std::max<std::size_t>(n, 1), 25)));
 }
 
 // Processor time that a run spends outside its clock (opening and closing
@@ -649,9 +649,9 @@ int main(int argc, char **argv)
     if (repeats < 1)
         repeats = 1;
 
-    std::printf("Talvence rename benchmarks: median of %d runs (of more below 100,000 files), "
-                "folders in %s\n",
-                repeats, qPrintable(QDir::tempPath()));
+    std::printf("Talvence rename benchmarks: renames the median of at least %d runs (of as "
+                "many as give a million files, at most 25), the list of %d; folders in %s\n",
+                repeats, repeats, qPrintable(QDir::tempPath()));
     std::printf("Goals: numbering and case rename within %.2fx of a loop that reads the folder "
                 "before each pass and renames with renameat2; list re-read of 100,000 files "
                 "under %.1f s and %.0f MB.\n",
