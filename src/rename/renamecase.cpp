@@ -18,17 +18,19 @@ bool rename_case(const QByteArray &folder_path, TargetCase target,
     if (!names)
         return false;
     const bool turkic = locale_is_turkic();
+    // Every new name first, then the renames one after the other: between
+    // two system calls as little as possible pushes the kernel's own data
+    // out of the caches.
     NameList renamed;
     renamed.reserve(names->size(), names->name_bytes() + names->size());
     std::string to;
     for (qsizetype i = 0; i < names->size(); ++i) {
-        const QByteArrayView from = (*names)[i];
-        names->prefetch(i + 1);
-        case_name(from, target, turkic, to);
-        if (rename_in_folder(folder.fd(), from, to) != 0)
-            return false;
+        case_name((*names)[i], target, turkic, to);
         renamed.append(QByteArrayView(to));
     }
+    for (qsizetype i = 0; i < names->size(); ++i)
+        if (rename_in_folder(folder.fd(), (*names)[i], renamed[i]) != 0)
+            return false;
     reread(renamed);
     return true;
 }
