@@ -1,6 +1,5 @@
 #include "names.h"
 
-#include <algorithm>
 #include <charconv>
 #include <initializer_list>
 

@@ -28,9 +28,11 @@ bool rename_case(const QByteArray &folder_path, TargetCase target,
         case_name((*names)[i], target, turkic, to);
         renamed.append(QByteArrayView(to));
     }
-    for (qsizetype i = 0; i < names->size(); ++i)
+    for (qsizetype i = 0; i < names->size(); ++i) {
+        names->prefetch(i + 1);
         if (rename_in_folder(folder.fd(), (*names)[i], renamed[i]) != 0)
             return false;
+    }
     reread(renamed);
     return true;
 }
