@@ -451,11 +451,14 @@ double list_benchmark(std::size_t n, int repeats)
 }
 
 // Single runs on a shared machine swing by a tenth and more, most of all
-// the short ones: each median stands on about a million files (at most 25
-// runs), so that 10,000 files get 25 runs, 100,000 ten and 200,000 five.
-int runs_for(std::size_t n, int repeats)
+// the short ones: each median stands on about four million renames (at most
+// 25 runs), so that the numbering of 10,000 files gets 25 runs, of 100,000
+// ten and of 200,000 five, and the case rename, a quarter of the renames,
+// 25 runs up to 100,000 files and 20 at 200,000.
+int runs_for(std::size_t renames, int repeats)
 {
-    return std::max(repeats, int(std::min<std::size_t>(1000000 / std::max<std::size_t>(n, 1), 25)));
+    return std::max(repeats,
+                    int(std::min<std::size_t>(4000000 / std::max<std::size_t>(renames, 1), 25)));
 }
 
 // Processor time that a run spends outside its clock (opening and closing
@@ -473,7 +476,7 @@ void compare(const char *what, std::size_t n, int repeats,
     std::vector<double> engine, reading, bare;
     CpuTime cpu[3];
     bool same = true;
-    repeats = runs_for(n, repeats);
+    repeats = runs_for(renames, repeats);
     for (int r = 0; r < repeats; ++r) {
         for (int turn = 0; turn < 3; ++turn) {
             BenchFolder folder;
@@ -654,7 +657,7 @@ int main(int argc, char **argv)
         repeats = 1;
 
     std::printf("Talvence rename benchmarks: renames the median of at least %d runs (of as "
-                "many as give a million files, at most 25), the list of %d; folders in %s\n",
+                "many as give four million renames, at most 25), the list of %d; folders in %s\n",
                 repeats, repeats, qPrintable(QDir::tempPath()));
     std::printf("Goals: numbering and case rename within %.2fx of a loop that reads the folder "
                 "before each pass and renames with renameat2; list re-read of 100,000 files "

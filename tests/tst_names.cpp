@@ -137,6 +137,29 @@ private Q_SLOTS:
         QCOMPARE(char_count(got), char_count(name));
     }
 
+    // A long name maps as its characters do one by one, wherever the runs of
+    // ASCII begin and end and whichever letters border the alphabet.
+    void case_mapping_of_long_names()
+    {
+        const QByteArrayList pieces = {"@",     "A",     "Z",     "[",     "`",     "a",    "z",
+                                       "{",     "m",     "0",     " ",     "~",     "i",    "I",
+                                       u8("ä"), u8("Ä"), u8("ß"), u8("ı"), u8("İ"), "\xff", "\x7f"};
+        std::mt19937 rng(20261208);
+        for (int round = 0; round < 4000; ++round) {
+            const bool upper = round % 2, turkic = round % 4 >= 2;
+            const TargetCase target = upper ? TargetCase::Upper : TargetCase::Lower;
+            QByteArray name, expected;
+            const int length = int(rng() % 40);
+            for (int k = 0; k < length; ++k) {
+                // ASCII nine times out of ten, in long runs
+                const QByteArray &piece = pieces[rng() % 10 ? rng() % 14 : 14 + rng() % 7];
+                name += piece;
+                expected += case_name(piece, target, turkic);
+            }
+            QCOMPARE(case_name(name, target, turkic), expected);
+        }
+    }
+
     void case_variants()
     {
         QVERIFY(same_but_case("a.txt", "A.TXT"));

@@ -20,17 +20,14 @@ namespace talvence {
 
 namespace {
 
-// Once for each name of every rename: one walk over the bytes.
+// Once for each name of every rename.
 bool is_plain_name(QByteArrayView n)
 {
-    const qsizetype size = n.size();
+    const auto size = std::size_t(n.size());
     const char *const p = n.data();
     if (size == 0 || (p[0] == '.' && (size == 1 || (size == 2 && p[1] == '.'))))
         return false;
-    for (qsizetype i = 0; i < size; ++i)
-        if (p[i] == '/' || p[i] == '\0')
-            return false;
-    return true;
+    return !std::memchr(p, '/', size) && !std::memchr(p, '\0', size);
 }
 
 bool refused(int e)

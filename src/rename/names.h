@@ -50,7 +50,8 @@ bool prefix_too_long(const QByteArray &prefix);
 // mapping, so the name keeps its length; bytes that are no character stay as
 // they are. Turkic rules map i/İ and ı/I as Turkish and Azerbaijani do.
 QByteArray case_name(QByteArrayView name, TargetCase target, bool turkic);
-void case_name(QByteArrayView name, TargetCase target, bool turkic, std::string &out);
+// The same into the first bytes of `out`, which it may grow; the new name's length.
+std::size_t case_name(QByteArrayView name, TargetCase target, bool turkic, std::string &out);
 // The same with the rules of the user's language.
 QByteArray case_name(QByteArrayView name, TargetCase target);
 bool locale_is_turkic();

@@ -25,11 +25,12 @@ bool rename_case(const QByteArray &folder_path, TargetCase target,
     renamed.reserve(names->size(), names->name_bytes() + names->size());
     std::string to;
     for (qsizetype i = 0; i < names->size(); ++i) {
-        case_name((*names)[i], target, turkic, to);
-        renamed.append(QByteArrayView(to));
+        const std::size_t length = case_name((*names)[i], target, turkic, to);
+        renamed.append(QByteArrayView(to.data(), qsizetype(length)));
     }
     for (qsizetype i = 0; i < names->size(); ++i) {
         names->prefetch(i + 1);
+        renamed.prefetch(i + 1);
         if (rename_in_folder(folder.fd(), (*names)[i], renamed[i]) != 0)
             return false;
     }
