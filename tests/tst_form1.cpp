@@ -2,6 +2,7 @@
 // the drive and folder lists, and the buttons at work on a real folder.
 
 #include <QAbstractButton>
+#include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QApplication>
 #include <QGroupBox>
@@ -256,6 +257,9 @@ private Q_SLOTS:
     void buttons_work_on_the_working_folder()
     {
         auto *list = child<QListView>("list3");
+        // The file list's model keeps to the rules of a model through each reset.
+        const QAbstractItemModelTester rules(
+            list->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         click("rename_standard_button");
         QCOMPARE(shown(list), QStringList({"1.txt", "2.jpg", "3.txt"}));
         QCOMPARE(folder_->content("2.jpg"), QByteArray("content of B.jpg"));
@@ -263,6 +267,11 @@ private Q_SLOTS:
         QCOMPARE(shown(list), QStringList({"1.TXT", "2.JPG", "3.TXT"}));
         click("gross");
         QCOMPARE(shown(list), QStringList({"1.txt", "2.jpg", "3.txt"}));
+        const QAbstractItemModel *model = list->model();
+        QVERIFY(model->index(2, 0).isValid());
+        for (const auto &[row, column] : {std::pair(3, 0), std::pair(-1, 0), std::pair(0, 1)})
+            QVERIFY(!model->index(row, column).isValid());
+        QVERIFY(!model->index(0, 0, model->index(0, 0)).isValid());
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(messages_.isEmpty());
     }

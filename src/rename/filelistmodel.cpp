@@ -19,6 +19,14 @@ int FileListModel::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(names_.size());
 }
 
+QModelIndex FileListModel::index(int row, int column, const QModelIndex &parent) const
+{
+    // What the base class checks, without its two virtual calls per row.
+    return !parent.isValid() && column == 0 && row >= 0 && row < int(names_.size())
+               ? createIndex(row, 0)
+               : QModelIndex();
+}
+
 QVariant FileListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= int(names_.size()))

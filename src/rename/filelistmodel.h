@@ -22,6 +22,8 @@ public:
     bool read(const QByteArray &folder, const NameList &likely = {});
 
     int rowCount(const QModelIndex &parent = {}) const override;
+    // The list asks for every row's index each time it lays itself out.
+    QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QByteArray raw_name(int row) const;
     // The names as listed, in the list's order.
