@@ -151,7 +151,7 @@ private Q_SLOTS:
             QByteArray name, expected;
             const int length = int(rng() % 40);
             for (int k = 0; k < length; ++k) {
-                // ASCII nine times out of ten, in long runs
+                // ASCII nine times out of ten: runs of eight and more are common
                 const QByteArray &piece = pieces[rng() % 10 ? rng() % 14 : 14 + rng() % 7];
                 name += piece;
                 expected += case_name(piece, target, turkic);
