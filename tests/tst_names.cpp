@@ -196,6 +196,24 @@ private Q_SLOTS:
         QCOMPARE(names_of(names), expected);
     }
 
+    // The order follows the session's language when it changes: Swedish
+    // puts ä after z, German beside a.
+    void natural_order_follows_the_language()
+    {
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+        for (const char *language : {"de_DE", "sv_SE", "de_DE"}) {
+            QLocale::setDefault(QLocale(QString::fromLatin1(language)));
+            NameList names;
+            for (const QByteArray &name : {QByteArray("z.txt"), u8("ä.txt"), QByteArray("b.txt")})
+                names.append(name);
+            NaturalOrder().sort(names);
+            const QByteArrayList expected = language[0] == 's'
+                                                ? QByteArrayList{"b.txt", "z.txt", u8("ä.txt")}
+                                                : QByteArrayList{u8("ä.txt"), "b.txt", "z.txt"};
+            QCOMPARE(names_of(names), expected);
+        }
+    }
+
     // The keys made for ASCII names order them exactly as the collator's keys
     // do, in languages whose rules leave ASCII alone and in those that do not.
     void ascii_keys_agree_with_the_collator_data()
