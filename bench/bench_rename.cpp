@@ -576,6 +576,10 @@ double window_run(const QByteArray &path, const char *button)
     };
     QCoreApplication::processEvents();
     client_turn();
+    // The window listed the folder when it opened, a second ago with a
+    // client listening; the loops list it just before their clocks start.
+    // Listing it once more here starts every turn alike.
+    (void)listing(path);
     auto *b = form->findChild<QPushButton *>(QLatin1String(button));
     PaintWatch list(form->findChild<QListView *>(QStringLiteral("list3"))->viewport());
     const CpuTime pressed = CpuTime::now();

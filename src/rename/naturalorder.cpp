@@ -91,7 +91,18 @@ struct NaturalOrder::Impl {
     void learn_ascii();
     void learn_latin(const QByteArray &language);
     void learn_replacement();
+    // A key's two parts: a place per character or number, and where a
+    // letter bears an accent, the accents.
+    struct Parts {
+        std::ptrdiff_t primary = 0; // bytes at the start of the buffer
+        const char *accents = nullptr;
+        std::ptrdiff_t accent_count = 0;
+        bool accented = false;
+    };
+    bool key_parts(QByteArrayView raw, char *out, Parts &parts) const;
     std::ptrdiff_t key_of(QByteArrayView raw, char *out) const;
+    int common_start(QByteArrayView a, QByteArrayView b, bool &accented) const;
+    bool in_order(const NameList &names) const;
 };
 
 void NaturalOrder::Impl::learn_ascii()
@@ -252,8 +263,8 @@ void NaturalOrder::Impl::learn_replacement()
 // Written to `out`, which has room for 7 bytes per byte of the name and one
 // more: the key (three bytes for a one-digit number, two accent places per
 // character, a separator) and behind it the room where the accents gather.
-// Returns the key's length, or -1 for any other name.
-std::ptrdiff_t NaturalOrder::Impl::key_of(QByteArrayView raw, char *const out) const
+// False for any other name.
+bool NaturalOrder::Impl::key_parts(QByteArrayView raw, char *const out, Parts &parts) const
 {
     const auto *p = reinterpret_cast<const unsigned char *>(raw.data());
     const auto *const end = p + raw.size();
@@ -271,7 +282,7 @@ std::ptrdiff_t NaturalOrder::Impl::key_of(QByteArrayView raw, char *const out) c
             if (u >= 0xC0 && u <= 0xFF) {
                 const Accented &letter = latin[u - 0xC0];
                 if (!letter.base)
-                    return -1;
+                    return false;
                 *k++ = char(letter.base);
                 if (letter.doubled) {
                     // ß: two letters, the first of them bearing ß's mark
@@ -288,13 +299,13 @@ std::ptrdiff_t NaturalOrder::Impl::key_of(QByteArrayView raw, char *const out) c
                 *k++ = char(replacement);
                 *a++ = char(1);
             } else {
-                return -1;
+                return false;
             }
             p += std::max(length, 1);
             continue;
         }
         if (c < 0x20 || c >= 0x7F)
-            return -1;
+            return false;
         if (c < '0' || c > '9') {
             *k++ = char(rank[c]);
             *a++ = char(1);
@@ -309,17 +320,149 @@ std::ptrdiff_t NaturalOrder::Impl::key_of(QByteArrayView raw, char *const out) c
         // the collator splits longer numbers; so few names hold one that
         // they may as well go through it
         if (p - run > 200)
-            return -1;
+            return false;
         *k++ = char(rank['0']);
         *k++ = char(p - run);
         k = std::copy(run, p, k);
         *a++ = char(1);
     }
-    if (accented) {
+    parts = {k - out, accents, a - accents, accented};
+    return true;
+}
+
+// The key whole: the places, and where a letter bears an accent, a zero and
+// the accents. Returns its length, or -1 for a name of another kind.
+std::ptrdiff_t NaturalOrder::Impl::key_of(QByteArrayView raw, char *const out) const
+{
+    Parts parts;
+    if (!key_parts(raw, out, parts))
+        return -1;
+    char *k = out + parts.primary;
+    if (parts.accented) {
         *k++ = '\0';
-        k = std::copy(accents, a, k);
+        k = std::copy(parts.accents, parts.accents + parts.accent_count, k);
     }
     return k - out;
+}
+
+namespace {
+
+bool is_digit(unsigned char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Bytes compared as unsigned, the shorter first where one begins the other:
+// the order of keys, and of names as the last word.
+int compare_bytes(const char *x, std::ptrdiff_t x_size, const char *y, std::ptrdiff_t y_size)
+{
+    const int r = std::memcmp(x, y, std::size_t(std::min(x_size, y_size)));
+    return r != 0 ? r : (x_size > y_size) - (x_size < y_size);
+}
+
+} // namespace
+
+// Where the keys of two names part: the start of the first character or
+// number in which they differ, a number counting from its first digit, as
+// its value does. Before it both keys are alike. Sets `accented` when a
+// letter before it bears an accent; -1 when a character before it is of a
+// kind the keys do not cover.
+int NaturalOrder::Impl::common_start(QByteArrayView a, QByteArrayView b, bool &accented) const
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(a.data());
+    const auto *q = reinterpret_cast<const unsigned char *>(b.data());
+    const int shorter = int(std::min(a.size(), b.size()));
+    int i = 0;
+    for (; i + 8 <= shorter; i += 8) {
+        std::uint64_t x, y;
+        std::memcpy(&x, p + i, 8);
+        std::memcpy(&y, q + i, 8);
+        if (x != y) {
+            i += (std::endian::native == std::endian::little ? std::countr_zero(x ^ y)
+                                                             : std::countl_zero(x ^ y)) /
+                 8;
+            break;
+        }
+    }
+    while (i < shorter && p[i] == q[i])
+        ++i;
+    accented = false;
+    // Most names: printable ASCII up to there, each byte a character.
+    if (std::all_of(p, p + i, [](unsigned char c) { return c - 0x20u < 0x5Fu; })) {
+        while (i > 0 && is_digit(p[i - 1]))
+            --i;
+        return i;
+    }
+    int k = 0;
+    while (k < i) {
+        const unsigned c = p[k];
+        if (c >= 0x80) {
+            // alike only where both read as the same character
+            char32_t u = 0xFFFD, v = 0xFFFD;
+            const int m = std::max(decode_utf8(p + k, a.size() - k, &u), 1);
+            const int n = std::max(decode_utf8(q + k, b.size() - k, &v), 1);
+            if (k + m > i || m != n || u != v)
+                break;
+            if (u >= 0xC0 && u <= 0xFF) {
+                const Accented &letter = latin[u - 0xC0];
+                if (!letter.base)
+                    return -1;
+                accented = accented || letter.accent;
+            } else if (u != 0xFFFD || !replacement) {
+                return -1;
+            }
+            k += m;
+        } else if (c < 0x20 || c == 0x7F) {
+            return -1;
+        } else if (is_digit(static_cast<unsigned char>(c))) {
+            int end = k;
+            while (end < a.size() && is_digit(p[end]))
+                ++end;
+            if (end >= i)
+                break;
+            k = end;
+        } else {
+            ++k;
+        }
+    }
+    return k;
+}
+
+// Whether the names stand in order already, each against the next from
+// where they part, without a key for every name and no sort. False as soon
+// as a name is of a kind the keys do not cover or a pair is out of order:
+// then the sort decides.
+bool NaturalOrder::Impl::in_order(const NameList &names) const
+{
+    // Longer names may hold a number longer than the keys take.
+    constexpr qsizetype longest = 200;
+    std::array<char, 7 * longest + 1> x, y;
+    for (qsizetype n = 0; n + 1 < names.size(); ++n) {
+        const QByteArrayView a = names[n], b = names[n + 1];
+        if (a.size() > longest || b.size() > longest)
+            return false;
+        bool accented = false;
+        const int start = common_start(a, b, accented);
+        if (start < 0)
+            return false;
+        const QByteArrayView rest_a = a.sliced(start), rest_b = b.sliced(start);
+        Parts pa, pb;
+        if (!key_parts(rest_a, x.data(), pa) || !key_parts(rest_b, y.data(), pb))
+            return false;
+        // the places first; where they are alike, the accents of the whole
+        // names, which are alike up to here; then the bytes
+        int r = compare_bytes(x.data(), pa.primary, y.data(), pb.primary);
+        const bool accents_a = accented || pa.accented, accents_b = accented || pb.accented;
+        if (r == 0 && accents_a != accents_b)
+            r = accents_a ? 1 : -1;
+        else if (r == 0 && accents_a)
+            r = compare_bytes(pa.accents, pa.accent_count, pb.accents, pb.accent_count);
+        if (r == 0)
+            r = compare_bytes(rest_a.data(), rest_a.size(), rest_b.data(), rest_b.size());
+        if (r > 0)
+            return false;
+    }
+    return true;
 }
 
 std::shared_ptr<NaturalOrder::Impl> NaturalOrder::Impl::learn(const QByteArray &language, Keys keys)
@@ -371,6 +514,10 @@ void NaturalOrder::sort(NameList &names) const
 {
     const auto count = std::size_t(names.size());
     if (count < 2)
+        return;
+    // A folder read again after a pass, and many a fresh one, hands out its
+    // names in order: a check of each against the next is enough.
+    if (d_->ascii_keys && d_->in_order(names))
         return;
     // One key per name, all of them back to back in one buffer, and a byte
     // comparison per step: a collator call per comparison, or a separate
