@@ -5,10 +5,12 @@
 // pass must, to take the files that are there now) and renames with
 // renameat2, nothing else. Beside it stands the loop of the renames alone.
 //
-//   bench_rename [--window|--list] [-r repeats] [count ...]   (defaults: -r 3, 10000 100000 200000)
+//   bench_rename [--window|--list] [--case] [-r repeats] [count ...]
+//   (defaults: -r 3, 10000 100000 200000)
 //
 // --window runs the window rows alone, as for the run with an accessibility
-// client listening (bench/run-accessible.sh); --list the file list's rows alone.
+// client listening (bench/run-accessible.sh); --list the file list's rows
+// alone; --case the case rename's rows alone.
 //
 // The window rows drive the rename window on Qt's offscreen platform unless
 // QT_QPA_PLATFORM says otherwise.
@@ -452,13 +454,13 @@ double list_benchmark(std::size_t n, int repeats)
 
 // Single runs on a shared machine swing by a tenth and more, most of all
 // the short ones: each median stands on about four million renames (at most
-// 25 runs), so that the numbering of 10,000 files gets 25 runs, of 100,000
+// 51 runs), so that the numbering of 10,000 files gets 51 runs, of 100,000
 // ten and of 200,000 five, and the case rename, a quarter of the renames,
-// 25 runs up to 100,000 files and 20 at 200,000.
+// 51 runs at 10,000 files, 40 at 100,000 and 20 at 200,000.
 int runs_for(std::size_t renames, int repeats)
 {
     return std::max(repeats,
-                    int(std::min<std::size_t>(4000000 / std::max<std::size_t>(renames, 1), 25)));
+                    int(std::min<std::size_t>(4000000 / std::max<std::size_t>(renames, 1), 51)));
 }
 
 // Processor time that a run spends outside its clock (opening and closing
@@ -636,7 +638,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     int repeats = 3;
-    bool window_only = false, list_only = false;
+    bool window_only = false, list_only = false, case_only = false;
     std::vector<std::size_t> counts;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -644,6 +646,8 @@ int main(int argc, char **argv)
             window_only = true;
         } else if (arg == "--list") {
             list_only = true;
+        } else if (arg == "--case") {
+            case_only = true;
         } else if ((arg == "-r" || arg == "--repeat") && i + 1 < argc) {
             repeats = std::atoi(argv[++i]);
         } else if (arg.rfind("--repeat=", 0) == 0) {
@@ -651,7 +655,8 @@ int main(int argc, char **argv)
         } else if (!arg.empty() && arg.find_first_not_of("0123456789") == std::string::npos) {
             counts.push_back(std::stoul(arg));
         } else {
-            std::fprintf(stderr, "usage: %s [--window|--list] [-r repeats] [count ...]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--window|--list] [--case] [-r repeats] [count ...]\n",
+                         argv[0]);
             return 2;
         }
     }
@@ -661,7 +666,7 @@ int main(int argc, char **argv)
         repeats = 1;
 
     std::printf("Talvence rename benchmarks: renames the median of at least %d runs (of as "
-                "many as give four million renames, at most 25), the list of %d; folders in %s\n",
+                "many as give four million renames, at most 51), the list of %d; folders in %s\n",
                 repeats, repeats, qPrintable(QDir::tempPath()));
     std::printf("Goals: numbering and case rename within %.2fx of a loop that reads the folder "
                 "before each pass and renames with renameat2; list re-read of 100,000 files "
@@ -691,11 +696,12 @@ int main(int argc, char **argv)
             list_benchmark(n, repeats);
             continue;
         }
-        if (!window_only) {
+        if (!window_only && !case_only) {
             list_benchmark(n, repeats);
             numbering_benchmark(n, repeats);
         }
-        numbering_window_benchmark(n, repeats);
+        if (!case_only)
+            numbering_window_benchmark(n, repeats);
         if (!window_only)
             case_benchmark(n, repeats);
         case_window_benchmark(n, repeats);
