@@ -295,6 +295,9 @@ private Q_SLOTS:
                 },
                 kWait);
             seen = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))->text();
+            // The window manager may raise the box before it hands it the
+            // keyboard; a user presses the key once the box has it.
+            (void)QTest::qWaitFor([&] { return box->isActiveWindow(); }, kWait);
             XUser::key(QStringLiteral("Return")); // OK, as the user presses it
             // A box that the key missed would hold the test for good: it
             // fails instead.
