@@ -64,6 +64,9 @@ constexpr double ratio_goal = 1.10;
 constexpr double list_seconds_goal = 0.1;
 constexpr double list_megabytes_goal = 10.0;
 
+// Waits for a quiet machine that ran out, since the last row was printed.
+int unquiet_starts = 0;
+
 [[noreturn]] void fail(const char *what, const QByteArray &detail = {})
 {
     std::fprintf(stderr, "bench_rename: %s %s\n", what, detail.constData());
@@ -280,21 +283,39 @@ std::size_t read_folder(int dirfd)
 }
 
 // The reference: before each pass a read of the folder, then the pass's renames.
-double reading_renames(const QByteArray &path, const Passes &passes)
+// A window also reads the folder after each cycle, for its file list: where
+// `list_every` passes is not 0, the loop does the same after every such
+// count of passes, and `list_seconds` learns what those reads took; they are
+// not part of the time returned, which stays the reference's.
+double reading_renames(const QByteArray &path, const Passes &passes, std::size_t list_every = 0,
+                       double *list_seconds = nullptr, CpuTime *list_cpu = nullptr)
 {
     const auto start = Clock::now();
+    double listing_time = 0;
+    CpuTime listing_cpu;
     const int dirfd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirfd < 0)
         fail("cannot open", path);
-    for (const Pairs &pass : passes) {
-        if (read_folder(dirfd) < pass.size())
+    for (std::size_t p = 0; p < passes.size(); ++p) {
+        if (read_folder(dirfd) < passes[p].size())
             fail("the folder holds fewer files than the pass renames");
-        for (const auto &[from, to] : pass)
+        for (const auto &[from, to] : passes[p])
             if (::renameat2(dirfd, from.constData(), dirfd, to.constData(), RENAME_NOREPLACE) != 0)
                 fail("bare rename failed:", from + " -> " + to + ": " + std::strerror(errno));
+        if (list_every && (p + 1) % list_every == 0) {
+            const CpuTime cpu_start = CpuTime::now();
+            const auto read_start = Clock::now();
+            (void)read_folder(dirfd);
+            listing_time += seconds_since(read_start);
+            listing_cpu += CpuTime::now() - cpu_start;
+        }
     }
     ::close(dirfd);
-    return seconds_since(start);
+    if (list_seconds)
+        *list_seconds = listing_time;
+    if (list_cpu)
+        *list_cpu = listing_cpu;
+    return seconds_since(start) - listing_time;
 }
 
 // The renames and nothing else, not even a look at the folder.
@@ -387,19 +408,60 @@ void print_three(const char *what, std::size_t n, const std::vector<double> &eng
     const double k = double(engine.size());
     std::printf("%-18s N=%-7zu processor time per run: engine user %.3f s system %.3f s; reading "
                 "loop user %.3f s system %.3f s; renames alone user %.3f s system %.3f s; "
-                "ratio to the reading loop %.2f\n",
+                "ratio to the reading loop %.2f; turns that began before the machine was quiet %d\n",
                 "", n, cpu[0].user / k, cpu[0].system / k, cpu[1].user / k, cpu[1].system / k,
                 cpu[2].user / k, cpu[2].system / k,
-                (cpu[0].user + cpu[0].system) / (cpu[1].user + cpu[1].system));
+                (cpu[0].user + cpu[0].system) / (cpu[1].user + cpu[1].system), unquiet_starts);
+    unquiet_starts = 0;
     std::fflush(stdout);
 }
 
-// The kernel frees the files of the last folder (and the machine's other
-// guests do their share) after the calls that removed them have returned;
-// a pause before each run keeps that work out of the next run's time.
+// Processor ticks the whole machine has spent busy so far, and in all.
+struct Ticks {
+    unsigned long long busy = 0, all = 0;
+    static Ticks now()
+    {
+        std::ifstream in("/proc/stat");
+        std::string cpu;
+        unsigned long long v[8] = {};
+        in >> cpu;
+        for (auto &x : v)
+            in >> x;
+        // user nice system idle iowait irq softirq steal: the time the
+        // hypervisor gave to other guests counts as busy, as it is not ours.
+        const unsigned long long idle = v[3] + v[4];
+        Ticks t;
+        t.all = v[0] + v[1] + v[2] + idle + v[5] + v[6] + v[7];
+        t.busy = t.all - idle;
+        return t;
+    }
+};
+
+// Waits at least `least`, then until the machine has been quiet for a
+// fifth of a second (at most one tick of work on any processor, ours
+// sleeping meanwhile), or `most` has passed. The kernel frees the files of
+// the last folder after the calls that removed them have returned; with a
+// window, an accessibility client reads the window over after it has
+// changed, and on this machine of two processors whatever runs on the other
+// one slows ours. A run that starts before all that is done measures it.
+void wait_until_quiet(std::chrono::milliseconds least, std::chrono::milliseconds most)
+{
+    const auto until = Clock::now() + most;
+    std::this_thread::sleep_for(least);
+    int quiet = 0;
+    while (quiet < 2 && Clock::now() < until) {
+        const Ticks before = Ticks::now();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const Ticks after = Ticks::now();
+        quiet = after.busy - before.busy <= 1 ? quiet + 1 : 0;
+    }
+    unquiet_starts += quiet < 2;
+}
+
+// Before each run.
 void settle()
 {
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    wait_until_quiet(std::chrono::milliseconds(300), std::chrono::seconds(5));
 }
 
 double list_benchmark(std::size_t n, int repeats)
@@ -473,10 +535,10 @@ CpuTime untimed_cpu;
 template <typename Engine, typename Replay>
 void compare(const char *what, std::size_t n, int repeats,
              QByteArray (*name)(std::size_t, std::mt19937 &), std::size_t renames,
-             Engine engine_run, Replay replay)
+             Engine engine_run, Replay replay, std::size_t list_every = 0)
 {
-    std::vector<double> engine, reading, bare;
-    CpuTime cpu[3];
+    std::vector<double> engine, reading, bare, with_list;
+    CpuTime cpu[3], list_cpu_sum;
     bool same = true;
     repeats = runs_for(renames, repeats);
     for (int r = 0; r < repeats; ++r) {
@@ -505,14 +567,31 @@ void compare(const char *what, std::size_t n, int repeats,
                 }
             } else {
                 const CpuTime before = CpuTime::now();
-                (who == 1 ? reading : bare)
-                    .push_back(who == 1 ? reading_renames(folder.path(), passes)
-                                        : bare_renames(folder.path(), passes));
-                cpu[who] += CpuTime::now() - before;
+                CpuTime list_cpu;
+                if (who == 1) {
+                    double list_seconds = 0;
+                    reading.push_back(reading_renames(folder.path(), passes, list_every,
+                                                      &list_seconds, &list_cpu));
+                    with_list.push_back(reading.back() + list_seconds);
+                    list_cpu_sum += list_cpu;
+                } else {
+                    bare.push_back(bare_renames(folder.path(), passes));
+                }
+                cpu[who] += CpuTime::now() - before - list_cpu;
             }
         }
     }
     print_three(what, n, engine, reading, bare, same, cpu);
+    if (list_every) {
+        // The least a window does that shows the folder as it is afterwards.
+        const double e = median(engine), l = median(with_list);
+        const CpuTime loop = cpu[1] + list_cpu_sum;
+        std::printf("%-18s N=%-7zu the reading loop with the file list's reads as the window "
+                    "makes them %8.3f s   ratio %5.2f  (processor time %.2f)\n",
+                    "", n, l, e / l,
+                    (cpu[0].user + cpu[0].system) / (loop.user + loop.system));
+        std::fflush(stdout);
+    }
 }
 
 void numbering_benchmark(std::size_t n, int repeats)
@@ -568,18 +647,28 @@ double window_run(const QByteArray &path, const char *button)
     auto form = std::make_unique<talvence::Form1>();
     form->show();
     // A listening client looks the new window over, as a screen reader
-    // does; that is not part of the rename.
+    // does, and the window answers it from its event loop; that is not part
+    // of the rename. The turn ends once the machine is quiet again, as the
+    // loops' turns start on a quiet machine.
     const auto client_turn = [] {
-        if (!QAccessible::isActive())
-            return;
-        QEventLoop loop;
-        QTimer::singleShot(1000, &loop, &QEventLoop::quit);
-        loop.exec();
+        const auto until = Clock::now() + std::chrono::seconds(10);
+        const int least = QAccessible::isActive() ? 10 : 3; // slices of 0.1 s
+        int slices = 0, quiet = 0;
+        while ((slices < least || quiet < 2) && Clock::now() < until) {
+            const Ticks before = Ticks::now();
+            QEventLoop loop;
+            QTimer::singleShot(100, &loop, &QEventLoop::quit);
+            loop.exec();
+            const Ticks after = Ticks::now();
+            ++slices;
+            quiet = after.busy - before.busy <= 1 ? quiet + 1 : 0;
+        }
+        unquiet_starts += quiet < 2;
     };
     QCoreApplication::processEvents();
     client_turn();
-    // The window listed the folder when it opened, a second ago with a
-    // client listening; the loops list it just before their clocks start.
+    // The window listed the folder when it opened, a second or more ago
+    // with a client listening; the loops list it just before their clocks start.
     // Listing it once more here starts every turn alike.
     (void)listing(path);
     auto *b = form->findChild<QPushButton *>(QLatin1String(button));
@@ -606,7 +695,7 @@ void numbering_window_benchmark(std::size_t n, int repeats)
     compare(
         "numbering, window", n, repeats, mixed_name, 4 * n,
         [](const QByteArray &path) { return window_run(path, "rename_standard_button"); },
-        numbering_renames);
+        numbering_renames, 2); // the list after each cycle of two passes
 }
 
 void case_window_benchmark(std::size_t n, int repeats)
@@ -614,7 +703,8 @@ void case_window_benchmark(std::size_t n, int repeats)
     compare(
         "case, window", n, repeats, lower_name, n,
         [](const QByteArray &path) { return window_run(path, "klein"); },
-        [](const QByteArray &path) { return case_renames(path, talvence::TargetCase::Upper); });
+        [](const QByteArray &path) { return case_renames(path, talvence::TargetCase::Upper); },
+        1); // the list after the one pass
 }
 
 void case_benchmark(std::size_t n, int repeats)
