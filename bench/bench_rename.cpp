@@ -3,7 +3,9 @@
 // noisy shared machine still gives a fair ratio. The reference is the least
 // any correct program does: it reads the folder before each pass (as each
 // pass must, to take the files that are there now) and renames with
-// renameat2, nothing else. Beside it stands the loop of the renames alone.
+// renameat2, nothing else. Beside it stands the loop of the renames alone,
+// and for the window rows the reading loop with the file list's reads that
+// the window makes after each cycle.
 //
 //   bench_rename [--window|--list] [--case] [-r repeats] [count ...]
 //   (defaults: -r 3, 10000 100000 200000)
@@ -64,7 +66,8 @@ constexpr double ratio_goal = 1.10;
 constexpr double list_seconds_goal = 0.1;
 constexpr double list_megabytes_goal = 10.0;
 
-// Waits for a quiet machine that ran out, since the last row was printed.
+// Turns that had to start before the machine was quiet, since the last row
+// was printed.
 int unquiet_starts = 0;
 
 [[noreturn]] void fail(const char *what, const QByteArray &detail = {})
@@ -416,44 +419,37 @@ void print_three(const char *what, std::size_t n, const std::vector<double> &eng
     std::fflush(stdout);
 }
 
-// Processor ticks the whole machine has spent busy so far, and in all.
-struct Ticks {
-    unsigned long long busy = 0, all = 0;
-    static Ticks now()
-    {
-        std::ifstream in("/proc/stat");
-        std::string cpu;
-        unsigned long long v[8] = {};
-        in >> cpu;
-        for (auto &x : v)
-            in >> x;
-        // user nice system idle iowait irq softirq steal: the time the
-        // hypervisor gave to other guests counts as busy, as it is not ours.
-        const unsigned long long idle = v[3] + v[4];
-        Ticks t;
-        t.all = v[0] + v[1] + v[2] + idle + v[5] + v[6] + v[7];
-        t.busy = t.all - idle;
-        return t;
-    }
-};
+// Processor ticks the whole machine has spent busy so far.
+unsigned long long busy_ticks()
+{
+    std::ifstream in("/proc/stat");
+    std::string cpu;
+    unsigned long long v[8] = {}; // user nice system idle iowait irq softirq steal
+    in >> cpu;
+    for (auto &x : v)
+        in >> x;
+    // The time the hypervisor gave to other guests counts as busy: it is
+    // not ours to have.
+    return v[0] + v[1] + v[2] + v[5] + v[6] + v[7];
+}
 
-// Waits at least `least`, then until the machine has been quiet for a
-// fifth of a second (at most one tick of work on any processor, ours
-// sleeping meanwhile), or `most` has passed. The kernel frees the files of
+// Passes at least `least` slices of a tenth of a second, then as many as
+// it takes until the machine has been quiet for two of them in a row (at
+// most one tick of work on any processor, ours waiting meanwhile), or
+// `most` has passed. `pass` spends one slice. The kernel frees the files of
 // the last folder after the calls that removed them have returned; with a
 // window, an accessibility client reads the window over after it has
 // changed, and on this machine of two processors whatever runs on the other
 // one slows ours. A run that starts before all that is done measures it.
-void wait_until_quiet(std::chrono::milliseconds least, std::chrono::milliseconds most)
+template <typename Pass> void wait_until_quiet(int least, std::chrono::seconds most, Pass pass)
 {
     const auto until = Clock::now() + most;
-    std::this_thread::sleep_for(least);
-    int quiet = 0;
-    while (quiet < 2 && Clock::now() < until) {
-        const Ticks before = Ticks::now();
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const Ticks after = Ticks::now();
-        quiet = after.busy - before.busy <= 1 ? quiet + 1 : 0;
+    int slices = 0, quiet = 0;
+    while ((slices < least || quiet < 2) && Clock::now() < until) {
+        const unsigned long long before = busy_ticks();
+        pass(std::chrono::milliseconds(100));
+        quiet = busy_ticks() - before <= 1 ? quiet + 1 : 0;
+        ++slices;
     }
     unquiet_starts += quiet < 2;
 }
@@ -461,7 +457,8 @@ void wait_until_quiet(std::chrono::milliseconds least, std::chrono::milliseconds
 // Before each run.
 void settle()
 {
-    wait_until_quiet(std::chrono::milliseconds(300), std::chrono::seconds(5));
+    wait_until_quiet(5, std::chrono::seconds(5),
+                     [](std::chrono::milliseconds slice) { std::this_thread::sleep_for(slice); });
 }
 
 double list_benchmark(std::size_t n, int repeats)
@@ -651,19 +648,12 @@ double window_run(const QByteArray &path, const char *button)
     // of the rename. The turn ends once the machine is quiet again, as the
     // loops' turns start on a quiet machine.
     const auto client_turn = [] {
-        const auto until = Clock::now() + std::chrono::seconds(10);
-        const int least = QAccessible::isActive() ? 10 : 3; // slices of 0.1 s
-        int slices = 0, quiet = 0;
-        while ((slices < least || quiet < 2) && Clock::now() < until) {
-            const Ticks before = Ticks::now();
-            QEventLoop loop;
-            QTimer::singleShot(100, &loop, &QEventLoop::quit);
-            loop.exec();
-            const Ticks after = Ticks::now();
-            ++slices;
-            quiet = after.busy - before.busy <= 1 ? quiet + 1 : 0;
-        }
-        unquiet_starts += quiet < 2;
+        wait_until_quiet(QAccessible::isActive() ? 10 : 5, std::chrono::seconds(10),
+                         [](std::chrono::milliseconds slice) {
+                             QEventLoop loop;
+                             QTimer::singleShot(slice, &loop, &QEventLoop::quit);
+                             loop.exec();
+                         });
     };
     QCoreApplication::processEvents();
     client_turn();
