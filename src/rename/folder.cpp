@@ -71,10 +71,14 @@ QAtomicInteger<unsigned> parking_counter;
 // A change of case on a file system that ignores case: the new name "exists"
 // because it is the file itself. Park the file on a free name first; if the
 // new name is still taken then, another file holds it, and the file goes back.
-int rename_case_only(int dirfd, const char *from, const char *to)
+int rename_case_only(int dirfd, const char *from, const char *to, const char *park)
 {
     QByteArray parked;
     int e = EEXIST;
+    if (park) {
+        parked = park;
+        e = rename_once(dirfd, from, park);
+    }
     for (int attempt = 0; attempt < 100 && e == EEXIST; ++attempt) {
         parked = "talvence-" + QByteArray::number(::getpid()) + '-' +
                  QByteArray::number(parking_counter.fetchAndAddRelaxed(1)) + ".tmp";
@@ -138,15 +142,37 @@ QByteArrayView name_of(const dirent *d)
     return QByteArrayView(d->d_name, qsizetype(std::strlen(d->d_name)));
 }
 
-template <typename Keep> std::optional<NameList> list_entries(int dirfd, Keep keep)
+// `ids` holds the inode numbers of the list's names in the order they were
+// appended; afterwards it holds them in the order the list stands in.
+void put_ids_in_list_order(const NameList &list, FileIds &ids)
+{
+    std::vector<std::pair<std::size_t, std::uint32_t>> by_offset(std::size_t(list.size()));
+    for (qsizetype i = 0; i < list.size(); ++i)
+        by_offset[std::size_t(i)] = {list.offset(i), std::uint32_t(i)};
+    std::sort(by_offset.begin(), by_offset.end());
+    FileIds ordered(ids.size());
+    for (std::size_t appended = 0; appended < by_offset.size(); ++appended)
+        ordered[by_offset[appended].second] = ids[appended];
+    ids = std::move(ordered);
+}
+
+template <typename Keep>
+std::optional<NameList> list_entries(int dirfd, Keep keep, FileIds *ids = nullptr)
 {
     NameList entries;
+    if (ids)
+        ids->clear();
     if (!read_folder(dirfd, [&](const dirent *d) {
-            if (keep(dirfd, d))
+            if (keep(dirfd, d)) {
                 entries.append(name_of(d));
+                if (ids)
+                    ids->push_back(d->d_ino);
+            }
         }))
         return std::nullopt;
     NaturalOrder().sort(entries);
+    if (ids)
+        put_ids_in_list_order(entries, *ids);
     return entries;
 }
 
@@ -186,9 +212,9 @@ QByteArray full_path(const QByteArray &folder, const QByteArray &name)
     return folder + '/' + name;
 }
 
-std::optional<NameList> list_ordinary_files(int dirfd)
+std::optional<NameList> list_ordinary_files(int dirfd, FileIds *ids)
 {
-    return list_entries(dirfd, is_ordinary);
+    return list_entries(dirfd, is_ordinary, ids);
 }
 
 std::optional<NameList> list_ordinary_files(const QByteArray &folder)
@@ -218,8 +244,9 @@ namespace {
 // for good where it does not, a name out of turn joins the rest, and the
 // caller's sort puts it in its place.
 struct Reading {
-    NameList known; // in the order of `known`
-    NameList rest;  // as the folder handed them out
+    NameList known;            // in the order of `known`
+    NameList rest;             // as the folder handed them out
+    std::vector<bool> present; // which of `known` are there
 };
 
 template <typename Counts>
@@ -278,12 +305,13 @@ std::optional<Reading> read_against(int dirfd, const NameList &known, Counts cou
     // in two blocks.
     if (std::find(present.begin(), present.end(), false) == present.end()) {
         reading.known = known;
-        return reading;
+    } else {
+        reading.known.reserve(known.size(), known.name_bytes());
+        for (std::size_t i = 0; i < count; ++i)
+            if (present[i])
+                reading.known.append(known[qsizetype(i)]);
     }
-    reading.known.reserve(known.size(), known.name_bytes());
-    for (std::size_t i = 0; i < count; ++i)
-        if (present[i])
-            reading.known.append(known[qsizetype(i)]);
+    reading.present = std::move(present);
     return reading;
 }
 
@@ -303,8 +331,10 @@ std::optional<NameList> list_ordinary_files(int dirfd, const NameList &likely)
     return std::move(reading->known);
 }
 
-std::optional<NameList> list_ordinary_files_again(int dirfd, const NameList &listed)
+std::optional<NameList> list_ordinary_files_again(int dirfd, const NameList &listed, FileIds *ids)
 {
+    if (ids)
+        ids->clear();
     NameList::AppendOrder expected(listed);
     qsizetype same = 0; // names that came as before
     bool changed = false;
@@ -318,6 +348,8 @@ std::optional<NameList> list_ordinary_files_again(int dirfd, const NameList &lis
     if (!read_folder(dirfd, [&](const dirent *d) {
             if (!is_ordinary(dirfd, d))
                 return;
+            if (ids)
+                ids->push_back(d->d_ino);
             const QByteArrayView name = name_of(d);
             if (!changed) {
                 if (expected.next() == name) {
@@ -330,18 +362,26 @@ std::optional<NameList> list_ordinary_files_again(int dirfd, const NameList &lis
             entries.append(name);
         }))
         return std::nullopt;
-    if (!changed && same == listed.size() && expected.done())
+    if (!changed && same == listed.size() && expected.done()) {
+        if (ids)
+            put_ids_in_list_order(listed, *ids);
         return listed;
+    }
     if (!changed)
         take_the_same(); // names have gone from the end
     NaturalOrder().sort(entries);
+    if (ids)
+        put_ids_in_list_order(entries, *ids);
     return entries;
 }
 
-std::optional<NameList> list_pass(int dirfd, const NameList &ours, qsizetype *ours_taken)
+std::optional<NameList> list_pass(int dirfd, const NameList &ours, qsizetype *ours_taken,
+                                  std::vector<std::uint32_t> *kept)
 {
     if (ours_taken)
         *ours_taken = 0;
+    if (kept)
+        kept->clear();
     if (ours.empty())
         return list_ordinary_files(dirfd);
     // A name of ours counts while its entry is there, also a link whose
@@ -351,6 +391,10 @@ std::optional<NameList> list_pass(int dirfd, const NameList &ours, qsizetype *ou
         return std::nullopt;
     if (ours_taken)
         *ours_taken = reading->known.size();
+    if (kept)
+        for (std::size_t i = 0; i < reading->present.size(); ++i)
+            if (reading->present[i])
+                kept->push_back(std::uint32_t(i));
     NaturalOrder().sort(reading->rest);
     reading->known.append(reading->rest);
     return std::move(reading->known);
@@ -364,7 +408,7 @@ std::optional<NameList> list_subfolders(const QByteArray &folder)
     return list_entries(f.fd(), is_visible_folder);
 }
 
-int rename_in_folder(int dirfd, QByteArrayView from_name, QByteArrayView to_name)
+int rename_in_folder(int dirfd, QByteArrayView from_name, QByteArrayView to_name, const char *park)
 {
     if (!is_plain_name(from_name) || !is_plain_name(to_name))
         return EINVAL;
@@ -376,7 +420,7 @@ int rename_in_folder(int dirfd, QByteArrayView from_name, QByteArrayView to_name
     }
     const int e = rename_once(dirfd, from, to);
     if (e == EEXIST && same_but_case(from_name.toByteArray(), to_name.toByteArray()))
-        return rename_case_only(dirfd, from, to);
+        return rename_case_only(dirfd, from, to, park);
     return e;
 }
 

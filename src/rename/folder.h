@@ -6,6 +6,8 @@
 // the folder, so a name that is not UTF-8 round-trips exactly and a file
 // never leaves its folder.
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -41,7 +43,10 @@ QByteArray full_path(const QByteArray &folder, const QByteArray &name);
 // when the folder cannot be read. The names are as on disk; their text for
 // the screen is made when they are shown (display_name), not for every name
 // of a large folder.
-std::optional<NameList> list_ordinary_files(int dirfd);
+// `ids`, where given, learns each listed name's inode number as the folder
+// hands it out, in the order of the list: the identity a journal keeps.
+using FileIds = std::vector<std::uint64_t>;
+std::optional<NameList> list_ordinary_files(int dirfd, FileIds *ids = nullptr);
 std::optional<NameList> list_ordinary_files(const QByteArray &folder);
 // The same list, where `likely` is what the folder is believed to hold: the
 // list on screen, or what a rename has just left. The result is the same;
@@ -54,26 +59,37 @@ std::optional<NameList> list_ordinary_files(int dirfd, const NameList &likely);
 // it handed them out for that listing, nothing has changed: the answer is
 // `listed` as it stands, with no new sort. Otherwise the folder is listed
 // as it is now.
-std::optional<NameList> list_ordinary_files_again(int dirfd, const NameList &listed);
+std::optional<NameList> list_ordinary_files_again(int dirfd, const NameList &listed,
+                                                  FileIds *ids = nullptr);
 
 // The snapshot a rename pass works through. `ours` holds the names that the
 // running operation gave, in the order it gave them: those still in the
 // folder come first, in that order, whatever a link among them points at
 // now; every other ordinary file follows in natural order. So a number that
 // runs into a name's kept ending ("2" + "1.md") never reorders the files.
-// `ours_taken` learns how many of the snapshot's first entries are such names.
-std::optional<NameList> list_pass(int dirfd, const NameList &ours, qsizetype *ours_taken = nullptr);
+// `ours_taken` learns how many of the snapshot's first entries are such names,
+// and `kept`, where given, which of `ours` they are (their places in `ours`).
+std::optional<NameList> list_pass(int dirfd, const NameList &ours, qsizetype *ours_taken = nullptr,
+                                  std::vector<std::uint32_t> *kept = nullptr);
 
 // The visible subfolders of a folder (links to folders included), in natural order.
 std::optional<NameList> list_subfolders(const QByteArray &folder);
+
+// Told after every rename of a run: which pass of how many, how many files
+// of the pass are done, of how many. False stops the run there, between two
+// renames; its journal then stays for a later restore.
+using RenameProgress = std::function<bool(int pass, int passes, qsizetype done, qsizetype total)>;
 
 // Renames `from` to `to` inside the folder. Never replaces: a name held by
 // any file or folder makes it fail with EEXIST. Names that are empty, ".",
 // "..", or hold "/" or NUL fail with EINVAL. A name equal to the old one is
 // a success that changes nothing; a change of letter case alone also works
-// where the file system ignores case. Returns 0 or an errno value.
+// where the file system ignores case, through a free parking name: `park`
+// where given (a name the caller can find again after a crash), else one of
+// its own. Returns 0 or an errno value.
 // Each name must be followed by a NUL, as the bytes of a QByteArray, a
 // std::string and a NameList are: it goes to the system as it is.
-int rename_in_folder(int dirfd, QByteArrayView from, QByteArrayView to);
+int rename_in_folder(int dirfd, QByteArrayView from, QByteArrayView to,
+                     const char *park = nullptr);
 
 } // namespace talvence

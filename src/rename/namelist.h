@@ -43,6 +43,9 @@ public:
             __builtin_prefetch(bytes_.data() + s.start + s.size);
         }
     }
+    // Where a name's bytes begin in the list's block: names appended later
+    // lie further on, so this tells the order in which they were appended.
+    std::size_t offset(qsizetype i) const { return spans_[std::size_t(i)].start; }
     // A name as a QByteArray of its own.
     QByteArray at(qsizetype i) const { return (*this)[i].toByteArray(); }
 

@@ -1,20 +1,27 @@
 #include "renamestandard.h"
 
 #include <cstdint>
+#include <memory>
+#include <numeric>
 #include <string>
+#include <unordered_map>
 
 #include "folder.h"
+#include "journal.h"
 #include "names.h"
 
 namespace talvence {
 
 namespace {
 
+enum class PassEnd { Done, Refused, Stopped };
+
 // One pass over a snapshot of the folder. `given` learns the new name of
 // each file, so that afterwards it lists this run's names in the order it
-// gave them. False at the first refused rename.
+// gave them.
 template <typename NewName>
-bool rename_pass(const Folder &folder, const NameList &names, NameList &given, NewName new_name)
+PassEnd rename_pass(const Folder &folder, const NameList &names, NameList &given, int pass,
+                    const RenameProgress &progress, NewName new_name)
 {
     std::string to;
     given.reserve(names.size(), names.name_bytes() + 8 * names.size());
@@ -23,11 +30,67 @@ bool rename_pass(const Folder &folder, const NameList &names, NameList &given, N
         names.prefetch(i + 1);
         new_name(from, to);
         if (rename_in_folder(folder.fd(), from, to) != 0)
-            return false;
+            return PassEnd::Refused;
         given.append(QByteArrayView(to));
+        if (progress && !progress(pass, 4, i + 1, names.size()))
+            return PassEnd::Stopped;
     }
-    return true;
+    return PassEnd::Done;
 }
+
+// Which journal record each file of a pass is. The files this run renamed
+// keep theirs; a file it met before but never reached is found by its name;
+// a file that came while it ran gets a record of its own before it is touched.
+class Records {
+public:
+    // The journal's records are the first snapshot's files, in its order.
+    explicit Records(RunJournal *journal) : journal_(journal), first_(journal->records()) {}
+
+    std::vector<std::uint32_t> of_pass(int dirfd, const NameList &names, qsizetype taken,
+                                       const std::vector<std::uint32_t> &kept)
+    {
+        std::vector<std::uint32_t> order;
+        if (first_ > 0) {
+            order.resize(first_);
+            std::iota(order.begin(), order.end(), 0u);
+            first_ = 0;
+            return order;
+        }
+        order.reserve(std::size_t(names.size()));
+        for (const std::uint32_t k : kept)
+            order.push_back(ours_[k]);
+        for (qsizetype i = taken; i < names.size(); ++i) {
+            const auto it = idle_.find(std::string(names[i].data(), std::size_t(names[i].size())));
+            if (it != idle_.end()) {
+                order.push_back(it->second);
+                idle_.erase(it);
+            } else {
+                NameList one;
+                one.append(names[i]);
+                order.push_back(journal_->add(dirfd, one, 0));
+            }
+        }
+        return order;
+    }
+    // After a pass that renamed `given` files of a snapshot whose first
+    // `taken` were this run's.
+    void after_pass(const NameList &names, const std::vector<std::uint32_t> &order,
+                    qsizetype taken, qsizetype given)
+    {
+        const std::size_t ours = std::size_t(std::max(taken, given));
+        ours_.assign(order.begin(), order.begin() + std::ptrdiff_t(ours));
+        for (std::size_t i = ours; i < order.size(); ++i)
+            idle_.emplace(std::string(names[qsizetype(i)].data(),
+                                      std::size_t(names[qsizetype(i)].size())),
+                          order[i]);
+    }
+
+private:
+    RunJournal *journal_;
+    std::uint32_t first_;
+    std::vector<std::uint32_t> ours_; // the record of each of the run's names
+    std::unordered_map<std::string, std::uint32_t> idle_;
+};
 
 } // namespace
 
@@ -45,13 +108,38 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
             given.append(pass[i]);
         ours = std::move(given);
     };
+    std::unique_ptr<RunJournal> journal;
+    std::unique_ptr<Records> records;
+    bool journal_tried = false;
+
+    // One pass with its journal: the order first, durable; then the renames.
+    const auto run_pass = [&](const Folder &folder, const NameList &names, qsizetype taken,
+                              const std::vector<std::uint32_t> &kept, RunJournal::PassKind kind,
+                              std::int64_t counter, int pass, NameList &given, auto new_name) {
+        std::vector<std::uint32_t> order;
+        if (journal) {
+            order = records->of_pass(folder.fd(), names, taken, kept);
+            if (!journal->begin_pass(kind, counter, order))
+                return PassEnd::Refused;
+        }
+        const PassEnd end = rename_pass(folder, names, given, pass, io.progress, new_name);
+        if (journal) {
+            journal->end_pass(given.size());
+            records->after_pass(names, order, taken, given.size());
+        }
+        return end;
+    };
+
     for (int cycle = 0; cycle < 2; ++cycle) {
         const Folder folder(folder_path);
         if (!folder.is_open())
             continue;
         qsizetype taken = 0;
-        auto names = ours.empty() && io.shown ? list_ordinary_files_again(folder.fd(), *io.shown)
-                                              : list_pass(folder.fd(), ours, &taken);
+        std::vector<std::uint32_t> kept;
+        FileIds ids;
+        auto names = !ours.empty()   ? list_pass(folder.fd(), ours, &taken, &kept)
+                     : io.shown      ? list_ordinary_files_again(folder.fd(), *io.shown, &ids)
+                                     : list_ordinary_files(folder.fd(), &ids);
         if (!names)
             continue;
         // The text box is the only source of the prefix and nothing can type
@@ -61,31 +149,48 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
             io.prefix_too_long();
             return finished;
         }
+        if (!journal_tried && !names->empty()) {
+            journal_tried = true;
+            RunJournal::Run run;
+            run.prefix = io.prefix().toUtf8();
+            journal = RunJournal::begin(folder.fd(), folder_path, run, *names, ids);
+            if (journal)
+                records = std::make_unique<Records>(journal.get());
+        }
+        const std::int64_t temp_start = temp_number;
         NameList parking;
-        const bool parked =
-            rename_pass(folder, *names, parking, [&](QByteArrayView name, std::string &to) {
+        const PassEnd parked = run_pass(
+            folder, *names, taken, kept, RunJournal::PassKind::Parking, temp_start, 2 * cycle + 1,
+            parking, [&](QByteArrayView name, std::string &to) {
                 make_temp_name(++temp_number, name, to);
             });
+        if (parked == PassEnd::Stopped)
+            return -1;
         keep_ours(*names, taken, parking);
-        if (!parked)
+        if (parked != PassEnd::Done)
             continue;
 
         const QByteArray prefix = io.prefix().toUtf8();
-        names = list_pass(folder.fd(), ours, &taken);
+        names = list_pass(folder.fd(), ours, &taken, &kept);
         if (!names)
             continue;
         std::int64_t number = 0;
         NameList numbering;
-        const bool numbered =
-            rename_pass(folder, *names, numbering, [&](QByteArrayView name, std::string &to) {
+        const PassEnd numbered = run_pass(
+            folder, *names, taken, kept, RunJournal::PassKind::Numbering, 0, 2 * cycle + 2,
+            numbering, [&](QByteArrayView name, std::string &to) {
                 make_numbered_name(++number, prefix, name, to);
             });
+        if (numbered == PassEnd::Stopped)
+            return -1;
         keep_ours(*names, taken, numbering);
-        if (!numbered)
+        if (numbered != PassEnd::Done)
             continue;
         io.reread(ours);
         ++finished;
     }
+    if (journal)
+        journal->finish();
     return finished;
 }
 

@@ -21,13 +21,17 @@ struct StandardRenameIo {
     // the folder all the same, and where it still holds just those files,
     // needs no new sort.
     const NameList *shown = nullptr;
+    // Told after every rename; may stop the run (see RenameProgress).
+    RenameProgress progress;
 };
 
 // Gives every ordinary file of the folder a running number (behind the prefix,
 // if any) and keeps its last four characters. Runs two cycles; each parks all
 // files on "_zyx_" names and then numbers them, so no new name can meet an
 // old one still waiting. A failed rename ends its cycle quietly; nothing is
-// ever replaced. Returns the number of cycles that ran to their end.
+// ever replaced. A journal beside the folder keeps every name recoverable
+// while the run goes on. Returns the number of cycles that ran to their
+// end, or -1 where `progress` stopped the run.
 int rename_standard(const QByteArray &folder, const StandardRenameIo &io);
 
 } // namespace talvence

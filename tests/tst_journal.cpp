@@ -1,0 +1,238 @@
+// A rename run cut short leaves every name recoverable: runs in a child
+// process killed outright at points of every pass, then restored.
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QtTest>
+
+#include "fatvolume.h"
+#include "journal.h"
+#include "renamecase.h"
+#include "renamestandard.h"
+#include "testfolder.h"
+
+using namespace talvence;
+
+namespace {
+
+// Names as people's folders hold them: umlauts, blanks, bytes that are not
+// UTF-8, short names, tails that begin with a digit, names that look like
+// the run's own parking and numbered names.
+QByteArray varied_name(int i)
+{
+    static const char *const stems[] = {"Urlaub ", "M\xc3\xbcller_", "M\xfcller ", "ab",
+                                        "kapitel", "_zyx_ ",  "IMG_",        "x"};
+    static const char *const tails[] = {".jpg", ".JPG", "1.md", "", ".txt", ".tar.gz", "\xe4"};
+    return stems[i % 8] + QByteArray::number(i) + tails[(i / 8) % 7];
+}
+
+void fill(TestFolder &f, int count)
+{
+    for (int i = 0; i < count; ++i)
+        f.file(varied_name(i));
+    f.file(".hidden", "hidden");
+}
+
+// Runs the numbering rename in a child that kills itself outright after
+// `at` renames of pass `pass`; the parent sees it die.
+bool run_killed(const QByteArray &folder, int pass, qsizetype at, bool upper_case = false)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const RenameProgress progress = [&](int p, int, qsizetype done, qsizetype) {
+            if (p == pass && done == at)
+                ::kill(::getpid(), SIGKILL);
+            return true;
+        };
+        if (upper_case) {
+            rename_case(folder, TargetCase::Upper, [](const NameList &) {}, nullptr, progress);
+        } else {
+            StandardRenameIo io;
+            io.prefix = [] { return QStringLiteral(" Ferien "); };
+            io.prefix_too_long = [] {};
+            io.reread = [](const NameList &) {};
+            io.progress = progress;
+            rename_standard(folder, io);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+RestoreReport restore(const QByteArray &folder)
+{
+    const auto runs = find_interrupted_runs(folder);
+    if (runs.size() != 1) {
+        qWarning() << "interrupted runs found:" << runs.size();
+        return {};
+    }
+    return restore_interrupted_run(folder, runs.front());
+}
+
+} // namespace
+
+class tst_journal : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        // A journal the folder cannot take goes to the user's state folder:
+        // never the real user's.
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state_.path()));
+    }
+
+    void killed_numbering_restores_every_name_data()
+    {
+        QTest::addColumn<int>("pass");
+        QTest::addColumn<int>("at");
+        // Before the first rename, inside and at the end of each of the four
+        // passes.
+        for (int pass = 1; pass <= 4; ++pass)
+            for (const int at : {1, 777, 2000}) {
+                const QByteArray row = "pass " + QByteArray::number(pass) + " after " +
+                                       QByteArray::number(at);
+                QTest::newRow(row.constData()) << pass << at;
+            }
+    }
+    void killed_numbering_restores_every_name()
+    {
+        QFETCH(int, pass);
+        QFETCH(int, at);
+        TestFolder f;
+        fill(f, 2000);
+        const auto before = f.state();
+        QVERIFY(run_killed(f.path(), pass, at));
+        QVERIFY(f.state() != before);
+        const RestoreReport report = restore(f.path());
+        QVERIFY(report.finished);
+        for (const auto &[now, was] : report.taken)
+            qWarning() << "taken" << now << was;
+        for (const auto &[now, was] : report.replaced)
+            qWarning() << "replaced" << now << was;
+        for (const auto &was : report.missing)
+            qWarning() << "missing" << was;
+        QVERIFY(!report.problems());
+        QCOMPARE(f.state(), before);
+        QVERIFY(find_interrupted_runs(f.path()).empty());
+    }
+
+    void a_run_that_ends_leaves_no_journal()
+    {
+        TestFolder f;
+        fill(f, 50);
+        StandardRenameIo io;
+        io.prefix = [] { return QString(); };
+        io.prefix_too_long = [] {};
+        io.reread = [](const NameList &) {};
+        QCOMPARE(rename_standard(f.path(), io), 2);
+        QVERIFY(find_interrupted_runs(f.path()).empty());
+        // A refused rename ends the run too: a folder holds a number.
+        TestFolder g;
+        fill(g, 5);
+        g.folder("3.jpg");
+        QVERIFY(rename_standard(g.path(), io) < 2);
+        QVERIFY(find_interrupted_runs(g.path()).empty());
+    }
+
+    // Someone gives a file one of the old names while the run is cut
+    // short: the restore leaves that file alone and reports it.
+    void restore_never_replaces()
+    {
+        TestFolder f;
+        fill(f, 300);
+        const auto before = f.state();
+        QVERIFY(run_killed(f.path(), 2, 150));
+        const QByteArray taken = varied_name(7);
+        QVERIFY(!before.count(taken) || !QFileInfo::exists(QFile::decodeName(f.at(taken))));
+        f.file(taken, "someone else's");
+        const RestoreReport report = restore(f.path());
+        QCOMPARE(report.taken.size(), std::size_t(1));
+        QCOMPARE(report.taken.front().second, taken);
+        QCOMPARE(f.content(taken), QByteArray("someone else's"));
+        // Every other name is back, and the displaced file is still there.
+        QCOMPARE(f.content(report.taken.front().first), before.at(taken));
+        QCOMPARE(qsizetype(f.state().size()), qsizetype(before.size()) + 1);
+    }
+
+    // A restore cut short is finished by the next one.
+    void restore_again_after_a_cut()
+    {
+        TestFolder f;
+        fill(f, 400);
+        const auto before = f.state();
+        QVERIFY(run_killed(f.path(), 3, 200));
+        const auto runs = find_interrupted_runs(f.path());
+        QCOMPARE(runs.size(), std::size_t(1));
+        const pid_t child = ::fork();
+        if (child == 0) {
+            restore_interrupted_run(f.path(), runs.front(), [](int, int, qsizetype done, qsizetype) {
+                if (done == 120)
+                    ::kill(::getpid(), SIGKILL);
+                return true;
+            });
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QVERIFY(WIFSIGNALED(status));
+        const RestoreReport report = restore(f.path());
+        QVERIFY(report.finished);
+        QVERIFY(!report.problems());
+        QCOMPARE(f.state(), before);
+    }
+
+    // A journal that never became whole was cut before any rename.
+    void a_journal_cut_before_it_was_whole_is_dropped()
+    {
+        TestFolder f;
+        fill(f, 10);
+        const auto before = f.state();
+        TestFolder::write(f.at(".talvence-journal"), "talvence-journal 1\nstarted 5\nfiles 3\n12 a");
+        const RestoreReport report = restore(f.path());
+        QVERIFY(report.finished);
+        QVERIFY(find_interrupted_runs(f.path()).empty());
+        auto after = f.state();
+        QCOMPARE(after, before);
+    }
+
+    // On a file system that ignores case, each file passes over a parking
+    // name; a kill between the two steps leaves it there.
+    void case_rename_on_fat_cut_while_parked()
+    {
+        FatVolume volume;
+        const QByteArray why = volume.mount();
+        if (!why.isEmpty())
+            QSKIP(why.constData());
+        const QByteArray folder = volume.path();
+        for (int i = 0; i < 40; ++i)
+            TestFolder::write(folder + "/Foto " + QByteArray::number(i) + ".jpg",
+                              "photo " + QByteArray::number(i));
+        QVERIFY(run_killed(folder, 1, 20, true));
+        const auto runs = find_interrupted_runs(folder);
+        QCOMPARE(runs.size(), std::size_t(1));
+        // The kill came between the two steps of the next file's rename.
+        QByteArray journal = TestFolder::read(runs.front().journal);
+        const qsizetype park_at = journal.indexOf("\npark ") + 6;
+        const QByteArray stem = journal.mid(park_at, journal.indexOf('\n', park_at) - park_at);
+        const QByteArray parked = folder + '/' + stem + "-20.tmp";
+        QCOMPARE(::rename((folder + "/Foto 20.jpg").constData(), parked.constData()), 0);
+
+        const RestoreReport report = restore_interrupted_run(folder, runs.front());
+        QVERIFY(report.finished);
+        QVERIFY(!report.problems());
+        for (int i = 0; i < 40; ++i) {
+            const QByteArray name = folder + "/Foto " + QByteArray::number(i) + ".jpg";
+            QCOMPARE(TestFolder::read(name), "photo " + QByteArray::number(i));
+        }
+    }
+
+private:
+    QTemporaryDir state_;
+};
+
+QTEST_GUILESS_MAIN(tst_journal)
+#include "tst_journal.moc"
