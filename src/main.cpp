@@ -1,7 +1,11 @@
 #include <QApplication>
+#include <QPointer>
+#include <QWidget>
 
+#include "frmmain.h"
 #include "module1.h"
 #include "platform.h"
+#include "stopsignals.h"
 
 int main(int argc, char *argv[])
 {
@@ -9,6 +13,13 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvence"));
     QApplication::setOrganizationName(QStringLiteral("Talvence"));
-    talvence::Module1::Main();
+    const QPointer<QWidget> frame(talvence::Module1::Main());
+    // A kill, Ctrl+C or a logout closes the frame as its close box does,
+    // after a rename that runs has stopped between two renames.
+    talvence::install_stop_signals([frame] {
+        if (frame)
+            frame->close();
+        QCoreApplication::quit();
+    });
     return app.exec();
 }

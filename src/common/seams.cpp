@@ -1,10 +1,13 @@
 #include "seams.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QProcess>
+#include <QPushButton>
+
+#include "programstart.h"
 
 namespace talvence {
 
@@ -35,7 +38,20 @@ Seams Seams::defaults()
         box.exec();
     };
     s.terminate = [] { std::_Exit(0); };
-    s.start_program = [](const QString &path) { return QProcess::startDetached(path, {}); };
+    s.ask = [](const QString &text, const QStringList &buttons) {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Talvence"), text, QMessageBox::NoButton,
+                        message_owner());
+        std::vector<QAbstractButton *> made;
+        for (const QString &caption : buttons)
+            made.push_back(box.addButton(caption, made.empty() ? QMessageBox::AcceptRole
+                                                               : QMessageBox::RejectRole));
+        if (!made.empty())
+            box.setDefaultButton(static_cast<QPushButton *>(made.front()));
+        box.exec();
+        const auto it = std::find(made.begin(), made.end(), box.clickedButton());
+        return it == made.end() ? -1 : int(it - made.begin());
+    };
+    s.start_program = [](const QByteArray &path) { return start_detached(path); };
     s.drives = [] { return mounted_drives(); };
     return s;
 }

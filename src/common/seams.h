@@ -6,7 +6,9 @@
 #include <functional>
 #include <vector>
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include "drives.h"
 
@@ -17,8 +19,11 @@ struct Seams {
     std::function<void(const QString &text)> message;
     // Ends the program at once: no window's closing handling runs.
     std::function<void()> terminate;
-    // Starts a program by its full path, without a shell; false when refused.
-    std::function<bool(const QString &path)> start_program;
+    // A modal question with the given buttons, caption "Talvence": the
+    // index of the button pressed, -1 when the box was closed without one.
+    std::function<int(const QString &text, const QStringList &buttons)> ask;
+    // Starts a program by its full path as raw bytes, without a shell; false when refused.
+    std::function<bool(const QByteArray &path)> start_program;
     // The drives on offer.
     std::function<std::vector<Drive>()> drives;
 

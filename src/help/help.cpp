@@ -5,6 +5,7 @@
 #include <QMdiArea>
 
 #include "hilfefenster.h"
+#include "programstart.h"
 #include "richtextbox.h"
 #include "seams.h"
 
@@ -12,9 +13,7 @@ namespace talvence {
 
 Help::Help(QMdiArea *area, QObject *parent)
     : QObject(parent), area_(area),
-      // The program's folder as the system resolves it (/proc/self/exe), so a
-      // link to the program elsewhere still finds the pages beside it.
-      folder_(QFile::encodeName(QCoreApplication::applicationDirPath()))
+      folder_(program_folder())
 {
 }
 

@@ -53,9 +53,14 @@ bool FolderList::set_path(const QByteArray &path)
 
 void FolderList::open_row(const QModelIndex &index)
 {
-    const QByteArray target = index.data(FolderListModel::PathRole).toByteArray();
-    if (!set_path(target))
-        set_path(model_->path()); // the folder went away: show what is there now
+    // A folder that went away (with the one shown, perhaps): the nearest
+    // one above it that is still there, at worst the root, so that the
+    // lists never show what is no longer there.
+    QByteArray target = index.data(FolderListModel::PathRole).toByteArray();
+    while (!set_path(target) && target != "/") {
+        const qsizetype slash = target.lastIndexOf('/');
+        target = slash <= 0 ? QByteArray("/") : target.left(slash);
+    }
 }
 
 } // namespace talvence

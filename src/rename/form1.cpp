@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -12,12 +13,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "busywork.h"
 #include "buttonpictures.h"
 #include "designfont.h"
 #include "drivelist.h"
 #include "filelistmodel.h"
 #include "folder.h"
 #include "folderlist.h"
+#include "journal.h"
+#include "names.h"
 #include "renamecase.h"
 #include "renamestandard.h"
 #include "seams.h"
@@ -73,11 +77,42 @@ QByteArray working_folder()
     return QByteArray(buffer.constData());
 }
 
-// The wait cursor for as long as a rename runs, taken down on every way out.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+// The file list. Focus that arrives by Tab selects nothing, so it opens
+// nothing; the first arrow key then selects the first file, as in a list box.
+class FileList : public QListView {
+public:
+    using QListView::QListView;
+
+protected:
+    void focusInEvent(QFocusEvent *event) override
+    {
+        const bool had_current = currentIndex().isValid();
+        QListView::focusInEvent(event);
+        if (!had_current && selectionModel() && !selectionModel()->hasSelection())
+            selectionModel()->clearCurrentIndex();
+    }
 };
+
+QString restore_report(const RestoreReport &report)
+{
+    QStringList lines;
+    for (const auto &[now, was] : report.taken)
+        lines << QStringLiteral("„%1“ heißt weiter „%2“: der alte Name ist vergeben.")
+                     .arg(display_name(was), display_name(now));
+    for (const auto &[now, was] : report.replaced)
+        lines << QStringLiteral("„%1“ ist nicht mehr die umbenannte Datei und bleibt, wie sie ist.")
+                     .arg(display_name(now));
+    for (const QByteArray &was : report.missing)
+        lines << QStringLiteral("„%1“ ist nicht mehr im Ordner.").arg(display_name(was));
+    const qsizetype shown = 10;
+    const qsizetype more = lines.size() - shown;
+    if (more > 0) {
+        lines = lines.mid(0, shown);
+        lines << QStringLiteral("… und %1 weitere.").arg(more);
+    }
+    return QStringLiteral("Nicht jede Datei hat ihren alten Namen zurückbekommen:\n\n") +
+           lines.join(QLatin1Char('\n'));
+}
 
 } // namespace
 
@@ -95,10 +130,9 @@ Form1::Form1(QWidget *parent) : ChildWindow(parent)
     // polished; the layout keeps the window at client plus frame from then on.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
+    // Opening the folder lists its files (folder_changed): once.
     if (!Dir1->set_path(working_folder()))
         Dir1->set_path("/");
-    Drive1->show_drive_of(Dir1->path());
-    files_->read(Dir1->path());
 }
 
 void Form1::build()
@@ -180,7 +214,7 @@ void Form1::build()
     Label5->setText(QStringLiteral("Verzeichnis"));
     Label6 = place<QLabel>(Frame2, "Label6", twips_rect(3480, 600, 2175, 255));
     Label6->setText(QStringLiteral("Dateien"));
-    list3 = place<QListView>(Frame2, "list3", twips_rect(3360, 840, 3255, 4515));
+    list3 = place<FileList>(Frame2, "list3", twips_rect(3360, 840, 3255, 4515));
     list3->setToolTip(QStringLiteral("Klicken Sie auf eine Datei, um Sie zu öffnen..."));
     list3->setAccessibleName(QStringLiteral("Dateien"));
     set_colours(list3, QColor(0x00, 0x00, 0x80), Qt::white);
@@ -217,9 +251,11 @@ void Form1::build()
     // selected, and at every move of the selection by keyboard; a click
     // counts once, when the button comes up on the entry it went down on.
     connect(list3, &QListView::clicked, this, [this] { Q_EMIT file_clicked(); });
+    // Only a move that selects counts: the focus arriving moves no selection.
     connect(list3->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) {
-                if (current.isValid() && !(QApplication::mouseButtons() & Qt::LeftButton))
+                if (current.isValid() && list3->selectionModel()->isSelected(current) &&
+                    !(QApplication::mouseButtons() & Qt::LeftButton))
                     Q_EMIT file_clicked();
             });
 }
@@ -260,32 +296,86 @@ void Form1::folder_changed()
 {
     reread_files();
     Drive1->show_drive_of(current_folder());
+    // Once the window stands: a question must not come up in the middle
+    // of opening it.
+    if (!restore_check_queued_) {
+        restore_check_queued_ = true;
+        QMetaObject::invokeMethod(this, &Form1::offer_restore, Qt::QueuedConnection);
+    }
+}
+
+void Form1::offer_restore()
+{
+    restore_check_queued_ = false;
+    const QByteArray folder = current_folder();
+    const std::vector<InterruptedRun> runs = find_interrupted_runs(folder);
+    if (runs.empty())
+        return;
+    const int answer = seams().ask(
+        QStringLiteral("In diesem Ordner wurde eine Umbenennung unterbrochen. Die Dateien "
+                       "können die Namen zurückbekommen, die sie davor hatten.\n\n"
+                       "„So lassen“ behält die Namen, wie sie jetzt sind; „Später“ fragt beim "
+                       "nächsten Öffnen des Ordners wieder."),
+        {QStringLiteral("Wiederherstellen"), QStringLiteral("So lassen"), QStringLiteral("Später")});
+    if (answer == 1) {
+        for (const InterruptedRun &run : runs)
+            drop_interrupted_run(run);
+        return;
+    }
+    if (answer != 0)
+        return;
+    RestoreReport all;
+    {
+        BusyWork busy;
+        // The newest run first: each gives back the names the one before left.
+        for (const InterruptedRun &run : runs) {
+            const RestoreReport report = restore_interrupted_run(
+                folder, run, [&busy](int, int, qsizetype done, qsizetype total) {
+                    return busy.step(1, 1, done, total);
+                });
+            all.taken.insert(all.taken.end(), report.taken.begin(), report.taken.end());
+            all.replaced.insert(all.replaced.end(), report.replaced.begin(), report.replaced.end());
+            all.missing.insert(all.missing.end(), report.missing.begin(), report.missing.end());
+            if (!report.finished)
+                break;
+        }
+        reread_files();
+    }
+    if (all.problems())
+        seams().message(restore_report(all));
 }
 
 void Form1::rename_standard_clicked()
 {
-    const WaitCursor busy;
+    BusyWork busy;
     StandardRenameIo io;
     io.prefix = [this] { return Textfeld_format->text(); };
-    io.prefix_too_long = [] {
-        // The message is modal: the wait cursor must not stand over it.
-        QApplication::restoreOverrideCursor();
+    io.prefix_too_long = [&busy] {
+        // The message is modal: it takes keys and clicks, and the wait
+        // cursor must not stand over it.
+        busy.pause();
         seams().message(QStringLiteral(
             "Die maximal zulässige Gesamtlänge des Dateinamens wurde überschritten! Bitte "
             "korrigieren Sie Ihre Eingaben und versuchen es dann erneut."));
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        busy.resume();
     };
     io.reread = [this](const NameList &numbered) { reread_files(numbered); };
     io.shown = &files_->names();
+    io.progress = [&busy](int pass, int passes, qsizetype done, qsizetype total) {
+        return busy.step(pass, passes, done, total);
+    };
     rename_standard(current_folder(), io);
 }
 
 void Form1::rename_case_clicked(bool upper)
 {
-    const WaitCursor busy;
+    BusyWork busy;
     rename_case(
         current_folder(), upper ? TargetCase::Upper : TargetCase::Lower,
-        [this](const NameList &renamed) { reread_files(renamed); }, &files_->names());
+        [this](const NameList &renamed) { reread_files(renamed); }, &files_->names(),
+        [&busy](int pass, int passes, qsizetype done, qsizetype total) {
+            return busy.step(pass, passes, done, total);
+        });
 }
 
 } // namespace talvence

@@ -46,6 +46,8 @@ private:
     void folder_changed();
     void rename_standard_clicked();
     void rename_case_clicked(bool upper);
+    // A run cut short in the current folder: offers its names back.
+    void offer_restore();
 
     QWidget *client_;
     QGroupBox *Frame_standardisieren;
@@ -67,6 +69,7 @@ private:
     QListView *list3;
     FileListModel *files_;
     DriveProbe *probe_;
+    bool restore_check_queued_ = false;
 };
 
 } // namespace talvence

@@ -9,6 +9,7 @@
 #include <QSettings>
 #include <QWindow>
 
+#include "busywork.h"
 #include "form1.h"
 #include "help.h"
 #include "seams.h"
@@ -43,6 +44,8 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     setStatusBar(sbStatusBar);
     create_actions();
     connect(qApp, &QGuiApplication::commitDataRequest, this, &frmMain::session_ending);
+    connect(&Work::state(), &Work::progress, sbStatusBar, &StatusBar::show_progress);
+    connect(&Work::state(), &Work::end_now, this, &QWidget::close);
 }
 
 void frmMain::create_actions()
@@ -147,6 +150,12 @@ void frmMain::record_placement()
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
+    // A rename is not cut short by a close: the frame closes when it is done.
+    if (Work::state().running()) {
+        Work::state().end_when_done();
+        event->ignore();
+        return;
+    }
     area_->closeAllSubWindows();
     record_placement();
     event->accept();

@@ -46,6 +46,11 @@ StatusBar::StatusBar(QWidget *parent)
     refresh();
 }
 
+void StatusBar::show_progress(const QString &text)
+{
+    status_->setText(text.isEmpty() ? QStringLiteral("Status") : text);
+}
+
 void StatusBar::set_clock(std::function<QDateTime()> clock)
 {
     clock_ = std::move(clock);

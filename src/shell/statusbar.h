@@ -21,6 +21,9 @@ public:
     void set_clock(std::function<QDateTime()> clock);
     // Shows the clock's date and time and aims the timer at the next look.
     void refresh();
+    // How far a long piece of work is, in the first panel; "Status" again
+    // when the text is empty.
+    void show_progress(const QString &text);
 
     static QString date_text(const QDate &date, const QLocale &locale);
     static QString time_text(const QTime &time, const QLocale &locale);

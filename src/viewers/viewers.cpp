@@ -111,7 +111,7 @@ void Viewers::open_selected_file(const QByteArray &name, const QByteArray &path)
         break;
     case FileAction::start_program:
         // The whole path is the program: no shell, no splitting at blanks.
-        if (!seams().start_program(QFile::decodeName(path)))
+        if (!seams().start_program(path))
             seams().message(open_failed);
         break;
     case FileAction::ask_viewer:

@@ -1,0 +1,15 @@
+#pragma once
+
+// SIGTERM, SIGINT and SIGHUP (a kill, Ctrl+C in a terminal, a logout) end
+// the program cleanly: outside a rename `stop` runs as the next event;
+// during one, the rename sees stop_signal_received() and stops between two
+// renames, and `stop` runs once it has.
+
+#include <functional>
+
+namespace talvence {
+
+void install_stop_signals(std::function<void()> stop);
+bool stop_signal_received();
+
+} // namespace talvence
