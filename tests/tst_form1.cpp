@@ -1,6 +1,10 @@
 // The rename window offscreen: its controls as designed, the option buttons,
 // the drive and folder lists, and the buttons at work on a real folder.
 
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>
 #include <QAccessible>
@@ -16,6 +20,7 @@
 #include "drivelist.h"
 #include "folderlist.h"
 #include "form1.h"
+#include "renamestandard.h"
 #include "seams.h"
 #include "testfolder.h"
 #include "twips.h"
@@ -61,6 +66,7 @@ private Q_SLOTS:
         static QTemporaryDir settings;
         qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
         qputenv("HOME", settings.path().toUtf8());
+        qputenv("XDG_STATE_HOME", settings.path().toUtf8());
     }
 
     void init()
@@ -362,6 +368,65 @@ private Q_SLOTS:
         QCOMPARE(clicked.size(), 1);
         form_->reread_files();
         QVERIFY(form_->selected_file().isEmpty());
+    }
+
+    // Opening again a folder that someone removed: the nearest folder above
+    // it that is still there, so the lists never show what has gone.
+    void reopening_a_vanished_folder_shows_the_one_above()
+    {
+        folder_->folder("Sub/Deeper");
+        folder_->file("Sub/Deeper/gone.txt");
+        auto *dir = child<FolderList>("Dir1");
+        QVERIFY(dir->set_path(folder_->at("Sub/Deeper")));
+        QCOMPARE(shown(child<QListView>("list3")), QStringList({"gone.txt"}));
+        QVERIFY(QDir(QFile::decodeName(folder_->at("Sub"))).removeRecursively());
+        const int current = int(shown(dir).indexOf(QStringLiteral("Deeper")));
+        dir->setCurrentIndex(dir->model()->index(current, 0));
+        QTest::keyClick(dir, Qt::Key_Return);
+        QCOMPARE(form_->current_folder(), folder_->path());
+        QCOMPARE(shown(child<QListView>("list3")), QStringList({"a.txt", "B.jpg", "c.txt"}));
+        QVERIFY(messages_.isEmpty());
+    }
+
+    // A run cut short in the folder: the window asks when it opens the
+    // folder, and "Wiederherstellen" gives every file its name back.
+    void offers_the_names_back_after_a_cut()
+    {
+        for (int i = 0; i < 300; ++i)
+            folder_->file("Foto " + QByteArray::number(i) + ".jpg");
+        const auto before = folder_->state();
+        const pid_t runner = ::fork();
+        if (runner == 0) {
+            StandardRenameIo io;
+            io.prefix = [] { return QString(); };
+            io.prefix_too_long = [] {};
+            io.reread = [](const NameList &) {};
+            io.progress = [](int pass, int, qsizetype done, qsizetype) {
+                if (pass == 3 && done == 100)
+                    ::kill(::getpid(), SIGKILL);
+                return true;
+            };
+            rename_standard(folder_->path(), io);
+            ::_exit(0);
+        }
+        ::waitpid(runner, nullptr, 0);
+        QVERIFY(folder_->state() != before);
+        QStringList asked;
+        seams().ask = [&](const QString &text, const QStringList &buttons) {
+            asked << text;
+            return int(buttons.indexOf(QStringLiteral("Wiederherstellen")));
+        };
+        form_ = std::make_unique<Form1>();
+        QTRY_COMPARE(asked.size(), 1);
+        QVERIFY(asked.front().startsWith(
+            QStringLiteral("In diesem Ordner wurde eine Umbenennung unterbrochen.")));
+        QCOMPARE(folder_->state(), before);
+        QCOMPARE(shown(child<QListView>("list3")).size(), 303);
+        QVERIFY(messages_.isEmpty());
+        // Asked once: the journal went with the restore.
+        form_ = std::make_unique<Form1>();
+        QTest::qWait(0);
+        QCOMPARE(asked.size(), 1);
     }
 
     void vanished_folder_leaves_an_empty_list()

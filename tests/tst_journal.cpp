@@ -23,7 +23,7 @@ namespace {
 QByteArray varied_name(int i)
 {
     static const char *const stems[] = {"Urlaub ", "M\xc3\xbcller_", "M\xfcller ", "ab",
-                                        "kapitel", "_zyx_ ",  "IMG_",        "x"};
+                                        "kapitel", "_zyx_ ",         "IMG_",       "x"};
     static const char *const tails[] = {".jpg", ".JPG", "1.md", "", ".txt", ".tar.gz", "\xe4"};
     return stems[i % 8] + QByteArray::number(i) + tails[(i / 8) % 7];
 }
@@ -47,7 +47,8 @@ bool run_killed(const QByteArray &folder, int pass, qsizetype at, bool upper_cas
             return true;
         };
         if (upper_case) {
-            rename_case(folder, TargetCase::Upper, [](const NameList &) {}, nullptr, progress);
+            rename_case(
+                folder, TargetCase::Upper, [](const NameList &) {}, nullptr, progress);
         } else {
             StandardRenameIo io;
             io.prefix = [] { return QStringLiteral(" Ferien "); };
@@ -93,8 +94,8 @@ private Q_SLOTS:
         // passes.
         for (int pass = 1; pass <= 4; ++pass)
             for (const int at : {1, 777, 2000}) {
-                const QByteArray row = "pass " + QByteArray::number(pass) + " after " +
-                                       QByteArray::number(at);
+                const QByteArray row =
+                    "pass " + QByteArray::number(pass) + " after " + QByteArray::number(at);
                 QTest::newRow(row.constData()) << pass << at;
             }
     }
@@ -169,11 +170,12 @@ private Q_SLOTS:
         QCOMPARE(runs.size(), std::size_t(1));
         const pid_t child = ::fork();
         if (child == 0) {
-            restore_interrupted_run(f.path(), runs.front(), [](int, int, qsizetype done, qsizetype) {
-                if (done == 120)
-                    ::kill(::getpid(), SIGKILL);
-                return true;
-            });
+            restore_interrupted_run(f.path(), runs.front(),
+                                    [](int, int, qsizetype done, qsizetype) {
+                                        if (done == 120)
+                                            ::kill(::getpid(), SIGKILL);
+                                        return true;
+                                    });
             ::_exit(0);
         }
         int status = 0;
@@ -191,7 +193,8 @@ private Q_SLOTS:
         TestFolder f;
         fill(f, 10);
         const auto before = f.state();
-        TestFolder::write(f.at(".talvence-journal"), "talvence-journal 1\nstarted 5\nfiles 3\n12 a");
+        TestFolder::write(f.at(".talvence-journal"),
+                          "talvence-journal 1\nstarted 5\nfiles 3\n12 a");
         const RestoreReport report = restore(f.path());
         QVERIFY(report.finished);
         QVERIFY(find_interrupted_runs(f.path()).empty());

@@ -2,6 +2,8 @@
 // through the X server, a real window manager (run through run_x11.sh). Each
 // test checks what the user would see afterwards.
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -20,6 +22,8 @@
 
 #include "betrachtungsprog_wahl.h"
 #include "bildbetrachter.h"
+#include "busywork.h"
+#include "filelistmodel.h"
 #include "form1.h"
 #include "frmmain.h"
 #include "help.h"
@@ -235,6 +239,108 @@ private Q_SLOTS:
 
         QVERIFY(XUser::click(child<QPushButton>(form, "quit")));
         QTRY_COMPARE_WITH_TIMEOUT(terminations_, 1, kWait);
+    }
+
+    // Tab into the file list selects nothing and so opens nothing; the
+    // first arrow key then selects the first file, which opens.
+    void tab_into_the_file_list_opens_nothing()
+    {
+        Form1 *form = press_start();
+        QVERIFY(form);
+        auto *list3 = child<QListView>(form, "list3");
+        for (int tabs = 0; tabs < 12 && !list3->hasFocus(); ++tabs) {
+            QVERIFY(XUser::key(QStringLiteral("Tab")));
+            (void)QTest::qWaitFor([&] { return list3->hasFocus(); }, 500);
+        }
+        QVERIFY(list3->hasFocus());
+        // Whatever the focus set off has happened by the time a key that
+        // follows it arrives.
+        QVERIFY(XUser::key(QStringLiteral("shift")));
+        QCoreApplication::processEvents();
+        QVERIFY(!frame_->viewers()->viewer_choice());
+        QVERIFY(!frame_->viewers()->text_viewer());
+        QVERIFY(messages_.isEmpty());
+        QVERIFY(XUser::key(QStringLiteral("Down")));
+        QTRY_VERIFY_WITH_TIMEOUT(frame_->viewers()->text_viewer(), kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(frame_->viewers()->text_viewer()->box()->text(),
+                                  QStringLiteral("content of a.txt"), kWait);
+    }
+
+    // While a rename runs the frame tells how far it is; a click on a file
+    // starts nothing, and the window manager's close waits for the end.
+    void a_rename_takes_no_input_and_the_close_waits()
+    {
+        for (int i = 0; i < 20000; ++i)
+            folder_->file("Bild " + QByteArray::number(i) + ".jpg", QByteArray::number(i));
+        const auto before = folder_->state();
+        Form1 *form = press_start();
+        QVERIFY(form);
+        auto *list3 = child<QListView>(form, "list3");
+        const QPoint entry =
+            list3->viewport()->mapToGlobal(list3->visualRect(list3->model()->index(0, 0)).center());
+        const int swallowed = Work::state().swallowed();
+        QStringList progress;
+        bool sent = false;
+        const auto watch = connect(&Work::state(), &Work::progress, this, [&](const QString &text) {
+            progress << text;
+            if (sent || text.isEmpty())
+                return;
+            sent = true;
+            // A user clicking on a file and then closing the frame, halfway.
+            QProcess::startDetached(
+                QStringLiteral("sh"),
+                {QStringLiteral("-c"), QStringLiteral("xdotool mousemove %1 %2 click 1 sleep 0.05 "
+                                                      "key alt+F4")
+                                           .arg(entry.x())
+                                           .arg(entry.y())});
+        });
+        QVERIFY(XUser::click(child<QPushButton>(form, "rename_standard_button")));
+        QTRY_VERIFY_WITH_TIMEOUT(!frame_->isVisible(), kWait * 3);
+        disconnect(watch);
+        QVERIFY(sent);
+        QVERIFY(Work::state().swallowed() > swallowed);
+        QVERIFY(progress.size() >= 2);
+        QVERIFY2(progress.front().startsWith(QStringLiteral("Schritt 1 von 4: ")) &&
+                     progress.front().endsWith(
+                         QStringLiteral(" von %1 Dateien").arg(QLocale().toString(20002))),
+                 qPrintable(progress.front()));
+        QCOMPARE(progress.back(), QString());
+        QVERIFY(!frame_->viewers()->image_viewer());
+        QVERIFY(messages_.isEmpty());
+        // The run went to its end: every file numbered, no journal left.
+        const auto names = folder_->names();
+        QCOMPARE(qsizetype(names.size()), qsizetype(20002));
+        QVERIFY(std::find(names.begin(), names.end(), QByteArray("20002.jpg")) != names.end());
+        QVERIFY(folder_->nothing_lost(before));
+    }
+
+    // A click on a program whose name is not UTF-8 runs exactly that file,
+    // not the one whose name is the replacement character's bytes.
+    void the_clicked_program_runs()
+    {
+        QTemporaryDir marks;
+        const QByteArray mark = QFile::encodeName(marks.path());
+        const auto script = [&](const QByteArray &name, const QByteArray &which) {
+            folder_->file(name, "#!/bin/sh\necho > '" + mark + "/" + which + "'\n");
+            QCOMPARE(::chmod(folder_->at(name).constData(), 0755), 0);
+        };
+        script("\xef\xbf\xbd.exe", "replacement");
+        script("\xe4.exe", "latin1");
+        Form1 *form = press_start();
+        QVERIFY(form);
+        auto *list3 = child<QListView>(form, "list3");
+        int row = -1;
+        for (int r = 0; r < list3->model()->rowCount(); ++r)
+            if (list3->model()->index(r, 0).data(FileListModel::RawNameRole).toByteArray() ==
+                "\xe4.exe")
+                row = r;
+        QVERIFY(row >= 0);
+        QVERIFY(XUser::click(list3->viewport(),
+                             list3->visualRect(list3->model()->index(row, 0)).center()));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(marks.filePath(QStringLiteral("latin1"))),
+                                 kWait);
+        QVERIFY(!QFileInfo::exists(marks.filePath(QStringLiteral("replacement"))));
+        QVERIFY(messages_.isEmpty());
     }
 
     // Both help entries from the menu, "schließen" and the close box.

@@ -39,8 +39,8 @@ Seams Seams::defaults()
     };
     s.terminate = [] { std::_Exit(0); };
     s.ask = [](const QString &text, const QStringList &buttons) {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Talvence"), text, QMessageBox::NoButton,
-                        message_owner());
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Talvence"), text,
+                        QMessageBox::NoButton, message_owner());
         std::vector<QAbstractButton *> made;
         for (const QString &caption : buttons)
             made.push_back(box.addButton(caption, made.empty() ? QMessageBox::AcceptRole

@@ -33,8 +33,8 @@ void install_stop_signals(std::function<void()> stop)
 {
     if (wake[0] >= 0 || ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    auto *notifier = new QSocketNotifier(wake[0], QSocketNotifier::Read,
-                                         QCoreApplication::instance());
+    auto *notifier =
+        new QSocketNotifier(wake[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [stop] {
         char drain[64];
         while (::read(wake[0], drain, sizeof drain) > 0) {
@@ -43,7 +43,7 @@ void install_stop_signals(std::function<void()> stop)
         if (!Work::state().running())
             stop();
     });
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

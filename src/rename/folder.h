@@ -89,7 +89,6 @@ using RenameProgress = std::function<bool(int pass, int passes, qsizetype done, 
 // its own. Returns 0 or an errno value.
 // Each name must be followed by a NUL, as the bytes of a QByteArray, a
 // std::string and a NameList are: it goes to the system as it is.
-int rename_in_folder(int dirfd, QByteArrayView from, QByteArrayView to,
-                     const char *park = nullptr);
+int rename_in_folder(int dirfd, QByteArrayView from, QByteArrayView to, const char *park = nullptr);
 
 } // namespace talvence

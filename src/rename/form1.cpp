@@ -316,7 +316,8 @@ void Form1::offer_restore()
                        "können die Namen zurückbekommen, die sie davor hatten.\n\n"
                        "„So lassen“ behält die Namen, wie sie jetzt sind; „Später“ fragt beim "
                        "nächsten Öffnen des Ordners wieder."),
-        {QStringLiteral("Wiederherstellen"), QStringLiteral("So lassen"), QStringLiteral("Später")});
+        {QStringLiteral("Wiederherstellen"), QStringLiteral("So lassen"),
+         QStringLiteral("Später")});
     if (answer == 1) {
         for (const InterruptedRun &run : runs)
             drop_interrupted_run(run);

@@ -194,20 +194,20 @@ std::unique_ptr<RunJournal> RunJournal::begin(int dirfd, const QByteArray &folde
     j->dirfd_ = holder;
     j->path_ = name;
     const qint64 started = now_ns();
-    j->stem_ = "talvence-" + QByteArray::number(::getpid()) + '-' +
-               QByteArray::number(started / 1000000);
+    j->stem_ =
+        "talvence-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(started / 1000000);
     j->records_ = std::uint32_t(names.size());
 
-    struct stat folder_st{};
+    struct stat folder_st {};
     ::fstat(dirfd, &folder_st);
     // Inode numbers as the folder hands them out are the file's own on most
     // file systems; FAT-like ones make them up anew, and there the names
     // alone find the files again.
     bool identity = !names.empty();
     if (identity) {
-        struct stat st{};
-        identity = ::fstatat(dirfd, names[0].data(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                   st.st_ino == ids[0];
+        struct stat st {};
+        identity =
+            ::fstatat(dirfd, names[0].data(), &st, AT_SYMLINK_NOFOLLOW) == 0 && st.st_ino == ids[0];
     }
 
     std::string text(magic);
@@ -273,7 +273,7 @@ std::uint32_t RunJournal::add(int dirfd, const NameList &names, qsizetype from)
     const std::uint32_t first = records_;
     std::string text;
     for (qsizetype i = from; i < names.size(); ++i) {
-        struct stat st{};
+        struct stat st {};
         ::fstatat(dirfd, names[i].data(), &st, AT_SYMLINK_NOFOLLOW);
         text += "add " + std::to_string(st.st_ino) + ' ';
         escape(text, view(names[i]));
@@ -461,7 +461,7 @@ bool parse(const std::string &text, Journal &j)
 std::vector<QByteArray> journal_files(const QByteArray &folder)
 {
     std::vector<QByteArray> out;
-    struct stat st{};
+    struct stat st {};
     for (int i = 0; i < most_journals; ++i) {
         const QByteArray path = full_path(folder, journal_name(i));
         if (::lstat(path.constData(), &st) != 0)
@@ -519,8 +519,8 @@ void remove_journal(const QByteArray &path)
 {
     ::unlink(path.constData());
     const QByteArray folder = path.left(path.lastIndexOf('/'));
-    const int dirfd = ::open(folder.isEmpty() ? "/" : folder.constData(),
-                             O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirfd =
+        ::open(folder.isEmpty() ? "/" : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirfd >= 0) {
         ::fsync(dirfd);
         ::close(dirfd);
@@ -532,7 +532,7 @@ void remove_journal(const QByteArray &path)
 std::vector<InterruptedRun> find_interrupted_runs(const QByteArray &folder)
 {
     std::vector<InterruptedRun> runs;
-    struct stat folder_st{};
+    struct stat folder_st {};
     if (::stat(folder.constData(), &folder_st) != 0)
         return runs;
     for (const QByteArray &path : journal_files(folder)) {
@@ -546,8 +546,9 @@ std::vector<InterruptedRun> find_interrupted_runs(const QByteArray &folder)
             continue;
         runs.push_back({path, j.started});
     }
-    std::sort(runs.begin(), runs.end(),
-              [](const InterruptedRun &a, const InterruptedRun &b) { return a.started > b.started; });
+    std::sort(runs.begin(), runs.end(), [](const InterruptedRun &a, const InterruptedRun &b) {
+        return a.started > b.started;
+    });
     return runs;
 }
 
@@ -611,7 +612,8 @@ RestoreReport restore_interrupted_run(const QByteArray &folder_path, const Inter
             reached = 0;
             for (std::size_t place = pass.order.size(); place-- > 0;) {
                 const std::uint32_t r = pass.order[place];
-                if (r < count && exists(next[place]) && (next[place] == now[r] || !exists(now[r]))) {
+                if (r < count && exists(next[place]) &&
+                    (next[place] == now[r] || !exists(now[r]))) {
                     reached = qsizetype(place) + 1;
                     break;
                 }
@@ -630,11 +632,13 @@ RestoreReport restore_interrupted_run(const QByteArray &folder_path, const Inter
             break;
     }
 
-    const auto park = [&](std::uint32_t r) { return j.park + '-' + QByteArray::number(r) + ".tmp"; };
+    const auto park = [&](std::uint32_t r) {
+        return j.park + '-' + QByteArray::number(r) + ".tmp";
+    };
     const auto same_file = [&](const QByteArray &name, std::uint32_t r) {
         if (!j.identity)
             return true;
-        struct stat st{};
+        struct stat st {};
         return ::fstatat(folder.fd(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                st.st_ino == j.ids[r];
     };

@@ -91,7 +91,7 @@ struct RestoreReport {
     std::vector<std::pair<QByteArray, QByteArray>> taken;    // someone else holds the old name
     std::vector<std::pair<QByteArray, QByteArray>> replaced; // not the file the run renamed
     std::vector<QByteArray> missing;                         // gone: old names
-    bool finished = false; // the journal is done with and removed
+    bool finished = false;                                   // the journal is done with and removed
     bool problems() const { return !taken.empty() || !replaced.empty() || !missing.empty(); }
 };
 

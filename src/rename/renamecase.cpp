@@ -1,10 +1,9 @@
 #include "renamecase.h"
 
+#include <fcntl.h>
 #include <memory>
 #include <numeric>
 #include <string>
-
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "folder.h"
@@ -23,7 +22,7 @@ bool ignores_case(int dirfd, const NameList &names, const NameList &renamed)
     for (qsizetype i = 0; i < names.size(); ++i) {
         if (names[i] == renamed[i])
             continue;
-        struct stat st{};
+        struct stat st {};
         if (::fstatat(dirfd, renamed[i].data(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             return false;
         for (qsizetype k = 0; k < names.size(); ++k)

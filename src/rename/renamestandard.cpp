@@ -74,15 +74,15 @@ public:
     }
     // After a pass that renamed `given` files of a snapshot whose first
     // `taken` were this run's.
-    void after_pass(const NameList &names, const std::vector<std::uint32_t> &order,
-                    qsizetype taken, qsizetype given)
+    void after_pass(const NameList &names, const std::vector<std::uint32_t> &order, qsizetype taken,
+                    qsizetype given)
     {
         const std::size_t ours = std::size_t(std::max(taken, given));
         ours_.assign(order.begin(), order.begin() + std::ptrdiff_t(ours));
         for (std::size_t i = ours; i < order.size(); ++i)
-            idle_.emplace(std::string(names[qsizetype(i)].data(),
-                                      std::size_t(names[qsizetype(i)].size())),
-                          order[i]);
+            idle_.emplace(
+                std::string(names[qsizetype(i)].data(), std::size_t(names[qsizetype(i)].size())),
+                order[i]);
     }
 
 private:
@@ -137,9 +137,9 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
         qsizetype taken = 0;
         std::vector<std::uint32_t> kept;
         FileIds ids;
-        auto names = !ours.empty()   ? list_pass(folder.fd(), ours, &taken, &kept)
-                     : io.shown      ? list_ordinary_files_again(folder.fd(), *io.shown, &ids)
-                                     : list_ordinary_files(folder.fd(), &ids);
+        auto names = !ours.empty() ? list_pass(folder.fd(), ours, &taken, &kept)
+                     : io.shown    ? list_ordinary_files_again(folder.fd(), *io.shown, &ids)
+                                   : list_ordinary_files(folder.fd(), &ids);
         if (!names)
             continue;
         // The text box is the only source of the prefix and nothing can type
@@ -159,11 +159,11 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
         }
         const std::int64_t temp_start = temp_number;
         NameList parking;
-        const PassEnd parked = run_pass(
-            folder, *names, taken, kept, RunJournal::PassKind::Parking, temp_start, 2 * cycle + 1,
-            parking, [&](QByteArrayView name, std::string &to) {
-                make_temp_name(++temp_number, name, to);
-            });
+        const PassEnd parked =
+            run_pass(folder, *names, taken, kept, RunJournal::PassKind::Parking, temp_start,
+                     2 * cycle + 1, parking, [&](QByteArrayView name, std::string &to) {
+                         make_temp_name(++temp_number, name, to);
+                     });
         if (parked == PassEnd::Stopped)
             return -1;
         keep_ours(*names, taken, parking);
@@ -176,11 +176,11 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
             continue;
         std::int64_t number = 0;
         NameList numbering;
-        const PassEnd numbered = run_pass(
-            folder, *names, taken, kept, RunJournal::PassKind::Numbering, 0, 2 * cycle + 2,
-            numbering, [&](QByteArrayView name, std::string &to) {
-                make_numbered_name(++number, prefix, name, to);
-            });
+        const PassEnd numbered =
+            run_pass(folder, *names, taken, kept, RunJournal::PassKind::Numbering, 0, 2 * cycle + 2,
+                     numbering, [&](QByteArrayView name, std::string &to) {
+                         make_numbered_name(++number, prefix, name, to);
+                     });
         if (numbered == PassEnd::Stopped)
             return -1;
         keep_ours(*names, taken, numbering);

@@ -1,0 +1,75 @@
+// A kill signal in the middle of a rename through the window: the run stops
+// between two renames, the frame closes as through its close box, and the
+// journal gives every old name back.
+
+#include <csignal>
+
+#include <QPushButton>
+#include <QtTest>
+
+#include "busywork.h"
+#include "form1.h"
+#include "frmmain.h"
+#include "journal.h"
+#include "seams.h"
+#include "stopsignals.h"
+#include "testfolder.h"
+
+using namespace talvence;
+
+class tst_stop : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        static QTemporaryDir settings;
+        qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
+        qputenv("XDG_STATE_HOME", settings.path().toUtf8());
+        qputenv("HOME", settings.path().toUtf8());
+    }
+
+    void sigterm_during_a_rename_then_restore()
+    {
+        TestFolder folder;
+        for (int i = 0; i < 20000; ++i)
+            folder.file((i % 3 ? "Foto " : "M\xfcller ") + QByteArray::number(i) + ".jpg");
+        const auto before = folder.state();
+        QVERIFY(QDir::setCurrent(QFile::decodeName(folder.path())));
+        QStringList messages;
+        seams().message = [&](const QString &text) { messages << text; };
+
+        auto frame = std::make_unique<frmMain>();
+        frame->show();
+        int stops = 0;
+        install_stop_signals([&] {
+            ++stops;
+            frame->close();
+        });
+        Form1 *form = frame->show_rename_window();
+        bool raised = false;
+        connect(&Work::state(), &Work::progress, this, [&](const QString &text) {
+            if (!raised && !text.isEmpty()) {
+                raised = true;
+                ::raise(SIGTERM);
+            }
+        });
+        QTest::mouseClick(form->findChild<QPushButton *>(QStringLiteral("rename_standard_button")),
+                          Qt::LeftButton);
+        QVERIFY(raised);
+        QTRY_VERIFY(!frame->isVisible());
+        QCOMPARE(stops, 0); // the frame closed by itself once the run had stopped
+        QVERIFY(folder.state() != before);
+        QCOMPARE(find_interrupted_runs(folder.path()).size(), std::size_t(1));
+
+        // What the run left, the journal gives back.
+        const RestoreReport report =
+            restore_interrupted_run(folder.path(), find_interrupted_runs(folder.path()).front());
+        QVERIFY(report.finished && !report.problems());
+        QVERIFY(folder.state() == before);
+        QVERIFY(messages.isEmpty());
+        seams() = Seams::defaults();
+    }
+};
+
+QTEST_MAIN(tst_stop)
+#include "tst_stop.moc"
