@@ -1,10 +1,17 @@
 #include "statusbar.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <ctime>
+#include <sys/timerfd.h>
+#include <unistd.h>
 
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLabel>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSocketNotifier>
 
 #include "designfont.h"
 #include "twips.h"
@@ -43,7 +50,65 @@ StatusBar::StatusBar(QWidget *parent)
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &StatusBar::refresh);
+    watch_the_clock();
     refresh();
+}
+
+StatusBar::~StatusBar()
+{
+    if (clock_set_ >= 0)
+        ::close(clock_set_);
+}
+
+void StatusBar::watch_the_clock()
+{
+    // A timer on the wall clock, far off, that the kernel cancels the moment
+    // the clock is set or jumps (a resume from suspend): the panels follow
+    // at once, and nothing wakes the program in between.
+    clock_set_ = ::timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (clock_set_ >= 0) {
+        arm_clock_watch();
+        auto *notifier = new QSocketNotifier(clock_set_, QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this] {
+            std::uint64_t expired = 0;
+            [[maybe_unused]] const ssize_t n = ::read(clock_set_, &expired, sizeof expired);
+            arm_clock_watch();
+            refresh();
+        });
+    }
+    // A new time zone is a new /etc/localtime, often a link put in place of
+    // the old one: the folder is watched for that, the file for a change.
+    auto *zone = new QFileSystemWatcher(this);
+    const QString localtime = QStringLiteral("/etc/localtime");
+    zone->addPath(QStringLiteral("/etc"));
+    zone->addPath(localtime);
+    const auto changed = [this, zone, localtime] {
+        if (!zone->files().contains(localtime))
+            zone->addPath(localtime);
+        const QString zone_now = QFileInfo(localtime).symLinkTarget();
+        const qint64 size_now = QFileInfo(localtime).size();
+        if (zone_now == zone_ && size_now == zone_size_)
+            return;
+        zone_ = zone_now;
+        zone_size_ = size_now;
+        refresh();
+    };
+    zone_ = QFileInfo(localtime).symLinkTarget();
+    zone_size_ = QFileInfo(localtime).size();
+    connect(zone, &QFileSystemWatcher::fileChanged, this, [this, localtime](const QString &) {
+        zone_size_ = -1; // the file itself was written: read anew
+        refresh();
+    });
+    connect(zone, &QFileSystemWatcher::directoryChanged, this, changed);
+}
+
+void StatusBar::arm_clock_watch()
+{
+    itimerspec far{};
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    far.it_value.tv_sec = now.tv_sec + 365 * 24 * 3600;
+    ::timerfd_settime(clock_set_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &far, nullptr);
 }
 
 void StatusBar::show_progress(const QString &text)
@@ -81,11 +146,10 @@ void StatusBar::refresh()
     const QLocale locale;
     date_->setText(date_text(now.date(), locale));
     time_->setText(time_text(now.time(), locale));
-    // Aimed at the turn of the minute, but never more than a second away: a
-    // clock set forward or back, a new time zone or a resume from suspend
-    // shows within a second instead of at the next turn.
+    // Nothing to do until the minute turns; a clock that is set or a new
+    // time zone wakes the bar on its own.
     const int into_minute = now.time().second() * 1000 + now.time().msec();
-    timer_.start(std::min(60000 - into_minute + 5, 1000));
+    timer_.start(60000 - into_minute + 5);
 }
 
 } // namespace talvence

@@ -11,11 +11,13 @@ class QLabel;
 namespace talvence {
 
 // The frame's status bar: "Status", the date and the time, kept current by
-// one timer that looks at the clock every second and at each turn of the minute.
+// a timer at each turn of the minute and by the system's word that the
+// clock was set or the time zone changed; nothing wakes it in between.
 class StatusBar : public QStatusBar {
     Q_OBJECT
 public:
     explicit StatusBar(QWidget *parent = nullptr);
+    ~StatusBar() override;
 
     // The clock it reads; tests put their own in.
     void set_clock(std::function<QDateTime()> clock);
@@ -30,7 +32,13 @@ public:
     const QTimer &timer() const { return timer_; }
 
 private:
+    void watch_the_clock();
+    void arm_clock_watch();
+
     std::function<QDateTime()> clock_;
+    int clock_set_ = -1;
+    QString zone_;
+    qint64 zone_size_ = -1;
     QLabel *status_, *date_, *time_;
     QTimer timer_;
 };
