@@ -10,6 +10,7 @@ packages=(
   xvfb openbox x11-utils xdotool     # the window tests under a real X server, real input
   dosfstools fusefat fuse            # the case rename on a FAT file system
   dpkg-dev file                      # the Debian package and its computed dependencies
+  lintian man-db                     # the package checked as Debian checks it, its manual page read
   desktop-file-utils appstream       # the validators of the menu entry and the description
   dbus at-spi2-core libglib2.0-bin python3-pyatspi   # the program used through the accessibility bus
 )

@@ -2,7 +2,8 @@
 # The Debian package as a user gets it: built with cpack from the build
 # folder, unpacked into a scratch root with dpkg -x, its layout, its
 # dependencies (computed, and in agreement with the set-up step), its menu
-# entry and description through their validators, and the unpacked program,
+# entry and description through their validators, its copyright file,
+# changelog and manual page, lintian's verdict, and the unpacked program,
 # started through its link in bin/, finding its help pages. Run under
 # run_x11.sh, which gives it an X server and a window manager.
 #
@@ -80,6 +81,55 @@ desktop-file-validate "$root/usr/share/applications/de.talvence.Talvence.desktop
 appstreamcli validate --no-net "$root/usr/share/metainfo/de.talvence.Talvence.metainfo.xml" &&
     pass "appstreamcli validate" || fail "appstreamcli validate"
 
+# What a distribution asks for beside the program: the licence in a
+# machine-readable copyright file, a changelog of the package's version, and
+# a manual page that man reads without a warning.
+doc="$root/usr/share/doc/talvence"
+if head -1 "$doc/copyright" 2>/dev/null |
+    grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' &&
+    grep -qx 'License: GPL-3+' "$doc/copyright" &&
+    grep -q '<project_license>GPL-3.0-or-later</project_license>' \
+        "$root/usr/share/metainfo/de.talvence.Talvence.metainfo.xml"; then
+    pass "copyright file and metainfo name GPL-3.0-or-later"
+else
+    fail "no machine-readable copyright file with GPL-3+, or the metainfo names another licence"
+fi
+version=$(dpkg-deb -f "$deb" Version)
+changed=$(zcat "$doc/changelog.gz" 2>/dev/null | dpkg-parsechangelog -l- -SVersion 2>&1)
+[ "$changed" = "$version" ] && pass "changelog of $version" ||
+    fail "changelog.gz does not begin with version $version: $changed"
+page="$root/usr/share/man/man1/talvence.1.gz"
+if ! command -v man >/dev/null 2>&1; then
+    echo "man not installed: the manual page is not checked"
+elif [ ! -f "$page" ]; then
+    fail "no manual page talvence(1)"
+else
+    warnings=$(LC_ALL=C.UTF-8 man --warnings -l "$page" 2>&1 >"$scratch/man.txt")
+    [ -z "$warnings" ] || fail "man warns about talvence(1): $warnings"
+    for word in QT_QPA_PLATFORM Talvence.conf .talvence-journal /usr/lib/talvence; do
+        grep -qF "$word" "$scratch/man.txt" || fail "talvence(1) says nothing of $word"
+    done
+    pass "manual page"
+fi
+
+if command -v lintian >/dev/null 2>&1; then
+    # A build without DEBFULLNAME and DEBEMAIL has a placeholder maintainer
+    # whose address lintian rightly calls bogus; everything else must pass.
+    suppress=""
+    case "$(dpkg-deb -f "$deb" Maintainer)" in
+    *'<unknown@localhost>') suppress="--suppress-tags bogus-mail-host,bogus-mail-host-in-debian-changelog" ;;
+    esac
+    # shellcheck disable=SC2086
+    lintian -EvIL +pedantic $suppress "$deb" >"$scratch/lintian.log" 2>&1
+    if grep -q '^[EW]:' "$scratch/lintian.log"; then
+        fail "lintian: $(grep '^[EW]:' "$scratch/lintian.log")"
+    else
+        pass "lintian: no error, no warning"
+    fi
+else
+    echo "lintian not installed: the package is not checked by it"
+fi
+
 # Starts the unpacked program through its link, chooses the first help page
 # from the menu, and tells whether the message of a failed open came up.
 help_page_fails() {
@@ -95,8 +145,8 @@ help_page_fails() {
     fi
     x=$(xwininfo -id "$frame" | awk '/Absolute upper-left X/{print $4}')
     y=$(xwininfo -id "$frame" | awk '/Absolute upper-left Y/{print $4}')
-    # "Hilfe" in the menu bar, then its first entry
-    xdotool mousemove $((x + 127)) $((y + 10)) click 1
+    # "Hilfe" in the menu bar (in the design's font), then its first entry
+    xdotool mousemove $((x + 110)) $((y + 10)) click 1
     sleep 0.5
     xdotool mousemove $((x + 150)) $((y + 32)) click 1
     seen=1

@@ -13,6 +13,7 @@
 #include <QSettings>
 #include <QtTest>
 
+#include "designfont.h"
 #include "form1.h"
 #include "frmmain.h"
 #include "module1.h"
@@ -299,6 +300,21 @@ private Q_SLOTS:
         const QPoint centre = started->screen()->availableGeometry().center();
         QVERIFY((started->frameGeometry().center() - centre).manhattanLength() <= 8);
         QVERIFY(started->mdi_area()->subWindowList().isEmpty());
+        delete started;
+    }
+
+    void start_gives_menus_the_design_face()
+    {
+        // Not the system's sans-serif face: on a small system that can be a
+        // monospaced one.
+        frame_.reset();
+        frmMain *started = Module1::Main();
+        const QString face = QFontInfo(design_font()).family();
+        QCOMPARE(QFontInfo(started->menuBar()->font()).family(), face);
+        const QList<QMenu *> menus = started->menuBar()->findChildren<QMenu *>();
+        QVERIFY(!menus.isEmpty());
+        for (const QMenu *menu : menus)
+            QCOMPARE(QFontInfo(menu->font()).family(), face);
         delete started;
     }
 

@@ -15,7 +15,10 @@ const QColor ink(0x10, 0x20, 0x70);
 
 QFont picture_font(int pixel_size, bool bold = true)
 {
+    // Drawn in DejaVu Sans; where it is missing, the Liberation Sans of the
+    // windows' captions, never whatever fontconfig calls sans-serif.
     QFont f(QStringLiteral("DejaVu Sans"));
+    f.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(pixel_size);
     f.setBold(bold);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "designfont.h"
 #include "frmmain.h"
 
 namespace talvence::Module1 {
@@ -15,6 +16,10 @@ frmMain *Main()
     for (int size : {16, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/talvence-%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
+    // Menus, message boxes and every window without a font of its own take
+    // the design's face too, not whatever fontconfig calls sans-serif (on a
+    // small system with the Liberation fonts alone, that is the monospaced one).
+    QApplication::setFont(design_font());
     auto *frame = new frmMain;
     frame->setAttribute(Qt::WA_DeleteOnClose);
     frame->place_on_screen();
