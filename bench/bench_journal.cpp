@@ -2,7 +2,8 @@
 // give back, and what writing the journal costs.
 //
 //   bench_journal kill FOLDER RUNS FILES   a run killed outright (SIGKILL) at a
-//                                          random moment, then restored; RUNS times
+//                                          random moment, then restored, until
+//                                          RUNS runs were killed
 //   bench_journal leave FOLDER FILES       leaves one run cut short in FOLDER
 //                                          (to see the window's question)
 
@@ -102,7 +103,8 @@ int kill_runs(const QByteArray &base, int runs, int files)
     std::printf("a whole run of %d files: %.3f s\n", files, double(whole.count()) / 1e6);
 
     long lost_names = 0, lost_files = 0, changed = 0, untouched = 0, ended = 0;
-    for (int run = 0; run < runs; ++run) {
+    int killed = 0;
+    for (int run = 0; killed < runs && run < 3 * runs; ++run) {
         const QByteArray folder = base + "/run" + QByteArray::number(run);
         make(folder, files);
         const auto before = state(folder);
@@ -135,6 +137,8 @@ int kill_runs(const QByteArray &base, int runs, int files)
         if (!WIFSIGNALED(status)) {
             ++ended;
             names = 0;
+        } else {
+            ++killed;
         }
         lost_names += names;
         changed += contents;
@@ -149,9 +153,9 @@ int kill_runs(const QByteArray &base, int runs, int files)
                     report.problems() ? ", problems reported" : "");
         remove_all(folder);
     }
-    std::printf("%d runs of %d files: %ld names lost, %ld files lost, %ld contents changed "
+    std::printf("%d runs of %d files killed: %ld names lost, %ld files lost, %ld contents changed "
                 "(%ld runs killed before their first rename, %ld ended before the kill)\n",
-                runs, files, lost_names, lost_files, changed, untouched, ended);
+                killed, files, lost_names, lost_files, changed, untouched, ended);
     return lost_names || lost_files || changed ? 1 : 0;
 }
 
