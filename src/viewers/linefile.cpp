@@ -247,10 +247,10 @@ void LineFile::start_index()
     indexer_ = std::thread([this] { build_index(); });
 }
 
-void LineFile::publish(std::vector<quint32> &block, qint64 base)
+void LineFile::publish(std::vector<quint32> &block, qint64 base, qint64 lines)
 {
     const std::lock_guard lock(index_mutex_);
-    count_ += qint64(block.size());
+    count_ = lines;
     blocks_.push_back({base, std::move(block)});
     block = {};
     block.reserve(index_block);
@@ -263,13 +263,18 @@ void LineFile::build_index()
     std::vector<quint32> block;
     block.reserve(index_block);
     qint64 base = first;
+    qint64 lines = 0;
+    qint64 last_start = first;
     auto add = [&](qint64 start) {
+        last_start = start;
+        if (lines++ % index_every != 0)
+            return;
         if (qint64(block.size()) == index_block)
-            publish(block, base);
+            publish(block, base, lines - 1);
         if (block.empty())
             base = start;
-        // A block holds index_block lines of at most 2 B + 4 bytes: its
-        // offsets stay far below 4 GiB.
+        // A block spans index_block * index_every lines of at most 2 B + 4
+        // bytes: its offsets stay below 4 GiB.
         block.push_back(quint32(start - base));
     };
     // The breaks of the line from `line_start` whose text ends at `end`.
@@ -346,10 +351,11 @@ void LineFile::build_index()
     }
     add_breaks(line_start, end);
     // A line end at the end of the file starts no line.
-    if (!block.empty() && base + block.back() >= end)
-        block.pop_back();
-    if (!block.empty())
-        publish(block, base);
+    if (last_start >= end) {
+        if (--lines % index_every == 0)
+            block.pop_back();
+    }
+    publish(block, base, lines);
     indexed_.store(size_, std::memory_order_relaxed);
     index_done_.store(true, std::memory_order_release);
 }
@@ -362,30 +368,57 @@ qint64 LineFile::line_count() const
 
 std::optional<qint64> LineFile::line_start(qint64 n) const
 {
-    const std::lock_guard lock(index_mutex_);
-    if (n < 0 || n >= count_)
-        return std::nullopt;
-    const Block &block = blocks_[std::size_t(n / index_block)];
-    return block.base + block.offsets[std::size_t(n % index_block)];
+    qint64 at;
+    {
+        const std::lock_guard lock(index_mutex_);
+        if (n < 0 || n >= count_)
+            return std::nullopt;
+        const qint64 entry = n / index_every;
+        const Block &block = blocks_[std::size_t(entry / index_block)];
+        at = block.base + block.offsets[std::size_t(entry % index_block)];
+    }
+    for (qint64 k = n % index_every; k > 0; --k) {
+        const Line line = line_at(at);
+        if (line.next <= at)
+            break; // shrunk meanwhile
+        at = line.next;
+    }
+    return at;
 }
 
 std::optional<qint64> LineFile::line_number(qint64 offset) const
 {
-    const std::lock_guard lock(index_mutex_);
-    if (blocks_.empty())
-        return std::nullopt;
-    // Beyond the last line known, the line may go on past it unseen.
-    const Block &last = blocks_.back();
-    if (!index_done() && offset >= last.base + last.offsets.back())
-        return std::nullopt;
-    const auto block = std::upper_bound(blocks_.begin(), blocks_.end(), offset,
-                                        [](qint64 o, const Block &b) { return o < b.base; });
-    if (block == blocks_.begin())
-        return 0;
-    const Block &b = *(block - 1);
-    const auto at = std::upper_bound(b.offsets.begin(), b.offsets.end(),
-                                     quint32(std::min<qint64>(offset - b.base, 0xFFFFFFFF)));
-    return qint64(block - 1 - blocks_.begin()) * index_block + qint64(at - b.offsets.begin()) - 1;
+    qint64 entry, at;
+    {
+        const std::lock_guard lock(index_mutex_);
+        if (blocks_.empty() || blocks_.front().offsets.empty())
+            return std::nullopt;
+        // Beyond the last start known, the line may go on past it unseen.
+        const Block &last = blocks_.back();
+        if (!index_done() && offset >= last.base + last.offsets.back())
+            return std::nullopt;
+        const auto block = std::upper_bound(blocks_.begin(), blocks_.end(), offset,
+                                            [](qint64 o, const Block &b) { return o < b.base; });
+        if (block == blocks_.begin())
+            return 0;
+        const Block &b = *(block - 1);
+        const auto found =
+            std::upper_bound(b.offsets.begin(), b.offsets.end(),
+                             quint32(std::min<qint64>(offset - b.base, 0xFFFFFFFF))) -
+            1;
+        entry =
+            qint64(block - 1 - blocks_.begin()) * index_block + qint64(found - b.offsets.begin());
+        at = b.base + *found;
+    }
+    qint64 n = entry * index_every;
+    for (qint64 k = 1; k < index_every; ++k) {
+        const Line line = line_at(at);
+        if (line.next <= at || line.next > offset)
+            break;
+        at = line.next;
+        ++n;
+    }
+    return n;
 }
 
 } // namespace talvence

@@ -13,9 +13,9 @@
 // the bytes around any place, forward or backward, without the line's start.
 // The pieces are the lines the viewer counts and shows.
 //
-// A thread builds an index of where every line starts, in blocks of offsets
-// of four bytes each, while the first screen is already shown; until it is
-// done the lines are found by scanning from a known place.
+// A thread builds an index of where every 16th line starts, in blocks of
+// offsets of four bytes each, while the first screen is already shown; until
+// it is done the lines are found by scanning from a known place.
 
 #include <atomic>
 #include <memory>
@@ -37,8 +37,11 @@ public:
     static constexpr qint64 break_bytes = 4096;
     // The first bytes that decide the encoding (all of a smaller file).
     static constexpr qint64 sample_bytes = qint64(1) << 20;
-    // Lines per block of the index.
-    static constexpr qint64 index_block = 65536;
+    // The index holds the start of every index_every-th line; the lines
+    // between are found from there, a few reads of a few KiB.
+    static constexpr qint64 index_every = 16;
+    // Starts per block of the index.
+    static constexpr qint64 index_block = 16384;
 
     struct Line {
         qint64 start = 0;
@@ -101,7 +104,7 @@ private:
     // Whether a line that starts at `start` is the continuation of a broken one.
     bool continues(qint64 start) const;
     void build_index();
-    void publish(std::vector<quint32> &block, qint64 base);
+    void publish(std::vector<quint32> &block, qint64 base, qint64 lines);
 
     int fd_;
     qint64 size_;
@@ -114,6 +117,7 @@ private:
         std::vector<quint32> offsets; // from base, index_block of them but in the last
     };
     std::vector<Block> blocks_;
+    // Lines the published blocks stand for.
     qint64 count_ = 0;
     std::atomic<qint64> indexed_{0};
     std::atomic<bool> index_done_{false};
