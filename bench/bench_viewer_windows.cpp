@@ -254,6 +254,9 @@ int main(int argc, char *argv[])
         std::printf("first screen %.3f s   lines counted %.3f s   to the end %.3f s   peak %.0f MB "
                     "(%.0f MB before the file)\n",
                     first, counted, to_end, peak_mb(), start_mb);
+        std::fflush(stdout);
+        if (qEnvironmentVariableIsSet("BENCH_HOLD"))
+            return QApplication::exec();
         return 0;
     }
     int repeats = 5;

@@ -21,6 +21,12 @@ def vmhwm(pid):
                 return int(line.split()[1]) / 1024
     return float("nan")
 
+def cpu_seconds(pid):
+    """User and system time of the process so far."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
 def shows_pattern(display, y0=20, y1=120, x0=20, x1=300):
     data = subprocess.run(["xwd", "-root", "-silent", "-display", display],
                           capture_output=True).stdout
@@ -47,11 +53,12 @@ def run_feh(picture, display):
         if time.monotonic() - start > 120:
             break
     shown = time.monotonic() - start
+    cpu = cpu_seconds(p.pid)
     time.sleep(0.3)
     peak = vmhwm(p.pid)
     p.terminate()
     p.wait()
-    return shown, peak
+    return shown, peak, cpu
 
 def run_talvence(bench, picture, display):
     env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", BENCH_HOLD="1")
@@ -63,11 +70,12 @@ def run_talvence(bench, picture, display):
         if time.monotonic() - start > 120:
             break
     shown = time.monotonic() - start
+    cpu = cpu_seconds(p.pid)
     time.sleep(0.3)
     peak = vmhwm(p.pid)
     p.terminate()
     p.wait()
-    return shown, peak
+    return shown, peak, cpu
 
 def main():
     args = sys.argv[1:]
@@ -84,11 +92,13 @@ def main():
             pictures.append(a)
     for picture in pictures:
         runs = [run_feh(picture, display) for _ in range(repeats)]
-        print(f"{picture}: feh on screen {statistics.median(r[0] for r in runs):.3f} s, "
+        print(f"{picture}: feh on screen {statistics.median(r[0] for r in runs):.3f} s "
+              f"(processor {statistics.median(r[2] for r in runs):.2f} s), "
               f"peak {max(r[1] for r in runs):.0f} MB", flush=True)
         if bench:
             runs = [run_talvence(bench, picture, display) for _ in range(repeats)]
-            print(f"{picture}: Talvence on screen {statistics.median(r[0] for r in runs):.3f} s, "
+            print(f"{picture}: Talvence on screen {statistics.median(r[0] for r in runs):.3f} s "
+                  f"(processor {statistics.median(r[2] for r in runs):.2f} s), "
                   f"peak {max(r[1] for r in runs):.0f} MB", flush=True)
 
 main()
