@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QScrollBar>
@@ -257,6 +258,11 @@ private Q_SLOTS:
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         view.set_file(LineFile::open(path("s.txt")));
+        // Assistive tools read the page in sight, read-only.
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(&view);
+        QVERIFY(a && a->textInterface() && a->state().readOnly);
+        QCOMPARE(a->textInterface()->text(0, a->textInterface()->characterCount()),
+                 u"erste Zeile\nzweite Zeile\ndritte"_qs);
         QWidget *port = view.viewport();
         const int h = view.fontMetrics().lineSpacing();
         QTest::mousePress(port, Qt::LeftButton, {}, QPoint(2, 4 + h / 2));

@@ -1,5 +1,6 @@
 #include "plaintextview.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -12,6 +13,67 @@
 namespace talvence {
 
 namespace {
+
+// What assistive tools learn of the view: read-only multi-line text, the
+// page in sight (a screen reader reads what is shown, as it would of any
+// text box that holds more than a screen), its name from the box.
+class PlainTextViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit PlainTextViewAccessible(PlainTextView *view)
+        : QAccessibleWidget(view, QAccessible::EditableText)
+    {
+    }
+    PlainTextView *view() const { return static_cast<PlainTextView *>(widget()); }
+    QString page() const { return view()->visible_lines().join(QLatin1Char('\n')); }
+
+    void *interface_cast(QAccessible::InterfaceType t) override
+    {
+        if (t == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface *>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.readOnly = true;
+        s.multiLine = true;
+        return s;
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return page();
+        return QAccessibleWidget::text(t);
+    }
+
+    void selection(int, int *start, int *end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QString text(int start, int end) const override
+    {
+        return page().mid(start, std::max(0, end - start));
+    }
+    int characterCount() const override { return int(page().size()); }
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint &) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int *start, int *end) const override
+    {
+        *start = *end = offset;
+        return {};
+    }
+};
+
+QAccessibleInterface *plain_text_view_accessible(const QString &, QObject *object)
+{
+    if (auto *view = qobject_cast<PlainTextView *>(object))
+        return new PlainTextViewAccessible(view);
+    return nullptr;
+}
 
 // The space around the text, as a plain text document keeps it.
 constexpr int margin = 4;
@@ -27,6 +89,11 @@ qint64 scale(qint64 value, qint64 to, qint64 from)
 
 PlainTextView::PlainTextView(QWidget *parent) : QAbstractScrollArea(parent)
 {
+    static const bool installed = [] {
+        QAccessible::installFactory(plain_text_view_accessible);
+        return true;
+    }();
+    Q_UNUSED(installed);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
@@ -115,6 +182,10 @@ void PlainTextView::relayout()
     }
     update_bars();
     viewport()->update();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent changed(this, QAccessible::VisibleDataChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 void PlainTextView::update_bars()
