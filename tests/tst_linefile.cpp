@@ -250,6 +250,21 @@ private Q_SLOTS:
         QCOMPARE(view.visible_lines(), (QStringList{u"Zeile 0"_qs, u"Zeile 1"_qs, u"Zeil"_qs}));
     }
 
+    // A long line is laid out as far as it shows; End brings its end.
+    void long_line_scrolled_into_sight()
+    {
+        QVERIFY(write_file(path("lang.txt"), QByteArray(3000, 'x') + "ENDE\n"));
+        PlainTextView view;
+        view.resize(400, 300);
+        view.show();
+        view.set_file(LineFile::open(path("lang.txt")));
+        QVERIFY(view.visible_lines().value(0).size() < 3000);
+        QTest::keyClick(&view, Qt::Key_End);
+        QVERIFY(view.visible_lines().value(0).endsWith(u"ENDE"_qs));
+        view.select_all();
+        QCOMPARE(view.selected_text().size(), 3004);
+    }
+
     void select_with_the_mouse_and_copy()
     {
         QVERIFY(write_file(path("s.txt"), "erste Zeile\nzweite Zeile\ndritte\n"));

@@ -133,7 +133,17 @@ LineFile::Line LineFile::line_at(qint64 start) const
         return line;
     const int u = unit();
     const qint64 brk = continues(start) ? start + B : align_up(start + B);
-    const QByteArray buf = read(start, brk - start + 2 * u);
+    // Most lines are short: a small read first, the whole piece only when
+    // no line end comes in it.
+    constexpr qint64 short_line = 512;
+    QByteArray buf = read(start, std::min(short_line, brk - start + 2 * u));
+    if (buf.size() == short_line) {
+        bool ends = false;
+        for (qint64 at = start; at + 2 * u <= start + short_line && !ends; at += u)
+            ends = terminator(buf, start, at) != 0;
+        if (!ends)
+            buf = read(start, brk - start + 2 * u);
+    }
     const qint64 end = start + buf.size() / u * u;
     for (qint64 at = start; at < end; at += u) {
         const int t = terminator(buf, start, at);

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTextOption>
 
@@ -155,6 +156,7 @@ int PlainTextView::page_lines() const
 
 void PlainTextView::relayout()
 {
+    const QScopedValueRollback guard(laying_out_, true);
     shown_.clear();
     if (file_) {
         top_ = std::clamp(top_, file_->first_line(), std::max(file_->first_line(), last_top_));
@@ -163,12 +165,24 @@ void PlainTextView::relayout()
         option.setWrapMode(QTextOption::NoWrap);
         option.setTabStopDistance(80);
         const int count = page_lines() + 1;
+        // No character is narrower than half a full stop, but for those that
+        // take no room at all.
+        const int narrowest = std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('.')) / 2);
+        const qsizetype keep =
+            (horizontalScrollBar()->value() + viewport()->width()) / narrowest + 64;
         qint64 at = top_;
         for (int k = 0; k < count; ++k) {
             const LineFile::Line line = file_->line_at(at);
             if (line.next <= line.start)
                 break; // the end of the file
-            auto layout = std::make_unique<QTextLayout>(file_->text_of(line), font());
+            QString text = file_->text_of(line);
+            const qsizetype chars = text.size();
+            // A long line is laid out only as far as the window shows it;
+            // scrolling right lays out more.
+            if (text.size() > keep) {
+                text.truncate(text.at(keep - 1).isHighSurrogate() ? keep - 1 : keep);
+            }
+            auto layout = std::make_unique<QTextLayout>(text, font());
             layout->setTextOption(option);
             layout->setCacheEnabled(true);
             layout->beginLayout();
@@ -176,7 +190,7 @@ void PlainTextView::relayout()
             if (text_line.isValid())
                 text_line.setLineWidth(1e7);
             layout->endLayout();
-            shown_.push_back({line, std::move(layout)});
+            shown_.push_back({line, std::move(layout), chars});
             at = line.next;
         }
     }
@@ -191,8 +205,12 @@ void PlainTextView::relayout()
 void PlainTextView::update_bars()
 {
     int widest = 0;
-    for (const Shown &s : shown_)
-        widest = std::max(widest, int(s.layout->boundingRect().width()));
+    for (const Shown &s : shown_) {
+        const qreal laid = s.layout->boundingRect().width();
+        const qsizetype shown_chars = std::max<qsizetype>(1, s.layout->text().size());
+        // What is not laid out yet, at the width of what is.
+        widest = std::max(widest, int(std::min<qreal>(1e9, laid * s.chars / shown_chars)));
+    }
     QScrollBar *h = horizontalScrollBar();
     h->setRange(0, std::max(0, widest + 2 * margin - viewport()->width()));
     h->setPageStep(viewport()->width());
@@ -306,7 +324,7 @@ void PlainTextView::paintEvent(QPaintEvent *)
         const int length = int(s.layout->text().size());
         if (any && s.line.start >= from.line && s.line.start <= to.line) {
             const int a = s.line.start == from.line ? from.column : 0;
-            const int b = s.line.start == to.line ? to.column : length;
+            const int b = s.line.start == to.line ? std::min(to.column, length) : length;
             if (b > a)
                 ranges.append({a, b - a, selected});
         }
@@ -333,10 +351,20 @@ void PlainTextView::changeEvent(QEvent *event)
     }
 }
 
-void PlainTextView::scrollContentsBy(int, int)
+void PlainTextView::scrollContentsBy(int dx, int)
 {
     // The vertical bar moves the text through bar_moved; the horizontal one
-    // only shifts what is drawn.
+    // shifts what is drawn, and lays out more of a long line as it comes
+    // into sight.
+    if (dx != 0 && !laying_out_) {
+        const int right = horizontalScrollBar()->value() + viewport()->width();
+        for (const Shown &s : shown_) {
+            if (s.chars > s.layout->text().size() && s.layout->boundingRect().width() < right) {
+                relayout();
+                return;
+            }
+        }
+    }
     viewport()->update();
 }
 

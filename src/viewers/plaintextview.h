@@ -72,7 +72,11 @@ private:
     };
     struct Shown {
         LineFile::Line line;
+        // The line's text as far as it can be seen, laid out.
         std::unique_ptr<QTextLayout> layout;
+        // The characters of the whole line, more than the layout's when
+        // the rest lies beyond the right edge.
+        qsizetype chars = 0;
     };
 
     int page_lines() const;
@@ -93,6 +97,7 @@ private:
     std::vector<Shown> shown_;
     bool by_lines_ = false; // the scroll bar counts lines, not bytes
     bool moving_bar_ = false;
+    bool laying_out_ = false;
     Place anchor_, cursor_;
     bool selecting_ = false;
     QTimer index_poll_;
