@@ -1,7 +1,8 @@
 // The picture loader over real files in a temporary folder: formats found
 // by content whatever the name, PCX by the program's own decoder, raw names
-// that are not UTF-8, and clean failures for text, vanished files, folders
-// and pictures too large for Qt's allocation limit.
+// that are not UTF-8, pictures above Qt's default allocation limit, and
+// clean failures for text, vanished files, folders and pictures beyond the
+// largest one shown.
 
 #include <cerrno>
 #include <fcntl.h>
@@ -63,17 +64,22 @@ const QByteArray gif = QByteArray::fromHex("474946383961010001008000"
                                            "00ff0000000000"
                                            "2c00000000010001000002024401003b");
 
-// A BMP header that promises 9000 x 9000 pixels of 32 bits (324 MB), below
-// the sides Qt's reader refuses by itself.
-QByteArray huge_bmp()
+void put32(QByteArray &b, int at, quint32 v)
+{
+    for (int k = 0; k < 4; ++k)
+        b[at + k] = char(v >> (8 * k));
+}
+
+// The header of an uncompressed BMP of `width` x `height` pixels.
+QByteArray bmp_header(int width, int height, int bits)
 {
     QByteArray b = QByteArray::fromHex("424d"
                                        "36000000"
                                        "00000000"
                                        "36000000" // file
                                        "28000000"
-                                       "28230000"
-                                       "28230000"
+                                       "00000000"
+                                       "00000000"
                                        "0100"
                                        "2000" // info
                                        "00000000"
@@ -82,7 +88,27 @@ QByteArray huge_bmp()
                                        "130b0000"
                                        "00000000"
                                        "00000000");
-    return b + QByteArray(64, '\0');
+    put32(b, 18, quint32(width));
+    put32(b, 22, quint32(height));
+    b[28] = char(bits);
+    return b;
+}
+
+// The header of an uncompressed 8-bit PCX of `width` x `height` pixels.
+QByteArray pcx_header(int width, int height)
+{
+    QByteArray h(128, '\0');
+    h[0] = 0x0A;
+    h[1] = 5;
+    h[3] = 8;
+    h[8] = char((width - 1) & 0xFF);
+    h[9] = char((width - 1) >> 8);
+    h[10] = char((height - 1) & 0xFF);
+    h[11] = char((height - 1) >> 8);
+    h[65] = 1;
+    h[66] = char(width & 0xFF);
+    h[67] = char(width >> 8);
+    return h;
 }
 
 } // namespace
@@ -151,8 +177,12 @@ private Q_SLOTS:
         QTest::newRow("truncated PCX") << small_pcx().left(129) << false << 0 << QString();
         QTest::newRow("JPEG header only")
             << encoded(test_picture(), "jpeg").left(20) << false << 0 << u"contains no image"_qs;
-        QTest::newRow("BMP beyond the allocation limit")
-            << huge_bmp() << false << 0 << u"allocation limit"_qs;
+        QTest::newRow("BMP beyond the largest picture")
+            << bmp_header(16384, 12289, 32) + QByteArray(64, '\0') << false << 0 << QString();
+        QTest::newRow("BMP of a side beyond the largest picture's pixels")
+            << bmp_header(201326593, 1, 32) + QByteArray(64, '\0') << false << 0 << QString();
+        QTest::newRow("PCX beyond the largest picture")
+            << pcx_header(20000, 12000) + QByteArray(64, '\0') << false << 0 << QString();
         QTest::newRow("vanished file") << QByteArray() << false << ENOENT << QString();
         QTest::newRow("folder") << QByteArray() << true << EISDIR << QString();
     }
@@ -173,6 +203,33 @@ private Q_SLOTS:
         int got = -1;
         QVERIFY(!load_picture(path, &got));
         QCOMPARE(got, error);
+    }
+
+    // Photos of today's cameras: above Qt's default limit of 128 MB of
+    // pixels. Written sparse, so the files cost no time: a black picture.
+    void large_pictures_data()
+    {
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<qint64>("data");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("BMP 6000 x 6000, 144 MB of pixels")
+            << bmp_header(6000, 6000, 24) << qint64(6000) * 3 * 6000 << QSize(6000, 6000);
+        QTest::newRow("PCX 12,000 x 12,000, 144 MB")
+            << pcx_header(12000, 12000) << qint64(12000) * 12000 << QSize(12000, 12000);
+    }
+    void large_pictures()
+    {
+        QFETCH(QByteArray, header);
+        QFETCH(qint64, data);
+        QFETCH(QSize, size);
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.path()) + "/foto.jpg";
+        QVERIFY(write_file(path, header));
+        QCOMPARE(::truncate(path.constData(), header.size() + data), 0);
+        std::optional<QImage> image = load_picture(path);
+        QVERIFY(image);
+        QCOMPARE(image->size(), size);
+        QCOMPARE(QColor(image->pixel(size.width() - 1, size.height() - 1)), QColor(Qt::black));
     }
 };
 

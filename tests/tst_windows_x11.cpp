@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -28,6 +29,7 @@
 #include "frmmain.h"
 #include "help.h"
 #include "hilfefenster.h"
+#include "plaintextview.h"
 #include "richtextbox.h"
 #include "seams.h"
 #include "testfolder.h"
@@ -344,6 +346,33 @@ private Q_SLOTS:
     }
 
     // Both help entries from the menu, "schließen" and the close box.
+    // A long log in the text viewer by hand: a drag selects two lines, Ctrl+C
+    // copies them, the wheel and Ctrl+End scroll.
+    void text_viewer_by_hand()
+    {
+        QByteArray log;
+        for (int i = 0; i < 10000; ++i)
+            log += "Zeile " + QByteArray::number(i) + '\n';
+        folder_->file("lang.log", log);
+        Viewers *viewers = frame_->viewers();
+        QVERIFY(viewers->show_in_text_viewer(folder_->at("lang.log")));
+        PlainTextView *view = viewers->text_viewer()->box()->plain_view();
+        QVERIFY(QTest::qWaitForWindowExposed(view->window(), kWait));
+        QWidget *port = view->viewport();
+        const int h = view->fontMetrics().lineSpacing();
+        QApplication::clipboard()->clear();
+        QVERIFY(XUser::drag(port, QPoint(2, 4 + h / 2), QPoint(port->width() - 4, 4 + h + h / 2)));
+        QTRY_COMPARE_WITH_TIMEOUT(view->selected_text(), u"Zeile 0\nZeile 1"_qs, kWait);
+        QVERIFY(XUser::key(QStringLiteral("ctrl+c")));
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::clipboard()->text(), u"Zeile 0\nZeile 1"_qs, kWait);
+        QVERIFY(XUser::click(port));
+        QVERIFY(XUser::click_wheel_down());
+        QTRY_COMPARE_WITH_TIMEOUT(view->visible_lines().value(0), u"Zeile 3"_qs, kWait);
+        QVERIFY(XUser::key(QStringLiteral("ctrl+End")));
+        QTRY_COMPARE_WITH_TIMEOUT(view->visible_lines().value(view->visible_lines().size() - 1),
+                                  u"Zeile 9999"_qs, kWait);
+    }
+
     void help_from_the_menu()
     {
         frame_->help_pages()->set_page_folder(TALVENCE_HELP_PAGES);

@@ -34,6 +34,22 @@ public:
     {
         return click_at(w->mapToGlobal(local.value_or(w->rect().center())));
     }
+    // One notch of the wheel towards the user, where the pointer is.
+    static bool click_wheel_down()
+    {
+        return xdotool({QStringLiteral("click"), QStringLiteral("5")});
+    }
+    // Presses the left button at one point, moves to another and lets go.
+    static bool drag(const QWidget *w, QPoint from, QPoint to)
+    {
+        const QPoint a = w->mapToGlobal(from), b = w->mapToGlobal(to);
+        return xdotool({QStringLiteral("mousemove"), QString::number(a.x()), QString::number(a.y()),
+                        QStringLiteral("mousedown"), QStringLiteral("1"),
+                        QStringLiteral("mousemove"), QString::number((a.x() + b.x()) / 2),
+                        QString::number((a.y() + b.y()) / 2), QStringLiteral("mousemove"),
+                        QString::number(b.x()), QString::number(b.y()), QStringLiteral("mouseup"),
+                        QStringLiteral("1")});
+    }
     // Keys in xdotool's notation: "ctrl+F4", "Down", "Return".
     static bool key(const QString &keys) { return xdotool({QStringLiteral("key"), keys}); }
     static bool type(const QString &text)

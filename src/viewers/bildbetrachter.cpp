@@ -49,10 +49,14 @@ void bildbetrachter::showEvent(QShowEvent *event)
     ChildWindow::showEvent(event);
 }
 
-void bildbetrachter::set_picture(const QImage &picture)
+void bildbetrachter::set_picture(QImage picture)
 {
-    Image1->setPixmap(QPixmap::fromImage(picture));
-    Image1->setGeometry(QRect(QPoint(0, 0), picture.size()));
+    const QSize size = picture.size();
+    // The old picture goes first, so that two are never held at once past
+    // this point; from an image of its own the pixmap takes the pixels over.
+    Image1->clear();
+    Image1->setPixmap(QPixmap::fromImage(std::move(picture)));
+    Image1->setGeometry(QRect(QPoint(0, 0), size));
 }
 
 } // namespace talvence

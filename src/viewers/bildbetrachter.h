@@ -15,8 +15,9 @@ class bildbetrachter : public ChildWindow {
 public:
     explicit bildbetrachter(QWidget *parent = nullptr);
 
-    // The picture replaces the one shown.
-    void set_picture(const QImage &picture);
+    // The picture replaces the one shown. Given over (moved in), its pixels
+    // become the pixmap's without a copy where the display takes the format.
+    void set_picture(QImage picture);
     QLabel *image() const { return Image1; }
 
 protected:

@@ -77,11 +77,12 @@ QImage::Format format_of(const Header &h)
 }
 
 // Yields the decoded bytes of the image data, run after run; a run may go
-// on into the next line, as some writers let it.
+// on into the next line, as some writers let it. Reads the device a block
+// at a time, and never more than `size` bytes of it.
 class Runs {
 public:
-    Runs(const unsigned char *data, qsizetype size, bool encoded)
-        : p_(data), end_(data + size), encoded_(encoded)
+    Runs(QIODevice *device, qint64 size, bool encoded)
+        : device_(device), left_(size), encoded_(encoded)
     {
     }
     // Fills `line` completely, or returns false when the data ends first.
@@ -90,17 +91,18 @@ public:
         qsizetype filled = 0;
         while (filled < size) {
             if (count_ == 0) {
-                if (p_ == end_)
+                int b = next();
+                if (b < 0)
                     return false;
-                const unsigned char b = *p_++;
                 if (encoded_ && (b & 0xC0) == 0xC0) {
-                    if (p_ == end_)
-                        return false;
                     count_ = b & 0x3F;
-                    value_ = *p_++;
+                    b = next();
+                    if (b < 0)
+                        return false;
+                    value_ = uchar(b);
                 } else {
                     count_ = 1;
-                    value_ = b;
+                    value_ = uchar(b);
                 }
                 continue;
             }
@@ -113,9 +115,25 @@ public:
     }
 
 private:
-    const unsigned char *p_;
-    const unsigned char *end_;
+    // The next byte of the data, or -1 at its end.
+    int next()
+    {
+        if (at_ == block_.size()) {
+            const qint64 want = std::min<qint64>(left_, 64 * 1024);
+            block_ = want > 0 ? device_->read(want) : QByteArray();
+            left_ -= block_.size();
+            at_ = 0;
+            if (block_.isEmpty())
+                return -1;
+        }
+        return static_cast<unsigned char>(block_[at_++]);
+    }
+
+    QIODevice *device_;
+    qint64 left_;
     bool encoded_;
+    QByteArray block_;
+    qsizetype at_ = 0;
     int count_ = 0;
     unsigned char value_ = 0;
 };
@@ -127,18 +145,19 @@ QList<QRgb> ega_default_palette()
             0xFFFF5555, 0xFFFF55FF, 0xFFFFFF55, 0xFFFFFFFF};
 }
 
-QList<QRgb> colour_table(const Header &h, const QByteArray &data, qsizetype *pixel_bytes)
+// `tail` holds the last vga_palette_size bytes of the data (fewer when the
+// data is shorter), where an 8-bit picture keeps its palette.
+QList<QRgb> colour_table(const Header &h, const QByteArray &tail, qint64 *pixel_bytes)
 {
     const int colours = 1 << (h.bits * h.planes);
     QList<QRgb> table;
     if (h.bits == 8) {
-        const qsizetype size = data.size();
-        const auto *d = reinterpret_cast<const unsigned char *>(data.constData());
-        if (size >= vga_palette_size && d[size - vga_palette_size] == 0x0C) {
-            const unsigned char *pal = d + size - vga_palette_size + 1;
+        const auto *d = reinterpret_cast<const unsigned char *>(tail.constData());
+        if (tail.size() == vga_palette_size && d[0] == 0x0C) {
+            const unsigned char *pal = d + 1;
             for (int i = 0; i < 256; ++i)
                 table.append(qRgb(pal[3 * i], pal[3 * i + 1], pal[3 * i + 2]));
-            *pixel_bytes = size - vga_palette_size;
+            *pixel_bytes -= vga_palette_size;
         } else {
             for (int i = 0; i < 256; ++i)
                 table.append(qRgb(i, i, i)); // no palette: a grey picture
@@ -195,13 +214,26 @@ bool PcxHandler::read(QImage *image)
         parse_header(reinterpret_cast<const unsigned char *>(head.constData()));
     if (!h)
         return false;
-    const QByteArray data = dev->readAll();
-
-    qsizetype pixel_bytes = data.size();
+    // The data is read as it is decoded, not held whole beside the picture.
+    const qint64 start = dev->pos();
+    qint64 pixel_bytes = dev->isSequential() ? dev->bytesAvailable() : dev->size() - start;
     const QImage::Format format = format_of(*h);
     QList<QRgb> colours;
-    if (format == QImage::Format_Indexed8)
-        colours = colour_table(*h, data, &pixel_bytes);
+    if (format == QImage::Format_Indexed8) {
+        QByteArray tail;
+        if (h->bits == 8 && pixel_bytes >= vga_palette_size && !dev->isSequential() &&
+            dev->seek(start + pixel_bytes - vga_palette_size)) {
+            tail = dev->read(vga_palette_size);
+            if (!dev->seek(start))
+                return false;
+        }
+        colours = colour_table(*h, tail, &pixel_bytes);
+    }
+    // The data must be able to hold the picture before the picture is
+    // allocated: a run gives at most 63 bytes for its two.
+    const qint64 needed = qint64(h->bytes_per_line) * h->planes * h->height;
+    if ((h->encoding == 1 ? pixel_bytes / 2 * 63 + pixel_bytes % 2 : pixel_bytes) < needed)
+        return false;
 
     QImage out;
     if (!QImageIOHandler::allocateImage(QSize(h->width, h->height), format, &out))
@@ -212,8 +244,7 @@ bool PcxHandler::read(QImage *image)
     const qsizetype bpl = h->bytes_per_line;
     QByteArray buffer(bpl * h->planes, Qt::Uninitialized);
     auto *line = reinterpret_cast<unsigned char *>(buffer.data());
-    Runs runs(reinterpret_cast<const unsigned char *>(data.constData()), pixel_bytes,
-              h->encoding == 1);
+    Runs runs(dev, pixel_bytes, h->encoding == 1);
     for (int y = 0; y < h->height; ++y) {
         if (!runs.fill(line, buffer.size()))
             return false; // truncated: the picture is not all there

@@ -1,28 +1,41 @@
 #pragma once
 
-// The picture loader of the image viewer: a whole picture file, read by its
-// raw path, decoded to an image. PCX files (recognised by their first bytes,
+// The picture loader of the image viewer: a picture file, read by its raw
+// path, decoded to an image. PCX files (recognised by their first bytes,
 // whatever their name) go to the program's own decoder; everything else to
 // Qt's image readers, which recognise their formats by content as well:
 // BMP, GIF (its first frame), JPEG, PNG, and the others of this Qt build.
-// Qt's allocation limit stays on, so a picture that claims an absurd size
-// fails like any broken one.
+// The readers read the file as they decode it, so what the load holds is
+// the picture and a few buffers, not the file besides.
 
 #include <optional>
 
 #include <QByteArray>
 #include <QImage>
 
+class QIODevice;
+
 namespace talvence {
 
-// Larger picture files are refused without being read.
-inline constexpr qint64 max_picture_file_size = qint64(256) << 20;
+// The largest picture shown: 16,384 x 12,288 pixels (201,326,592; a
+// 200-megapixel camera's) or any other shape of as many pixels.
+inline constexpr qint64 max_picture_pixels = qint64(16384) * 12288;
+// What its pixels take at four bytes each, in MiB: Qt's allocation limit
+// for images, so no reader allocates more whatever a header claims. A format
+// decoded at eight bytes a pixel (16-bit PNG) gets half as many pixels.
+inline constexpr int max_picture_mib = int(max_picture_pixels * 4 >> 20);
+// Larger picture files are refused without being read: a picture of the
+// largest size kept raw (BMP at 32 bits) is 768 MiB.
+inline constexpr qint64 max_picture_file_size = qint64(1) << 30;
 
-// The picture held by `bytes`; empty when it is none that can be decoded.
+// The picture on `device` (open for reading); empty when it is none that
+// can be decoded or it has more than max_picture_pixels.
+std::optional<QImage> decode_picture(QIODevice *device);
 std::optional<QImage> decode_picture(const QByteArray &bytes);
 
 // The picture in the file at `path`; empty when the file cannot be read
-// (*error then holds its errno value) or decoded (*error 0).
+// (*error then holds its errno value: EFBIG above max_picture_file_size) or
+// decoded (*error 0).
 std::optional<QImage> load_picture(const QByteArray &path, int *error = nullptr);
 
 } // namespace talvence

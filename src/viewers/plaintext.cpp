@@ -181,4 +181,55 @@ QString decode_plain_text(QByteArrayView bytes)
     return decode_windows_1252(p, n);
 }
 
+PlainFormat detect_plain_encoding(QByteArrayView sample, bool whole)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(sample.data());
+    const qsizetype n = sample.size();
+    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF)
+        return {PlainEncoding::utf8, 3};
+    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE)
+        return {PlainEncoding::utf16le, 2};
+    if (n >= 2 && p[0] == 0xFE && p[1] == 0xFF)
+        return {PlainEncoding::utf16be, 2};
+    for (qsizetype i = 0; i < n;) {
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        char32_t u;
+        const int len = talvence::decode_utf8(p + i, n - i, &u);
+        if (len == 0) {
+            // A character the sample's end cut in two is no evidence.
+            if (!whole && n - i < 4) {
+                const int expected = p[i] >= 0xF0 ? 4 : p[i] >= 0xE0 ? 3 : 2;
+                bool cut = p[i] >= 0xC2 && p[i] <= 0xF4 && n - i < expected;
+                for (qsizetype k = i + 1; cut && k < n; ++k)
+                    cut = (p[k] & 0xC0) == 0x80;
+                if (cut)
+                    break;
+            }
+            return {PlainEncoding::windows_1252, 0};
+        }
+        i += len;
+    }
+    return {PlainEncoding::utf8, 0};
+}
+
+QString decode_plain_line(QByteArrayView bytes, PlainEncoding encoding)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    switch (encoding) {
+    case PlainEncoding::utf8:
+        return *decode_utf8(p, n, true);
+    case PlainEncoding::utf16le:
+        return decode_utf16(p, n, false);
+    case PlainEncoding::utf16be:
+        return decode_utf16(p, n, true);
+    case PlainEncoding::windows_1252:
+        break;
+    }
+    return decode_windows_1252(p, n);
+}
+
 } // namespace talvence

@@ -2,17 +2,18 @@
 
 #include <QStackedWidget>
 #include <QString>
-#include <QTimer>
 
-class QPlainTextEdit;
 class QTextEdit;
 
 namespace talvence {
 
-// The rich text box of the text viewer and the help window: it loads a whole
-// file given by its path in place of what it held, an RTF document with its
-// formatting and any other file as plain text. Read-only: a viewer never
-// changes a file, and nothing typed here could be saved.
+class PlainTextView;
+
+// The rich text box of the text viewer and the help window: it loads a file
+// given by its path in place of what it held, an RTF document whole with its
+// formatting, any other file as plain text of any size, of which only the
+// lines in sight are read. Read-only: a viewer never changes a file, and
+// nothing typed here could be saved.
 class RichTextBox : public QStackedWidget {
     Q_OBJECT
 public:
@@ -23,28 +24,20 @@ public:
 
     // False when the file cannot be read; the box then keeps what it held.
     bool load_file(const QByteArray &path);
-    // What the box shows, as plain text.
+    // What the box shows, as plain text (of a plain text file, its first
+    // text_cap characters).
     QString text() const;
-    // Whether a long plain text is still being laid into the view.
-    bool filling() const { return !rest_.isEmpty(); }
+    static constexpr qsizetype text_cap = qsizetype(16) << 20;
+    // Whether the lines of a plain text are still being counted.
+    bool filling() const;
     bool shows_rich_text() const;
     QTextEdit *rich_view() const { return rich_; }
-    QPlainTextEdit *plain_view() const { return plain_; }
+    PlainTextView *plain_view() const { return plain_; }
 
 private:
-    void show_plain(QString text);
-    void fill_more();
-
     QTextEdit *rich_;
-    // Plain text has a view of its own, which lays out only the lines in
-    // sight.
-    QPlainTextEdit *plain_;
-    // A long text goes into the view a piece at a time, between the user's
-    // events: its first screen shows at once, the window answers while the
-    // rest follows, and a new file stops the old one's pieces.
-    QString rest_;
-    qsizetype rest_at_ = 0;
-    QTimer filler_;
+    // Plain text has a view of its own, which reads only the lines in sight.
+    PlainTextView *plain_;
 };
 
 } // namespace talvence

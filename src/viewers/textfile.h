@@ -1,7 +1,8 @@
 #pragma once
 
-// What the text viewer shows of a file: an RTF document with its formatting,
-// any other file as plain text. The file is read whole, by its raw path.
+// A file read whole, by its raw path, as an RTF document with its formatting
+// or as plain text. The text viewer reads RTF documents this way; plain text
+// it reads in place, whatever its size (linefile.h).
 
 #include <memory>
 
@@ -11,8 +12,8 @@
 
 namespace talvence {
 
-// Larger files are refused: a text view of a bigger file would need several
-// times its size in memory (UTF-16, layout) and is no use to anyone anyway.
+// Larger files are refused: a document of a bigger file would need several
+// times its size in memory (UTF-16, layout).
 inline constexpr qint64 max_text_file_size = qint64(256) << 20;
 
 struct LoadedText {

@@ -1,0 +1,104 @@
+#!/usr/bin/env python3
+"""feh, the peer of the image viewer, on the same pictures: from its start
+until the picture is on screen, and its peak resident memory (VmHWM).
+
+    bench/picture_peers.py [-r repeats] [--display :97] [--talvence BENCH] PICTURE ...
+
+With --talvence, the same for `BENCH --picture PICTURE` (bench_viewer_windows
+on the X server: a frame with the image viewer, made and shown first).
+
+The screen is grabbed with `xwd` in a loop; the picture is on screen once
+the top left of feh's window shows the benchmark's pattern (blue 200, the
+pictures of `bench_viewer_windows --make-jpeg`). Needs feh, xwd and an X
+server at --display (Xvfb is enough).
+"""
+import os, statistics, struct, subprocess, sys, time
+
+def vmhwm(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1]) / 1024
+    return float("nan")
+
+def cpu_seconds(pid):
+    """User and system time of the process so far."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+def shows_pattern(display, y0=20, y1=120, x0=20, x1=300):
+    data = subprocess.run(["xwd", "-root", "-silent", "-display", display],
+                          capture_output=True).stdout
+    f = struct.unpack(">25I", data[:100])
+    header, bpp, bpl, ncolors = f[0], f[11], f[12], f[19]
+    pixels = data[header + 12 * ncolors:]
+    step = bpp // 8
+    hits = total = 0
+    for y in range(y0, y1, 4):
+        row = pixels[y * bpl + x0 * step: y * bpl + x1 * step]
+        for i in range(0, len(row), step * 4):
+            total += 1
+            # BGRX: blue 200, red at least 128
+            if 190 <= row[i] <= 210 and row[i + 2] >= 120:
+                hits += 1
+    return hits > total * 0.8
+
+def run_feh(picture, display):
+    env = dict(os.environ, DISPLAY=display)
+    start = time.monotonic()
+    p = subprocess.Popen(["feh", "--geometry", "1024x768+0+0", picture], env=env,
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    while not shows_pattern(display):
+        if time.monotonic() - start > 120:
+            break
+    shown = time.monotonic() - start
+    cpu = cpu_seconds(p.pid)
+    time.sleep(0.3)
+    peak = vmhwm(p.pid)
+    p.terminate()
+    p.wait()
+    return shown, peak, cpu
+
+def run_talvence(bench, picture, display):
+    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", BENCH_HOLD="1")
+    start = time.monotonic()
+    p = subprocess.Popen([bench, "--picture", picture], env=env,
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # The image viewer's client area lies below its title bar in the frame.
+    while not shows_pattern(display, 90, 190, 200, 480):
+        if time.monotonic() - start > 120:
+            break
+    shown = time.monotonic() - start
+    cpu = cpu_seconds(p.pid)
+    time.sleep(0.3)
+    peak = vmhwm(p.pid)
+    p.terminate()
+    p.wait()
+    return shown, peak, cpu
+
+def main():
+    args = sys.argv[1:]
+    repeats, display, pictures, bench = 3, ":97", [], None
+    while args:
+        a = args.pop(0)
+        if a == "-r":
+            repeats = int(args.pop(0))
+        elif a == "--talvence":
+            bench = args.pop(0)
+        elif a == "--display":
+            display = args.pop(0)
+        else:
+            pictures.append(a)
+    for picture in pictures:
+        runs = [run_feh(picture, display) for _ in range(repeats)]
+        print(f"{picture}: feh on screen {statistics.median(r[0] for r in runs):.3f} s "
+              f"(processor {statistics.median(r[2] for r in runs):.2f} s), "
+              f"peak {max(r[1] for r in runs):.0f} MB", flush=True)
+        if bench:
+            runs = [run_talvence(bench, picture, display) for _ in range(repeats)]
+            print(f"{picture}: Talvence on screen {statistics.median(r[0] for r in runs):.3f} s "
+                  f"(processor {statistics.median(r[2] for r in runs):.2f} s), "
+                  f"peak {max(r[1] for r in runs):.0f} MB", flush=True)
+
+main()
