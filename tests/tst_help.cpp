@@ -116,12 +116,17 @@ private Q_SLOTS:
         QVERIFY(messages_.isEmpty());
     }
 
+    // A missing page after another: the box must not go on showing the
+    // page before under the new choice.
     void missing_page()
     {
+        choose("help_Dateinamen_standardisieren");
+        QCOMPARE(shown(), QStringLiteral("Nummern\n"));
         QVERIFY(QFile::remove(pages_->filePath(QStringLiteral("groklei.hl1"))));
         choose("help_dateien_groß_kleinschr");
         QVERIFY(window() && window()->isVisible());
         QCOMPARE(messages_, QStringList{"Fehler beim öffnen der Datei"});
+        QCOMPARE(shown(), QStringLiteral("Diese Hilfeseite konnte nicht gelesen werden."));
     }
 
     // The pages the program ships: RTF documents that the reader takes whole,

@@ -12,8 +12,7 @@
 namespace talvence {
 
 Help::Help(QMdiArea *area, QObject *parent)
-    : QObject(parent), area_(area),
-      folder_(program_folder())
+    : QObject(parent), area_(area), folder_(program_folder())
 {
 }
 
@@ -27,6 +26,10 @@ void Help::show_help_page(const QString &page_file)
     const QByteArray path = folder_ + '/' + QFile::encodeName(page_file);
     make_single(area_, window_);
     const bool loaded = window_->box()->load_file(path);
+    // The page chosen is not there: the one shown before must not stand
+    // under its name.
+    if (!loaded)
+        window_->box()->show_note(QStringLiteral("Diese Hilfeseite konnte nicht gelesen werden."));
     bring_forward(area_, window_);
     window_->box()->setFocus();
     if (!loaded)

@@ -68,6 +68,14 @@ bool RichTextBox::load_file(const QByteArray &path)
     return true;
 }
 
+void RichTextBox::show_note(const QString &note)
+{
+    plain_->clear();
+    rich_->setPlainText(note);
+    setCurrentWidget(rich_);
+    setFocusProxy(rich_);
+}
+
 QString RichTextBox::text() const
 {
     return shows_rich_text() ? rich_->toPlainText() : plain_->text(text_cap);

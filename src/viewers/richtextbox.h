@@ -24,6 +24,8 @@ public:
 
     // False when the file cannot be read; the box then keeps what it held.
     bool load_file(const QByteArray &path);
+    // A line of the program's own in place of what the box held.
+    void show_note(const QString &note);
     // What the box shows, as plain text (of a plain text file, its first
     // text_cap characters).
     QString text() const;
