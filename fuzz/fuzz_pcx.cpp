@@ -1,5 +1,5 @@
-// Arbitrary bytes for the PCX decoder, read as the picture loader reads a
-// file: through a QBuffer. It must refuse what it cannot read, never read
+// Arbitrary bytes for the PCX decoder, read through a device as the picture
+// loader reads a file (here a QBuffer). It must refuse what it cannot read, never read
 // beyond the data, and make only images its header describes.
 
 #include <cstddef>
