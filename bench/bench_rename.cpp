@@ -53,6 +53,7 @@
 #include "folder.h"
 #include "form1.h"
 #include "names.h"
+#include "naturalorder.h"
 #include "renamecase.h"
 #include "renamestandard.h"
 
@@ -409,12 +410,13 @@ void print_three(const char *what, std::size_t n, const std::vector<double> &eng
     // Processor time leaves out what the machine's other guests take from
     // it, so its ratio wanders less from run to run than the clock's.
     const double k = double(engine.size());
-    std::printf("%-18s N=%-7zu processor time per run: engine user %.3f s system %.3f s; reading "
-                "loop user %.3f s system %.3f s; renames alone user %.3f s system %.3f s; "
-                "ratio to the reading loop %.2f; turns that began before the machine was quiet %d\n",
-                "", n, cpu[0].user / k, cpu[0].system / k, cpu[1].user / k, cpu[1].system / k,
-                cpu[2].user / k, cpu[2].system / k,
-                (cpu[0].user + cpu[0].system) / (cpu[1].user + cpu[1].system), unquiet_starts);
+    std::printf(
+        "%-18s N=%-7zu processor time per run: engine user %.3f s system %.3f s; reading "
+        "loop user %.3f s system %.3f s; renames alone user %.3f s system %.3f s; "
+        "ratio to the reading loop %.2f; turns that began before the machine was quiet %d\n",
+        "", n, cpu[0].user / k, cpu[0].system / k, cpu[1].user / k, cpu[1].system / k,
+        cpu[2].user / k, cpu[2].system / k,
+        (cpu[0].user + cpu[0].system) / (cpu[1].user + cpu[1].system), unquiet_starts);
     unquiet_starts = 0;
     std::fflush(stdout);
 }
@@ -507,6 +509,39 @@ double list_benchmark(std::size_t n, int repeats)
                 "(goal < %.0f MB)\n",
                 "list memory", n, (after - before) / 1024.0, (peak - before) / 1024.0, heap,
                 list_megabytes_goal);
+
+    // Opening the rename window on the folder: its subfolders for the folder
+    // list and its files for the file list, against one bare readdir with a
+    // sort of the names in natural order.
+    const QString was = QDir::currentPath();
+    QDir::setCurrent(QFile::decodeName(folder.path()));
+    std::vector<double> window, sorted;
+    for (int r = 0; r < repeats; ++r) {
+        settle();
+        start = Clock::now();
+        auto form = std::make_unique<talvence::Form1>();
+        window.push_back(seconds_since(start));
+        form.reset();
+        settle();
+        start = Clock::now();
+        std::vector<std::string> names;
+        DIR *d = ::opendir(folder.path().constData());
+        while (const dirent *entry = d ? ::readdir(d) : nullptr)
+            if (entry->d_name[0] != '.' && entry->d_type == DT_REG)
+                names.emplace_back(entry->d_name);
+        if (d)
+            ::closedir(d);
+        talvence::NameList list;
+        for (const std::string &name : names)
+            list.append(QByteArrayView(name.data(), qsizetype(name.size())));
+        talvence::NaturalOrder().sort(list);
+        sorted.push_back(seconds_since(start));
+    }
+    QDir::setCurrent(was);
+    const double w = median(window), o = median(sorted);
+    std::printf("%-18s N=%-7zu window %8.3f s   bare readdir + sort %5.3f s   ratio %5.2f  "
+                "(%.2f us a file; goal within 1.5x)\n",
+                "window open", n, w, o, w / o, w / double(n) * 1e6);
     std::fflush(stdout);
     return e;
 }
@@ -585,8 +620,7 @@ void compare(const char *what, std::size_t n, int repeats,
         const CpuTime loop = cpu[1] + list_cpu_sum;
         std::printf("%-18s N=%-7zu the reading loop with the file list's reads as the window "
                     "makes them %8.3f s   ratio %5.2f  (processor time %.2f)\n",
-                    "", n, l, e / l,
-                    (cpu[0].user + cpu[0].system) / (loop.user + loop.system));
+                    "", n, l, e / l, (cpu[0].user + cpu[0].system) / (loop.user + loop.system));
         std::fflush(stdout);
     }
 }
