@@ -14,6 +14,13 @@ bool FileListModel::read(const QByteArray &folder, const NameList &likely)
     return listing.has_value();
 }
 
+void FileListModel::show(NameList names)
+{
+    beginResetModel();
+    names_ = std::move(names);
+    endResetModel();
+}
+
 int FileListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(names_.size());

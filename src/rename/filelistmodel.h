@@ -20,6 +20,8 @@ public:
     // (what a rename has just left), which makes the reading cheaper, not
     // different. Returns whether the folder could be read.
     bool read(const QByteArray &folder, const NameList &likely = {});
+    // Shows a listing made elsewhere (with the folder's subfolders).
+    void show(NameList names);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     // The list asks for every row's index each time it lays itself out.

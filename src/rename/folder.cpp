@@ -408,6 +408,25 @@ std::optional<NameList> list_subfolders(const QByteArray &folder)
     return list_entries(f.fd(), is_visible_folder);
 }
 
+std::optional<FolderListing> list_folder(const QByteArray &folder)
+{
+    Folder f(folder);
+    if (!f.is_open())
+        return std::nullopt;
+    FolderListing listing;
+    if (!read_folder(f.fd(), [&](const dirent *d) {
+            if (is_ordinary(f.fd(), d))
+                listing.files.append(name_of(d));
+            else if (is_visible_folder(f.fd(), d))
+                listing.subfolders.append(name_of(d));
+        }))
+        return std::nullopt;
+    NaturalOrder order;
+    order.sort(listing.files);
+    order.sort(listing.subfolders);
+    return listing;
+}
+
 int rename_in_folder(int dirfd, QByteArrayView from_name, QByteArrayView to_name, const char *park)
 {
     if (!is_plain_name(from_name) || !is_plain_name(to_name))

@@ -75,6 +75,15 @@ std::optional<NameList> list_pass(int dirfd, const NameList &ours, qsizetype *ou
 // The visible subfolders of a folder (links to folders included), in natural order.
 std::optional<NameList> list_subfolders(const QByteArray &folder);
 
+// Both lists of a folder from one reading of it: its ordinary files and its
+// visible subfolders, each in natural order. Opening a folder needs both, and
+// a folder of a million files is not read twice for them.
+struct FolderListing {
+    NameList files;
+    NameList subfolders;
+};
+std::optional<FolderListing> list_folder(const QByteArray &folder);
+
 // Told after every rename of a run: which pass of how many, how many files
 // of the pass are done, of how many. False stops the run there, between two
 // renames; its journal then stays for a later restore.

@@ -35,6 +35,11 @@ FolderList::FolderList(QWidget *parent) : QListView(parent), model_(new FolderLi
     connect(this, &QListView::activated, this, &FolderList::open_row);
 }
 
+std::optional<NameList> FolderList::take_files()
+{
+    return model_->take_files();
+}
+
 QByteArray FolderList::path() const
 {
     return model_->path();
@@ -48,6 +53,8 @@ bool FolderList::set_path(const QByteArray &path)
     setCurrentIndex(model_->index(model_->current_row()));
     if (model_->path() != before)
         Q_EMIT path_changed();
+    else
+        model_->take_files(); // the files stay as the file list shows them
     return true;
 }
 

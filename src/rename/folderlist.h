@@ -1,6 +1,10 @@
 #pragma once
 
+#include <optional>
+
 #include <QListView>
+
+#include "namelist.h"
 
 namespace talvence {
 
@@ -16,6 +20,8 @@ public:
     QByteArray path() const;
     // Opens the folder; false, with nothing changed, when it cannot be opened.
     bool set_path(const QByteArray &path);
+    // The folder's ordinary files as set_path read them, once.
+    std::optional<NameList> take_files();
 
 Q_SIGNALS:
     void path_changed();

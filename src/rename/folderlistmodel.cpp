@@ -36,9 +36,10 @@ bool FolderListModel::set_path(const QByteArray &requested)
     if (!requested.startsWith('/'))
         return false;
     const QByteArray path = plain_path(requested);
-    auto subfolders = list_subfolders(path);
-    if (!subfolders)
+    auto listing = list_folder(path);
+    if (!listing)
         return false;
+    const NameList *subfolders = &listing->subfolders;
 
     std::vector<Row> rows;
     rows.push_back({"/", QStringLiteral("/"), 0, true});
@@ -57,6 +58,7 @@ bool FolderListModel::set_path(const QByteArray &requested)
 
     beginResetModel();
     rows_ = std::move(rows);
+    files_ = std::move(listing->files);
     path_ = path;
     current_row_ = current;
     endResetModel();

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include <QAbstractListModel>
 #include <QIcon>
+
+#include "namelist.h"
 
 namespace talvence {
 
@@ -19,6 +23,9 @@ public:
 
     // Shows the folder; false (and nothing changes) when it cannot be opened.
     bool set_path(const QByteArray &path);
+    // The folder's ordinary files, read with its subfolders by the last
+    // set_path, once: the file list takes them instead of reading again.
+    std::optional<NameList> take_files() { return std::exchange(files_, std::nullopt); }
     QByteArray path() const { return path_; }
     int current_row() const { return current_row_; }
 
@@ -33,6 +40,7 @@ private:
         bool open;
     };
     std::vector<Row> rows_;
+    std::optional<NameList> files_;
     QByteArray path_;
     int current_row_ = -1;
     QIcon open_icon_, closed_icon_;

@@ -294,7 +294,12 @@ void Form1::drive_chosen(const QByteArray &mount_point)
 
 void Form1::folder_changed()
 {
-    reread_files();
+    // The folder list has just read the folder for its subfolders, and its
+    // files with them.
+    if (auto files = Dir1->take_files())
+        files_->show(std::move(*files));
+    else
+        reread_files();
     Drive1->show_drive_of(current_folder());
     // Once the window stands: a question must not come up in the middle
     // of opening it.
