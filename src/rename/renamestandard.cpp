@@ -146,6 +146,8 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
         // into it while this runs, so one read per pass sees what every
         // rename of the pass would see.
         if (prefix_too_long(io.prefix().toUtf8())) {
+            if (journal)
+                journal->finish();
             io.prefix_too_long();
             return finished;
         }
