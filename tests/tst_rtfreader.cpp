@@ -183,10 +183,12 @@ private Q_SLOTS:
         *row("bold table header") << "modern.rtf"
                                   << "Quartal" << weight << QVariant(700);
         // The bullet is a Unicode character now; the Symbol face would draw
-        // something else at its place.
-        *row("symbol font bullet in the view's own face")
+        // something else at its place, the document's default face draws it.
+        *row("symbol font bullet in the document's default face")
             << "modern.rtf"
-            << "•" << family << QVariant(QStringList());
+            << "•" << family
+            << QVariant(QStringList{u"Times New Roman"_qs, u"DejaVu Sans"_qs,
+                                    u"Noto Sans Symbols 2"_qs, u"Symbola"_qs});
     }
     void formatting()
     {

@@ -13,6 +13,7 @@
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextImageFormat>
 
 class QTextDocument;
 
@@ -36,6 +37,8 @@ public:
     void set_in_table(bool in_table) { in_table_ = in_table; }
 
     void append(QStringView text);
+    // A picture, in the character format given.
+    void append_image(const QTextImageFormat &format);
     // Ends the current paragraph, which gets `format`.
     void end_paragraph(const QTextBlockFormat &format);
     // Ends a table cell; its last paragraph gets `format`.
@@ -43,10 +46,14 @@ public:
     void end_row();
     // Ends the document, once and last; the last paragraph gets `format`.
     void finish(const QTextBlockFormat &format);
+    // Lets a view see what has been written so far: the edit that holds it
+    // ends here (a table still open keeps its rows), the next output opens
+    // another.
+    void pause();
 
 private:
     struct Piece {
-        enum class Kind { text, paragraph_end } kind;
+        enum class Kind { text, paragraph_end, image } kind;
         QString text;
         QTextCharFormat char_format;
         QTextBlockFormat block_format;
@@ -66,10 +73,15 @@ private:
     void write_table_as_text();
     void write_pieces(const Cell &cell);
 
+    void resume();
+
     QTextCursor cursor_;
+    bool editing_ = true; // inside the edit that collects the changes
     QTextCharFormat format_;
     QString run_;
     bool run_empty_block_ = true; // nothing written into the current block yet
+    QTextBlockFormat block_format_; // of the current block, where known
+    bool block_format_known_ = false;
 
     bool in_table_ = false;
     bool table_open_ = false;
