@@ -1,10 +1,19 @@
 #include "richtextbox.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <new>
+
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 
+#include "rawfile.h"
+#include "rtfreader.h"
 #include "textfile.h"
 
 namespace talvence {
@@ -22,6 +31,26 @@ qsizetype piece_end(const QString &text, qsizetype from)
         return text.size();
     const qsizetype line_end = text.indexOf(QLatin1Char('\n'), from + piece_chars);
     return line_end < 0 ? text.size() : line_end + 1;
+}
+
+// A part of an RTF document read between two of the user's events; the view
+// lays it out in the same event, in about as long again.
+constexpr std::chrono::milliseconds rtf_part{40};
+
+// Whether the file at `path` starts as an RTF document; a file that cannot
+// be opened or is no regular file is left to the usual load to report.
+bool starts_as_rtf(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    char head[5] = {};
+    const bool rtf = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                     ::pread(fd, head, sizeof head, 0) == ssize_t(sizeof head) &&
+                     RtfReader::is_rtf(QByteArrayView(head, sizeof head));
+    ::close(fd);
+    return rtf;
 }
 
 } // namespace
@@ -45,6 +74,8 @@ RichTextBox::RichTextBox(QWidget *parent) : QStackedWidget(parent)
     addWidget(plain_);
     filler_.setInterval(0);
     connect(&filler_, &QTimer::timeout, this, &RichTextBox::fill_more);
+    reader_timer_.setInterval(0);
+    connect(&reader_timer_, &QTimer::timeout, this, &RichTextBox::read_more);
     // The views stand for the box: focus and assistive tools go to them.
     setFocusPolicy(Qt::StrongFocus);
     setFocusProxy(rich_);
@@ -58,8 +89,12 @@ void RichTextBox::set_accessible_name(const QString &name)
     plain_->setAccessibleName(name);
 }
 
+RichTextBox::~RichTextBox() = default;
+
 bool RichTextBox::load_file(const QByteArray &path)
 {
+    if (starts_as_rtf(path))
+        return load_rich(path);
     LoadedText loaded = load_text_file(path);
     switch (loaded.kind) {
     case LoadedText::Kind::failed:
@@ -67,6 +102,7 @@ bool RichTextBox::load_file(const QByteArray &path)
     case LoadedText::Kind::rich: {
         // The view deletes the document it started with itself; the ones
         // handed to it are ours to delete.
+        stop_reading();
         QTextDocument *old = rich_->document();
         const bool ours = old->parent() == rich_;
         loaded.document->setParent(rich_);
@@ -81,6 +117,7 @@ bool RichTextBox::load_file(const QByteArray &path)
         setFocusProxy(rich_);
         break;
     case LoadedText::Kind::plain:
+        stop_reading();
         rich_->clear();
         show_plain(std::move(loaded.text));
         setCurrentWidget(plain_);
@@ -116,6 +153,64 @@ void RichTextBox::fill_more()
         filler_.stop();
         rest_.clear();
     }
+}
+
+// The first part of an RTF document shows at once; the rest follows between
+// events, so that no document keeps the window from answering.
+bool RichTextBox::load_rich(const QByteArray &path)
+{
+    try {
+        std::optional<QByteArray> bytes = read_raw_file(path, max_text_file_size);
+        if (!bytes || !RtfReader::fits(*bytes))
+            return false;
+        stop_reading();
+        rtf_ = std::move(*bytes);
+        auto reader = std::make_unique<RtfReader>(rtf_);
+        const bool done = reader->read_part(rtf_part);
+        std::unique_ptr<QTextDocument> document = reader->take_document();
+        // The view deletes the document it started with itself; the ones
+        // handed to it are ours to delete.
+        QTextDocument *old = rich_->document();
+        const bool ours = old->parent() == rich_;
+        document->setParent(rich_);
+        rich_->setDocument(document.release());
+        if (ours)
+            delete old;
+        filler_.stop();
+        rest_.clear();
+        plain_->clear();
+        setCurrentWidget(rich_);
+        setFocusProxy(rich_);
+        if (done) {
+            rtf_.clear();
+        } else {
+            reader_ = std::move(reader);
+            reader_timer_.start();
+        }
+        return true;
+    } catch (const std::bad_alloc &) {
+        stop_reading();
+        return false;
+    }
+}
+
+void RichTextBox::read_more()
+{
+    bool done = true;
+    try {
+        done = reader_->read_part(rtf_part);
+    } catch (const std::bad_alloc &) {
+        // What has been read stays in view.
+    }
+    if (done)
+        stop_reading();
+}
+
+void RichTextBox::stop_reading()
+{
+    reader_timer_.stop();
+    reader_.reset();
+    rtf_.clear();
 }
 
 QString RichTextBox::text() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QStackedWidget>
 #include <QString>
 #include <QTimer>
@@ -9,6 +11,8 @@ class QTextEdit;
 
 namespace talvence {
 
+class RtfReader;
+
 // The rich text box of the text viewer and the help window: it loads a whole
 // file given by its path in place of what it held, an RTF document with its
 // formatting and any other file as plain text. Read-only: a viewer never
@@ -17,6 +21,7 @@ class RichTextBox : public QStackedWidget {
     Q_OBJECT
 public:
     explicit RichTextBox(QWidget *parent = nullptr);
+    ~RichTextBox() override;
 
     // The name assistive tools give the box and the views inside it.
     void set_accessible_name(const QString &name);
@@ -25,8 +30,8 @@ public:
     bool load_file(const QByteArray &path);
     // What the box shows, as plain text.
     QString text() const;
-    // Whether a long plain text is still being laid into the view.
-    bool filling() const { return !rest_.isEmpty(); }
+    // Whether a long text is still being laid into the view.
+    bool filling() const { return !rest_.isEmpty() || reader_ != nullptr; }
     bool shows_rich_text() const;
     QTextEdit *rich_view() const { return rich_; }
     QPlainTextEdit *plain_view() const { return plain_; }
@@ -34,6 +39,9 @@ public:
 private:
     void show_plain(QString text);
     void fill_more();
+    bool load_rich(const QByteArray &path);
+    void read_more();
+    void stop_reading();
 
     QTextEdit *rich_;
     // Plain text has a view of its own, which lays out only the lines in
@@ -45,6 +53,11 @@ private:
     QString rest_;
     qsizetype rest_at_ = 0;
     QTimer filler_;
+    // An RTF document the same way: read a part at a time between the
+    // user's events, the view showing what has been read.
+    QByteArray rtf_;
+    std::unique_ptr<RtfReader> reader_;
+    QTimer reader_timer_;
 };
 
 } // namespace talvence

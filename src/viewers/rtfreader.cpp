@@ -1487,11 +1487,28 @@ QString RtfReader::decoded_marker(const QString &raw, int font_number,
 void RtfReader::start_paragraph()
 {
     paragraph_open_ = true;
+    // A number the paragraph brought counts all the same.
+    QString marker = list_marker(state().para);
     if (list_text_seen_)
         return;
-    const QString marker = list_marker(state().para);
-    if (!marker.isEmpty())
-        builder_.append(marker);
+    // Made from the document's bytes as any text: what the view cannot
+    // show goes, surrogates stay in pairs.
+    marker.truncate(max_marker / 2);
+    QString shown;
+    for (qsizetype i = 0; i < marker.size(); ++i) {
+        const QChar c = marker.at(i);
+        if (c.isHighSurrogate() && i + 1 < marker.size() && marker.at(i + 1).isLowSurrogate()) {
+            shown.append(c).append(marker.at(++i));
+        } else if (c.isSurrogate() || (c.unicode() < 0x20 && c != u'\t') ||
+                   c.unicode() == 0x2029 || c.unicode() == 0xFFFC || c.unicode() == 0xFDD0 ||
+                   c.unicode() == 0xFDD1) {
+            continue;
+        } else {
+            shown.append(c);
+        }
+    }
+    if (!shown.isEmpty())
+        builder_.append(shown);
 }
 
 void RtfReader::paragraph_done()
@@ -1537,7 +1554,6 @@ QString RtfReader::list_marker(const ParaProps &p)
             const ListLevel &at = l->levels[std::size_t(n)];
             return list_number(c == list_counts_.end() ? at.start : c->second, at.format);
         });
-        marker.truncate(max_marker / 2);
         if (marker.isEmpty())
             return {};
         return def.follow == 2 ? marker : marker + QChar(def.follow == 1 ? u' ' : u'\t');
@@ -1549,15 +1565,19 @@ QString RtfReader::list_marker(const ParaProps &p)
         return {};
     QString number;
     if (n.level != 11) {
+        // A level goes on counting until its numbers change their style.
         const auto counted = numbering_counts_.find(n.level);
-        const int value = counted == numbering_counts_.end() ? n.start : counted->second + 1;
-        numbering_counts_[n.level] = value;
+        const bool goes_on =
+            counted != numbering_counts_.end() &&
+            numberings_[std::size_t(counted->second.second)].format == n.format &&
+            numberings_[std::size_t(counted->second.second)].start == n.start;
+        const int value = goes_on ? counted->second.first + 1 : n.start;
+        numbering_counts_[n.level] = {value, p.numbering};
         numbering_counts_.erase(numbering_counts_.upper_bound(n.level), numbering_counts_.end());
         number = list_number(value, n.format);
     }
-    QString marker = decoded_marker(n.before, n.font, {}) + number +
-                     decoded_marker(n.after, n.font, {});
-    marker.truncate(max_marker / 2);
+    const QString marker = decoded_marker(n.before, n.font, {}) + number +
+                           decoded_marker(n.after, n.font, {});
     return marker.isEmpty() ? marker : marker + u'\t';
 }
 

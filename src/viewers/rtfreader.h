@@ -253,7 +253,8 @@ private:
     // Where each list stands: (list id, level) to its last number.
     std::map<std::pair<int, int>, int> list_counts_;
     std::vector<Numbering> numberings_;
-    std::map<int, int> numbering_counts_; // \pn level to its last number
+    // \pn level to its last number and the numbering that gave it.
+    std::map<int, std::pair<int, int>> numbering_counts_;
     bool paragraph_open_ = false; // text of the paragraph has gone out
     bool list_text_seen_ = false; // the paragraph brought its own number
     bool numbered_before_ = false;
