@@ -10,8 +10,8 @@
 #include <QByteArrayView>
 #include <QGuiApplication>
 #include <QTextBlock>
-#include <QTextFragment>
 #include <QTextDocument>
+#include <QTextFragment>
 
 #include "plaintext.h"
 #include "rtfreader.h"

@@ -405,7 +405,8 @@ private Q_SLOTS:
         const QByteArray fonts =
             "{\\fonttbl{\\f0\\froman\\fcharset0{\\*\\panose 02020603050405020304}Times New Roman;}"
             "{\\f1\\fnil\\fcharset2{\\*\\panose 05000000000000000000}Wingdings;}"
-            "{\\f2\\fnil\\fcharset2 Zapf Dingbats;}{\\f3 Symbol;}{\\f4\\fnil\\fcharset2 Wingdings 2;}"
+            "{\\f2\\fnil\\fcharset2 Zapf Dingbats;}{\\f3 Symbol;}{\\f4\\fnil\\fcharset2 Wingdings "
+            "2;}"
             "{\\f5\\fnil\\fcharset2 Webdings;}{\\f6\\fnil\\fcharset2 Bullets Of Our Own;}}";
         QTest::newRow("Word: Wingdings after its \\panose")
             << "{\\rtf1\\ansi" + fonts + "\\f1 \\'a7\\'d8\\'fc}" << u"▪➢✔"_qs;
@@ -425,7 +426,8 @@ private Q_SLOTS:
             << u"III.\tDrei|IV.\tVier|V.\tFünf|a)\tneu"_qs;
         const QByteArray lists =
             "{\\*\\listtable{\\list{\\listlevel\\levelnfc0\\levelstartat1{\\leveltext\\'02\\'00.;}"
-            "{\\levelnumbers\\'01;}}{\\listlevel\\levelnfc4\\levelstartat1{\\leveltext\\'04\\'00.\\'01)"
+            "{\\levelnumbers\\'01;}}{\\listlevel\\levelnfc4\\levelstartat1{\\leveltext\\'04\\'00."
+            "\\'01)"
             ";}{\\levelnumbers\\'01\\'03;}}\\listid5}{\\list{\\listlevel\\levelnfc23{\\leveltext"
             "\\'01\\u-3913 ?;}\\f3}\\listid6}}{\\*\\listoverridetable{\\listoverride\\listid5"
             "\\listoverridecount0\\ls1}{\\listoverride\\listid6\\listoverridecount0\\ls2}}";
@@ -436,14 +438,16 @@ private Q_SLOTS:
                    "{\\listtext 9.\\tab}\\pard\\ls1 Eigen\\par\\pard Ende}"
             << u"1.\tEins|1.a)\tUnter|1.b)\tZwei|2.\tDrei|2.a)\tNeu|•\tPunkt|9.\tEigen|Ende"_qs;
         QTest::newRow("Cocoa: the bullet of a list by its name")
-            << QByteArray("{\\rtf1\\mac{\\*\\listtable{\\list{\\listlevel\\levelnfc23{\\*"
-                          "\\levelmarker \\{disc\\}}{\\leveltext\\'02\\'05.;}}\\listid1}}"
-                          "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}\\pard\\ls1\\ilvl0 "
-                          "Punkt}")
+            << QByteArray(
+                   "{\\rtf1\\mac{\\*\\listtable{\\list{\\listlevel\\levelnfc23{\\*"
+                   "\\levelmarker \\{disc\\}}{\\leveltext\\'02\\'05.;}}\\listid1}}"
+                   "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}\\pard\\ls1\\ilvl0 "
+                   "Punkt}")
             << u"•\tPunkt"_qs;
         QTest::newRow("text of a nested table inside its properties")
-            << QByteArray("{\\rtf1\\pard\\intbl\\itap2{\\*\\nesttableprops\\trowd\\cellx2000\\itap2 "
-                          "Inner\\nestcell\\nestrow}\\itap1 Outer\\cell\\row\\pard}")
+            << QByteArray(
+                   "{\\rtf1\\pard\\intbl\\itap2{\\*\\nesttableprops\\trowd\\cellx2000\\itap2 "
+                   "Inner\\nestcell\\nestrow}\\itap1 Outer\\cell\\row\\pard}")
             << u"|Inner\t\u2028Outer"_qs;
         QTest::newRow("Mac code page of the document")
             << QByteArray("{\\rtf1\\mac\\ansicpg10001{\\fonttbl{\\f0\\fnil\\fcharset78 Osaka;}}"
@@ -553,15 +557,14 @@ private Q_SLOTS:
         QTest::addColumn<bool>("fits");
         // Past the limit, and more than one mark in paragraph_bytes.
         const qsizetype limit = 2 * RtfReader::max_paragraphs;
-        QTest::newRow("marks alone") << "{\\rtf1 " + QByteArray("\\par").repeated(limit) + "}"
-                                     << false;
-        QTest::newRow("cells alone") << "{\\rtf1 " + QByteArray("\\cell").repeated(limit) + "}"
-                                     << false;
+        QTest::newRow("marks alone")
+            << "{\\rtf1 " + QByteArray("\\par").repeated(limit) + "}" << false;
+        QTest::newRow("cells alone")
+            << "{\\rtf1 " + QByteArray("\\cell").repeated(limit) + "}" << false;
         QTest::newRow("as many marks, each with its text")
-            << "{\\rtf1 " + QByteArray("Ein Absatz mit Text.\\par ").repeated(limit) + "}"
-            << true;
-        QTest::newRow("escaped backslashes") << "{\\rtf1 " + QByteArray("\\\\par").repeated(limit) + "}"
-                                             << true;
+            << "{\\rtf1 " + QByteArray("Ein Absatz mit Text.\\par ").repeated(limit) + "}" << true;
+        QTest::newRow("escaped backslashes")
+            << "{\\rtf1 " + QByteArray("\\\\par").repeated(limit) + "}" << true;
     }
     void paragraph_count()
     {

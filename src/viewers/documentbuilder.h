@@ -79,7 +79,7 @@ private:
     bool editing_ = true; // inside the edit that collects the changes
     QTextCharFormat format_;
     QString run_;
-    bool run_empty_block_ = true; // nothing written into the current block yet
+    bool run_empty_block_ = true;   // nothing written into the current block yet
     QTextBlockFormat block_format_; // of the current block, where known
     bool block_format_known_ = false;
 

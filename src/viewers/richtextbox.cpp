@@ -1,11 +1,10 @@
 #include "richtextbox.h"
 
+#include <chrono>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <chrono>
-#include <new>
 
 #include <QPlainTextEdit>
 #include <QTextCursor>
@@ -35,7 +34,7 @@ qsizetype piece_end(const QString &text, qsizetype from)
 
 // A part of an RTF document read between two of the user's events; the view
 // lays it out in the same event, in about as long again.
-constexpr std::chrono::milliseconds rtf_part{40};
+constexpr std::chrono::milliseconds rtf_part{25};
 
 // Whether the file at `path` starts as an RTF document; a file that cannot
 // be opened or is no regular file is left to the usual load to report.

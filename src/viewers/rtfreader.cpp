@@ -211,9 +211,8 @@ QString list_number(int n, int format)
 QString cocoa_bullet(const QString &name)
 {
     static const std::pair<const char *, char16_t> bullets[] = {
-        {"{disc}", 0x2022},    {"{circle}", 0x25E6}, {"{square}", 0x25AA},
-        {"{hyphen}", 0x2043},  {"{check}", 0x2713},  {"{diamond}", 0x25C6},
-        {"{box}", 0x25A1},
+        {"{disc}", 0x2022},  {"{circle}", 0x25E6},  {"{square}", 0x25AA}, {"{hyphen}", 0x2043},
+        {"{check}", 0x2713}, {"{diamond}", 0x25C6}, {"{box}", 0x25A1},
     };
     for (const auto &[key, bullet] : bullets) {
         if (name.trimmed() == QLatin1String(key))
@@ -537,7 +536,8 @@ std::unique_ptr<QTextDocument> RtfReader::read()
 bool RtfReader::fits(QByteArrayView rtf)
 {
     // Words that end a paragraph or a cell, each a block of the document.
-    static const std::string_view marks[] = {"par", "cell", "nestcell", "sect", "page", "column", "line"};
+    static const std::string_view marks[] = {"par",  "cell",   "nestcell", "sect",
+                                             "page", "column", "line"};
     const qsizetype allowed = max_paragraphs + rtf.size() / paragraph_bytes;
     qsizetype count = 0;
     const char *p = rtf.data();
@@ -1029,7 +1029,7 @@ void RtfReader::control_word(const RtfTokenizer::Token &t)
         if (s.destination == Destination::list_table && !lists_.empty() &&
             !lists_.back().levels.empty()) {
             ListLevel &l = lists_.back().levels.back();
-            (w->op == Op::level_format ? l.format
+            (w->op == Op::level_format  ? l.format
              : w->op == Op::level_start ? l.start
                                         : l.follow) = v;
         }
@@ -1378,9 +1378,8 @@ QTextCharFormat RtfReader::char_format(const CharProps &p)
                                                 QStringLiteral("Noto Sans Symbols 2"),
                                                 QStringLiteral("Symbola")};
             const Font *face = this->font(-1);
-            f.setFontFamilies(face && face->symbol == SymbolFont::none
-                                  ? face->families + sign_faces
-                                  : sign_faces);
+            f.setFontFamilies(face && face->symbol == SymbolFont::none ? face->families + sign_faces
+                                                                       : sign_faces);
         }
         if (font->hint != QFont::AnyStyle)
             f.setFontStyleHint(font->hint);
@@ -1404,7 +1403,7 @@ QTextCharFormat RtfReader::char_format(const CharProps &p)
     };
     f.setProperty(font_key, p.font);
     if (p.colour != 0 || p.background != 0)
-        f.setProperty(colour_key, p.colour * 65599 + p.background);
+        f.setProperty(colour_key, int(unsigned(p.colour) * 65599u + unsigned(p.background)));
     if (const QColor c = colour(p.colour); c.isValid())
         f.setForeground(c);
     if (const QColor c = colour(p.background); c.isValid())
@@ -1499,9 +1498,8 @@ void RtfReader::start_paragraph()
         const QChar c = marker.at(i);
         if (c.isHighSurrogate() && i + 1 < marker.size() && marker.at(i + 1).isLowSurrogate()) {
             shown.append(c).append(marker.at(++i));
-        } else if (c.isSurrogate() || (c.unicode() < 0x20 && c != u'\t') ||
-                   c.unicode() == 0x2029 || c.unicode() == 0xFFFC || c.unicode() == 0xFDD0 ||
-                   c.unicode() == 0xFDD1) {
+        } else if (c.isSurrogate() || (c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x2029 ||
+                   c.unicode() == 0xFFFC || c.unicode() == 0xFDD0 || c.unicode() == 0xFDD1) {
             continue;
         } else {
             shown.append(c);
@@ -1528,8 +1526,8 @@ QString RtfReader::list_marker(const ParaProps &p)
         const auto o = overrides_.find(p.list);
         if (o == overrides_.end())
             return {};
-        const auto l =
-            std::find_if(lists_.begin(), lists_.end(), [&](const List &x) { return x.id == o->second; });
+        const auto l = std::find_if(lists_.begin(), lists_.end(),
+                                    [&](const List &x) { return x.id == o->second; });
         if (l == lists_.end() || l->levels.empty())
             return {};
         const int level = std::min(p.list_level, int(l->levels.size()) - 1);
@@ -1567,17 +1565,16 @@ QString RtfReader::list_marker(const ParaProps &p)
     if (n.level != 11) {
         // A level goes on counting until its numbers change their style.
         const auto counted = numbering_counts_.find(n.level);
-        const bool goes_on =
-            counted != numbering_counts_.end() &&
-            numberings_[std::size_t(counted->second.second)].format == n.format &&
-            numberings_[std::size_t(counted->second.second)].start == n.start;
+        const bool goes_on = counted != numbering_counts_.end() &&
+                             numberings_[std::size_t(counted->second.second)].format == n.format &&
+                             numberings_[std::size_t(counted->second.second)].start == n.start;
         const int value = goes_on ? counted->second.first + 1 : n.start;
         numbering_counts_[n.level] = {value, p.numbering};
         numbering_counts_.erase(numbering_counts_.upper_bound(n.level), numbering_counts_.end());
         number = list_number(value, n.format);
     }
-    const QString marker = decoded_marker(n.before, n.font, {}) + number +
-                           decoded_marker(n.after, n.font, {});
+    const QString marker =
+        decoded_marker(n.before, n.font, {}) + number + decoded_marker(n.after, n.font, {});
     return marker.isEmpty() ? marker : marker + u'\t';
 }
 
@@ -1665,8 +1662,8 @@ void RtfReader::finish_picture()
     // A picture kept at more than twice the size it is shown at only takes
     // memory.
     if (image->width() > 2 * width || image->height() > 2 * height)
-        *image = image->scaled(2 * width, 2 * height, Qt::IgnoreAspectRatio,
-                               Qt::SmoothTransformation);
+        *image =
+            image->scaled(2 * width, 2 * height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const QString name = QStringLiteral("rtf-picture:%1").arg(++pictures_);
     document_view_->addResource(QTextDocument::ImageResource, QUrl(name), *image);
     QTextImageFormat format;

@@ -157,7 +157,7 @@ private:
     };
     // Old-style numbering (\pn): one per paragraph that has it.
     struct Numbering {
-        int level = 0; // 1 to 9, 10 for \pnlvlbody, 11 for \pnlvlblt
+        int level = 0;  // 1 to 9, 10 for \pnlvlbody, 11 for \pnlvlblt
         int format = 0; // as \levelnfc; 23 a bullet, 255 no number (\pncont)
         int start = 1;
         int font = -1;
@@ -166,8 +166,8 @@ private:
         bool operator==(const Numbering &) const = default;
     };
     struct Picture {
-        int type = 0; // 1 PNG, 2 JPEG, 0 something Qt cannot draw
-        int width = 0, height = 0; // \picw, \pich
+        int type = 0;                        // 1 PNG, 2 JPEG, 0 something Qt cannot draw
+        int width = 0, height = 0;           // \picw, \pich
         int goal_width = 0, goal_height = 0; // twips
         int scale_x = 100, scale_y = 100;
         QByteArray data;
@@ -240,7 +240,7 @@ private:
     int default_font_ = 0;
     std::map<int, Font> fonts_;
     int faces_used_ = 0;
-    int font_entry_ = -1; // the font table entry being read
+    int font_entry_ = -1;              // the font table entry being read
     std::size_t font_entry_depth_ = 0; // the groups open where it started
     std::vector<QColor> colours_;
     int red_ = 0, green_ = 0, blue_ = 0;
