@@ -223,6 +223,8 @@ private Q_SLOTS:
         QVERIFY(bullet);
         QCOMPARE(bullet->leftMargin(), 48.0);
         QCOMPARE(bullet->textIndent(), -24.0);
+        // The text after the bullet's tab starts at the indent.
+        QCOMPARE(bullet->tabPositions().value(0).position, 24.0);
         // \pard ends the list: the next paragraph starts at the margin.
         QCOMPARE(block_of(*wordpad, "Zentriert")->leftMargin(), 0.0);
     }

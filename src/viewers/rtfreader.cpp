@@ -1424,6 +1424,10 @@ QTextBlockFormat RtfReader::block_format(const ParaProps &p)
     f.setLeftMargin(px(p.left));
     f.setRightMargin(px(p.right));
     f.setTextIndent(px(p.first));
+    // A hanging paragraph (a list item) has a tab stop at its left indent,
+    // where the text after its number starts.
+    if (p.first < 0)
+        f.setTabPositions({QTextOption::Tab(px(-p.first), QTextOption::LeftTab)});
     f.setTopMargin(px(p.before));
     f.setBottomMargin(px(p.after));
     f.setLayoutDirection(p.right_to_left ? Qt::RightToLeft : Qt::LeftToRight);
