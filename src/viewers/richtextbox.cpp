@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -32,8 +33,7 @@ qsizetype piece_end(const QString &text, qsizetype from)
     return line_end < 0 ? text.size() : line_end + 1;
 }
 
-// A part of an RTF document read between two of the user's events; the view
-// lays it out in the same event, in about as long again.
+// A part of an RTF document read between two of the user's events.
 constexpr std::chrono::milliseconds rtf_part{25};
 
 // Whether the file at `path` starts as an RTF document; a file that cannot
@@ -102,12 +102,7 @@ bool RichTextBox::load_file(const QByteArray &path)
         // The view deletes the document it started with itself; the ones
         // handed to it are ours to delete.
         stop_reading();
-        QTextDocument *old = rich_->document();
-        const bool ours = old->parent() == rich_;
-        loaded.document->setParent(rich_);
-        rich_->setDocument(loaded.document.release());
-        if (ours)
-            delete old;
+        show_rich(std::move(loaded.document));
         filler_.stop();
         rest_.clear();
         plain_->clear();
@@ -154,8 +149,10 @@ void RichTextBox::fill_more()
     }
 }
 
-// The first part of an RTF document shows at once; the rest follows between
-// events, so that no document keeps the window from answering.
+// The first part of an RTF document shows at once. A second reader reads the
+// whole document into a document of its own between events, and that one
+// takes the first's place when it is complete: a document the view shows
+// would have each part laid out as it arrives, several times the reading.
 bool RichTextBox::load_rich(const QByteArray &path)
 {
     try {
@@ -164,17 +161,9 @@ bool RichTextBox::load_rich(const QByteArray &path)
             return false;
         stop_reading();
         rtf_ = std::move(*bytes);
-        auto reader = std::make_unique<RtfReader>(rtf_);
-        const bool done = reader->read_part(rtf_part);
-        std::unique_ptr<QTextDocument> document = reader->take_document();
-        // The view deletes the document it started with itself; the ones
-        // handed to it are ours to delete.
-        QTextDocument *old = rich_->document();
-        const bool ours = old->parent() == rich_;
-        document->setParent(rich_);
-        rich_->setDocument(document.release());
-        if (ours)
-            delete old;
+        RtfReader first(rtf_);
+        const bool done = first.read_part(rtf_part);
+        show_rich(first.take_document());
         filler_.stop();
         rest_.clear();
         plain_->clear();
@@ -183,7 +172,7 @@ bool RichTextBox::load_rich(const QByteArray &path)
         if (done) {
             rtf_.clear();
         } else {
-            reader_ = std::move(reader);
+            reader_ = std::make_unique<RtfReader>(rtf_);
             reader_timer_.start();
         }
         return true;
@@ -195,14 +184,29 @@ bool RichTextBox::load_rich(const QByteArray &path)
 
 void RichTextBox::read_more()
 {
-    bool done = true;
     try {
-        done = reader_->read_part(rtf_part);
+        if (!reader_->read_part(rtf_part))
+            return;
+        // Where the user has scrolled to in the first part stays in view.
+        const int at = rich_->verticalScrollBar()->value();
+        show_rich(reader_->take_document());
+        rich_->verticalScrollBar()->setValue(at);
     } catch (const std::bad_alloc &) {
-        // What has been read stays in view.
+        // The first part stays in view.
     }
-    if (done)
-        stop_reading();
+    stop_reading();
+}
+
+void RichTextBox::show_rich(std::unique_ptr<QTextDocument> document)
+{
+    // The view deletes the document it started with itself; the ones
+    // handed to it are ours to delete.
+    QTextDocument *old = rich_->document();
+    const bool ours = old->parent() == rich_;
+    document->setParent(rich_);
+    rich_->setDocument(document.release());
+    if (ours)
+        delete old;
 }
 
 void RichTextBox::stop_reading()

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 class QPlainTextEdit;
+class QTextDocument;
 class QTextEdit;
 
 namespace talvence {
@@ -40,6 +41,7 @@ private:
     void show_plain(QString text);
     void fill_more();
     bool load_rich(const QByteArray &path);
+    void show_rich(std::unique_ptr<QTextDocument> document);
     void read_more();
     void stop_reading();
 
@@ -53,8 +55,8 @@ private:
     QString rest_;
     qsizetype rest_at_ = 0;
     QTimer filler_;
-    // An RTF document the same way: read a part at a time between the
-    // user's events, the view showing what has been read.
+    // An RTF document the same way: its first part shown at once, the whole
+    // read a part at a time between the user's events and shown when done.
     QByteArray rtf_;
     std::unique_ptr<RtfReader> reader_;
     QTimer reader_timer_;
