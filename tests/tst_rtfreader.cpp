@@ -477,6 +477,71 @@ private Q_SLOTS:
         QCOMPARE(paragraphs(*read(rtf)).join(QLatin1Char('|')), expected);
     }
 
+    // Each symbol font by its name, each sign where Unicode has it, a
+    // stand-in where it has none.
+    void symbol_fonts_data()
+    {
+        QTest::addColumn<QByteArray>("font");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("Symbol") << QByteArray("Symbol") << QByteArray("\\'b7\\'d8\\'a5W")
+                                << u"•¬∞Ω"_qs;
+        QTest::newRow("SymbolMT") << QByteArray("SymbolMT") << QByteArray("p") << u"π"_qs;
+        QTest::newRow("Wingdings")
+            << QByteArray("Wingdings") << QByteArray("\\'fbJ") << u"\U0001F5F6☺"_qs;
+        QTest::newRow("Wingdings 3")
+            << QByteArray("Wingdings 3") << QByteArray("\\'71") << u"\u25BC"_qs;
+        QTest::newRow("Webdings") << QByteArray("Webdings") << QByteArray("\\'7f") << u"\ufffd"_qs;
+        QTest::newRow("ITC Zapf Dingbats")
+            << QByteArray("ITC Zapf Dingbats") << QByteArray("\\'ac\\'d4") << u"①→"_qs;
+        QTest::newRow("Monotype Sorts")
+            << QByteArray("Monotype Sorts") << QByteArray("3") << u"✓"_qs;
+        QTest::newRow("Marlett") << QByteArray("Marlett") << QByteArray("ar?")
+                                 << u"✓\U0001F5D9\ufffd"_qs;
+        QTest::newRow("MT Extra") << QByteArray("MT Extra") << QByteArray("l") << u"ℓ"_qs;
+        QTest::newRow("Symbol's signs as Unicode")
+            << QByteArray("Symbol") << QByteArray("\\u-3999 ?") << u"α"_qs;
+    }
+    void symbol_fonts()
+    {
+        QFETCH(QByteArray, font);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expected);
+        const QByteArray rtf =
+            "{\\rtf1{\\fonttbl{\\f1\\fnil\\fcharset2 " + font + ";}}\\f1 " + bytes + "}";
+        QCOMPARE(read(rtf)->toPlainText(), expected);
+    }
+
+    // Word's number formats, counted on from \levelstartat.
+    void list_number_formats_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("expected"); // the 4th and 28th number
+        QTest::newRow("decimal") << 0 << u"4|28"_qs;
+        QTest::newRow("upper Roman") << 1 << u"IV|XXVIII"_qs;
+        QTest::newRow("lower Roman") << 2 << u"iv|xxviii"_qs;
+        QTest::newRow("upper letters") << 3 << u"D|BB"_qs;
+        QTest::newRow("lower letters") << 4 << u"d|bb"_qs;
+        QTest::newRow("leading zero") << 22 << u"04|28"_qs;
+        QTest::newRow("no number") << 255 << u"|"_qs;
+    }
+    void list_number_formats()
+    {
+        QFETCH(int, format);
+        QFETCH(QString, expected);
+        QByteArray rtf = "{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc" +
+                         QByteArray::number(format) +
+                         "\\levelstartat4{\\leveltext\\'01\\'00;}}\\listid3}}{\\*"
+                         "\\listoverridetable{\\listoverride\\listid3\\ls1}}";
+        for (int i = 0; i < 25; ++i)
+            rtf += "\\pard\\ls1 x\\par";
+        // Each paragraph is its number, a tab and "x".
+        QStringList numbers = paragraphs(*read(rtf + "}"));
+        for (QString &p : numbers)
+            p.chop(p.size() > 1 ? 2 : 1);
+        QCOMPARE(numbers.first() + u'|' + numbers.last(), expected);
+    }
+
     // A font's name after the groups Word and others put before it.
     void font_name_after_group_data()
     {

@@ -238,6 +238,11 @@ private Q_SLOTS:
         QCOMPARE(shown_text().count(QLatin1String(" mit Text")), rtf.count("mit Text"));
         QVERIFY(viewers()->show_in_text_viewer(folder_->at("brief.txt")));
         QCOMPARE(shown_text(), QStringLiteral("zweiter Brief"));
+        // Paragraph marks alone, more than memory could hold: refused, the
+        // box keeps what it showed.
+        folder_->file("leer.rtf", "{\\rtf1 " + QByteArray("\\par").repeated(1 << 18) + "}");
+        QVERIFY(!viewers()->show_in_text_viewer(folder_->at("leer.rtf")));
+        QCOMPARE(shown_text(), QStringLiteral("zweiter Brief"));
     }
 
     void choice_data()
