@@ -139,13 +139,18 @@ void DocumentBuilder::place()
         if (!table_open_) {
             flush_run();
             table_open_ = true;
+            table_cells_ = 0;
             rows_.assign(1, Row(1));
+            widest_ = 1;
         } else if (row_ended_) {
             flush_run();
+            if (qsizetype(rows_.size() * widest_) >= table_part_cells)
+                write_table();
             rows_.emplace_back(1);
         } else if (cell_ended_) {
             flush_run();
             rows_.back().emplace_back();
+            widest_ = std::max(widest_, rows_.back().size());
         }
         row_ended_ = false;
         cell_ended_ = false;
@@ -194,10 +199,11 @@ void DocumentBuilder::write_table()
         widest = std::max(widest, row.size());
     const int columns = int(std::min<std::size_t>(widest, max_columns));
     const qsizetype row_count = qsizetype(rows_.size());
-    if (row_count * columns > max_table_cells) {
+    if (table_cells_ + row_count * columns > max_table_cells) {
         write_table_as_text();
         return;
     }
+    table_cells_ += row_count * columns;
 
     // A table that starts a paragraph takes that paragraph's place, or an
     // empty line would stand above every table.
@@ -242,6 +248,7 @@ void DocumentBuilder::write_table()
     run_empty_block_ = true;
     block_format_known_ = false;
     rows_.clear();
+    widest_ = 1;
 }
 
 void DocumentBuilder::write_table_as_text()
@@ -258,6 +265,7 @@ void DocumentBuilder::write_table_as_text()
     }
     run_empty_block_ = true;
     rows_.clear();
+    widest_ = 1;
 }
 
 } // namespace talvence

@@ -23,10 +23,15 @@ class DocumentBuilder {
 public:
     // Most columns a table gets; cells beyond them join the last cell.
     static constexpr int max_columns = 63;
-    // Most cells of one table (rows times columns). A larger table comes out
-    // as text, cells apart by tabs, rows as paragraphs: each cell of a
+    // Most cells of one table (rows times columns). The rows beyond come
+    // out as text, cells apart by tabs, rows as paragraphs: each cell of a
     // QTextTable costs memory whether it holds text or not.
     static constexpr qsizetype max_table_cells = 1 << 18;
+    // A long table goes into the document in parts of about this many cells,
+    // each a QTextTable of its own: the view lays a table out whole, in one
+    // event (some 35 microseconds a cell, more in larger tables), and the
+    // reader writes each part as soon as its rows are complete.
+    static constexpr qsizetype table_part_cells = 1024;
 
     explicit DocumentBuilder(QTextDocument *document);
 
@@ -88,6 +93,8 @@ private:
     bool row_ended_ = false;
     bool cell_ended_ = false;
     std::vector<Row> rows_;
+    std::size_t widest_ = 1;    // cells of the widest row in rows_
+    qsizetype table_cells_ = 0; // of the current table, written already
 };
 
 } // namespace talvence
