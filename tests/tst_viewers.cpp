@@ -217,6 +217,33 @@ private Q_SLOTS:
         QCOMPARE(whole, QString::fromLatin1(log));
     }
 
+    // An RTF document the same way: its beginning at once, the rest between
+    // events, a plain text loaded meanwhile stops it.
+    void long_rtf_arrives_whole()
+    {
+        QByteArray rtf = "{\\rtf1\\ansi ";
+        for (int i = 0; rtf.size() < (4 << 20); ++i)
+            rtf += "{\\b Absatz} " + QByteArray::number(i) + " mit Text\\par\n";
+        folder_->file("lang.rtf", rtf + "}");
+        for (int turn = 0; turn < 2; ++turn) {
+            QVERIFY(viewers()->show_in_text_viewer(folder_->at("lang.rtf")));
+            RichTextBox *box = viewers()->text_viewer()->box();
+            QVERIFY(box->shows_rich_text() && box->filling());
+            QVERIFY(shown_text().startsWith(QStringLiteral("Absatz 0 mit Text\nAbsatz 1 ")));
+            if (turn == 0)
+                QVERIFY(viewers()->show_in_text_viewer(folder_->at("brief.txt")));
+            QTRY_VERIFY_WITH_TIMEOUT(!viewers()->text_viewer()->box()->filling(), 60000);
+        }
+        QCOMPARE(shown_text().count(QLatin1String(" mit Text")), rtf.count("mit Text"));
+        QVERIFY(viewers()->show_in_text_viewer(folder_->at("brief.txt")));
+        QCOMPARE(shown_text(), QStringLiteral("zweiter Brief"));
+        // Paragraph marks alone, more than memory could hold: refused, the
+        // box keeps what it showed.
+        folder_->file("leer.rtf", "{\\rtf1 " + QByteArray("\\par").repeated(1 << 18) + "}");
+        QVERIFY(!viewers()->show_in_text_viewer(folder_->at("leer.rtf")));
+        QCOMPARE(shown_text(), QStringLiteral("zweiter Brief"));
+    }
+
     void choice_data()
     {
         QTest::addColumn<QByteArray>("file");

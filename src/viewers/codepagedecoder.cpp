@@ -51,63 +51,34 @@ char16_t windows_1251(unsigned char b)
     return b >= 0xC0 ? char16_t(0x0410 + (b - 0xC0)) : cp1251[b - 0x80];
 }
 
-// The Symbol font's letters are Greek at the Latin letters' places; list
-// bullets are its 0xB7. Anything else shows as the byte in Windows-1252.
-char16_t symbol_char(unsigned char b)
+// The converter of a Mac code page. The CJK ones are the Windows encodings
+// with a few signs of Apple's added, which read through these; a Mac code
+// page without a converter of its own reads as Mac Roman, whose ASCII and
+// punctuation at least come out right.
+const char *mac_converter_name(int code_page)
 {
-    static constexpr char16_t upper[26] = {
-        0x0391, 0x0392, 0x03A7, 0x0394, 0x0395, 0x03A6, 0x0393, 0x0397, 0x0399,
-        0x03D1, 0x039A, 0x039B, 0x039C, 0x039D, 0x039F, 0x03A0, 0x0398, 0x03A1,
-        0x03A3, 0x03A4, 0x03A5, 0x03C2, 0x03A9, 0x039E, 0x03A8, 0x0396,
-    };
-    static constexpr char16_t lower[26] = {
-        0x03B1, 0x03B2, 0x03C7, 0x03B4, 0x03B5, 0x03C6, 0x03B3, 0x03B7, 0x03B9,
-        0x03D5, 0x03BA, 0x03BB, 0x03BC, 0x03BD, 0x03BF, 0x03C0, 0x03B8, 0x03C1,
-        0x03C3, 0x03C4, 0x03C5, 0x03D6, 0x03C9, 0x03BE, 0x03C8, 0x03B6,
-    };
-    if (b >= 'A' && b <= 'Z')
-        return upper[b - 'A'];
-    if (b >= 'a' && b <= 'z')
-        return lower[b - 'a'];
-    switch (b) {
-    case 0xB7:
-        return 0x2022;
-    case 0xAE:
-        return 0x2192;
-    case 0xD8:
-        return 0x00AC;
-    case 0xB0:
-        return 0x00B0;
+    switch (code_page) {
+    case 10001:
+        return "Shift_JIS";
+    case 10002:
+        return "Big5";
+    case 10003:
+        return "EUC-KR";
+    case 10006:
+        return "x-mac-greek";
+    case 10007:
+    case 10017:
+        return "x-mac-cyrillic";
+    case 10008:
+        return "GBK";
+    case 10021:
+        return "TIS-620";
+    case 10029:
+        return "x-mac-centraleurroman";
+    case 10081:
+        return "x-mac-turkish";
     }
-    return CodePageDecoder::windows_1252(b);
-}
-
-// The Wingdings bullets that lists use; its other signs show as a bullet.
-char16_t wingdings_char(unsigned char b)
-{
-    if (b <= 0x20)
-        return b;
-    switch (b) {
-    case 0x6C:
-        return 0x25CF; // ●
-    case 0x6E:
-        return 0x25A0; // ■
-    case 0x71:
-        return 0x2751; // ❑
-    case 0x76:
-        return 0x2756; // ❖
-    case 0xA7:
-        return 0x25AA; // ▪
-    case 0xA8:
-        return 0x25FB; // ◻
-    case 0xD8:
-        return 0x27A2; // ➢
-    case 0xE0:
-        return 0x2192; // →
-    case 0xFC:
-        return 0x2714; // ✔
-    }
-    return 0x2022;
+    return "macintosh";
 }
 
 template <typename Map> void append_each(QString &out, QByteArrayView bytes, Map map)
@@ -128,8 +99,35 @@ int CodePageDecoder::code_page_of_charset(int charset)
         return 1252;
     case 2:
         return symbol;
+    // The Mac character sets, each with the code page Windows gives it.
     case 77:
-        return 10000;
+        return 10000; // Roman
+    case 78:
+        return 10001; // Japanese
+    case 79:
+        return 10003; // Korean
+    case 80:
+        return 10008; // Simplified Chinese
+    case 81:
+        return 10002; // Traditional Chinese
+    case 82:
+        return 10003; // Korean (Johab)
+    case 83:
+        return 10005; // Hebrew
+    case 84:
+        return 10004; // Arabic
+    case 85:
+        return 10006; // Greek
+    case 86:
+        return 10081; // Turkish
+    case 87:
+        return 10021; // Thai
+    case 88:
+        return 10029; // Central European
+    case 89:
+        return 10007; // Cyrillic
+    case 130:
+        return 1361;
     case 128:
         return 932;
     case 129:
@@ -179,8 +177,8 @@ QStringDecoder *CodePageDecoder::converter(int code_page)
         QStringDecoder made;
         if (code_page == 65001) {
             made = QStringDecoder(QStringDecoder::Utf8, flags);
-        } else if (code_page == 10000) {
-            made = QStringDecoder("macintosh", flags);
+        } else if (code_page >= 10000 && code_page < 10100) {
+            made = QStringDecoder(mac_converter_name(code_page), flags);
         } else if (code_page > 0 && code_page < 100000) {
             made = QStringDecoder(QByteArray("windows-" + QByteArray::number(code_page)), flags);
             if (!made.isValid())
@@ -193,18 +191,16 @@ QStringDecoder *CodePageDecoder::converter(int code_page)
 
 void CodePageDecoder::append(QString &out, QByteArrayView bytes, int code_page)
 {
+    if (code_page < 0 && code_page >= -int(SymbolFont::mt_extra)) {
+        append_symbols(out, bytes, SymbolFont(-code_page));
+        return;
+    }
     switch (code_page) {
     case 1250:
         append_each(out, bytes, [](unsigned char b) { return b < 0x80 ? b : cp1250[b - 0x80]; });
         return;
     case 1251:
         append_each(out, bytes, windows_1251);
-        return;
-    case symbol:
-        append_each(out, bytes, symbol_char);
-        return;
-    case wingdings:
-        append_each(out, bytes, wingdings_char);
         return;
     case 1252:
         break;

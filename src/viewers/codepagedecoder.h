@@ -2,8 +2,8 @@
 
 // Text in the code pages of the word processors that write RTF. The three
 // the program must show right (Windows-1252 Western, 1250 Central European,
-// 1251 Cyrillic) and the symbol fonts of list bullets come from tables of
-// our own; any other code page from Qt's converter where this Qt build has
+// 1251 Cyrillic) and the symbol fonts come from tables of our own; any other
+// code page (the Mac ones too) from Qt's converter where this Qt build has
 // one (Debian's Qt carries ICU's), else read as Windows-1252.
 
 #include <map>
@@ -12,14 +12,16 @@
 #include <QString>
 #include <QStringDecoder>
 
+#include "symbolfonts.h"
+
 namespace talvence {
 
 class CodePageDecoder {
 public:
     // Windows' own number for the code page of the Symbol charset.
     static constexpr int symbol = 42;
-    // Ours: a symbol font of the Wingdings kind, whose bullets sit elsewhere.
-    static constexpr int wingdings = -42;
+    // Ours, below 0: the code page of a symbol font known by its name.
+    static constexpr int of_symbol_font(SymbolFont font) { return -int(font); }
 
     // The code page an RTF \fcharset stands for; 0 for the default charset,
     // which takes the document's code page (\ansicpg).

@@ -30,6 +30,38 @@ void DocumentBuilder::append(QStringView text)
     run_ += text;
 }
 
+void DocumentBuilder::append_image(const QTextImageFormat &format)
+{
+    place();
+    flush_run();
+    if (table_open_) {
+        current_cell().pieces.push_back({Piece::Kind::image, {}, format, {}});
+        return;
+    }
+    resume();
+    cursor_.insertImage(format);
+    run_empty_block_ = false;
+}
+
+void DocumentBuilder::pause()
+{
+    if (table_open_)
+        return;
+    flush_run();
+    if (editing_) {
+        cursor_.endEditBlock();
+        editing_ = false;
+    }
+}
+
+void DocumentBuilder::resume()
+{
+    if (!editing_) {
+        cursor_.beginEditBlock();
+        editing_ = true;
+    }
+}
+
 void DocumentBuilder::end_paragraph(const QTextBlockFormat &format)
 {
     place();
@@ -38,7 +70,16 @@ void DocumentBuilder::end_paragraph(const QTextBlockFormat &format)
         current_cell().pieces.push_back({Piece::Kind::paragraph_end, {}, format_, format});
         return;
     }
-    close_paragraph(cursor_, format, format_);
+    resume();
+    // The paragraph's format as the builder set it last: asking the cursor
+    // for it costs more than the rest of a short paragraph.
+    if (!block_format_known_ || block_format_ != format) {
+        cursor_.setBlockFormat(format);
+        block_format_ = format;
+        block_format_known_ = true;
+    }
+    if (run_empty_block_)
+        cursor_.setBlockCharFormat(format_);
     cursor_.insertBlock();
     run_empty_block_ = true;
 }
@@ -69,8 +110,10 @@ void DocumentBuilder::finish(const QTextBlockFormat &format)
         write_table();
         table_open_ = false;
     }
+    resume();
     close_paragraph(cursor_, format, format_);
     cursor_.endEditBlock();
+    editing_ = false;
 }
 
 void DocumentBuilder::flush_run()
@@ -80,6 +123,7 @@ void DocumentBuilder::flush_run()
     if (table_open_) {
         current_cell().pieces.push_back({Piece::Kind::text, run_, format_, {}});
     } else {
+        resume();
         cursor_.insertText(run_, format_);
         run_empty_block_ = false;
     }
@@ -95,13 +139,18 @@ void DocumentBuilder::place()
         if (!table_open_) {
             flush_run();
             table_open_ = true;
+            table_cells_ = 0;
             rows_.assign(1, Row(1));
+            widest_ = 1;
         } else if (row_ended_) {
             flush_run();
+            if (qsizetype(rows_.size() * widest_) >= table_part_cells)
+                write_table();
             rows_.emplace_back(1);
         } else if (cell_ended_) {
             flush_run();
             rows_.back().emplace_back();
+            widest_ = std::max(widest_, rows_.back().size());
         }
         row_ended_ = false;
         cell_ended_ = false;
@@ -133,6 +182,8 @@ void DocumentBuilder::write_pieces(const Cell &cell)
     for (const Piece &piece : cell.pieces) {
         if (piece.kind == Piece::Kind::text) {
             cursor_.insertText(piece.text, piece.char_format);
+        } else if (piece.kind == Piece::Kind::image) {
+            cursor_.insertImage(piece.char_format.toImageFormat());
         } else {
             close_paragraph(cursor_, piece.block_format, piece.char_format);
             cursor_.insertBlock();
@@ -142,15 +193,17 @@ void DocumentBuilder::write_pieces(const Cell &cell)
 
 void DocumentBuilder::write_table()
 {
+    resume();
     std::size_t widest = 1;
     for (const Row &row : rows_)
         widest = std::max(widest, row.size());
     const int columns = int(std::min<std::size_t>(widest, max_columns));
     const qsizetype row_count = qsizetype(rows_.size());
-    if (row_count * columns > max_table_cells) {
+    if (table_cells_ + row_count * columns > max_table_cells) {
         write_table_as_text();
         return;
     }
+    table_cells_ += row_count * columns;
 
     // A table that starts a paragraph takes that paragraph's place, or an
     // empty line would stand above every table.
@@ -193,11 +246,14 @@ void DocumentBuilder::write_table()
     }
     cursor_.setPosition(table->lastPosition() + 1);
     run_empty_block_ = true;
+    block_format_known_ = false;
     rows_.clear();
+    widest_ = 1;
 }
 
 void DocumentBuilder::write_table_as_text()
 {
+    block_format_known_ = false;
     for (const Row &row : rows_) {
         for (std::size_t c = 0; c < row.size(); ++c) {
             if (c > 0)
@@ -209,6 +265,7 @@ void DocumentBuilder::write_table_as_text()
     }
     run_empty_block_ = true;
     rows_.clear();
+    widest_ = 1;
 }
 
 } // namespace talvence

@@ -13,6 +13,7 @@
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextImageFormat>
 
 class QTextDocument;
 
@@ -22,10 +23,15 @@ class DocumentBuilder {
 public:
     // Most columns a table gets; cells beyond them join the last cell.
     static constexpr int max_columns = 63;
-    // Most cells of one table (rows times columns). A larger table comes out
-    // as text, cells apart by tabs, rows as paragraphs: each cell of a
+    // Most cells of one table (rows times columns). The rows beyond come
+    // out as text, cells apart by tabs, rows as paragraphs: each cell of a
     // QTextTable costs memory whether it holds text or not.
     static constexpr qsizetype max_table_cells = 1 << 18;
+    // A long table goes into the document in parts of about this many cells,
+    // each a QTextTable of its own: the view lays a table out whole, in one
+    // event (some 35 microseconds a cell, more in larger tables), and the
+    // reader writes each part as soon as its rows are complete.
+    static constexpr qsizetype table_part_cells = 1024;
 
     explicit DocumentBuilder(QTextDocument *document);
 
@@ -36,6 +42,8 @@ public:
     void set_in_table(bool in_table) { in_table_ = in_table; }
 
     void append(QStringView text);
+    // A picture, in the character format given.
+    void append_image(const QTextImageFormat &format);
     // Ends the current paragraph, which gets `format`.
     void end_paragraph(const QTextBlockFormat &format);
     // Ends a table cell; its last paragraph gets `format`.
@@ -43,10 +51,14 @@ public:
     void end_row();
     // Ends the document, once and last; the last paragraph gets `format`.
     void finish(const QTextBlockFormat &format);
+    // Lets a view see what has been written so far: the edit that holds it
+    // ends here (a table still open keeps its rows), the next output opens
+    // another.
+    void pause();
 
 private:
     struct Piece {
-        enum class Kind { text, paragraph_end } kind;
+        enum class Kind { text, paragraph_end, image } kind;
         QString text;
         QTextCharFormat char_format;
         QTextBlockFormat block_format;
@@ -66,16 +78,23 @@ private:
     void write_table_as_text();
     void write_pieces(const Cell &cell);
 
+    void resume();
+
     QTextCursor cursor_;
+    bool editing_ = true; // inside the edit that collects the changes
     QTextCharFormat format_;
     QString run_;
-    bool run_empty_block_ = true; // nothing written into the current block yet
+    bool run_empty_block_ = true;   // nothing written into the current block yet
+    QTextBlockFormat block_format_; // of the current block, where known
+    bool block_format_known_ = false;
 
     bool in_table_ = false;
     bool table_open_ = false;
     bool row_ended_ = false;
     bool cell_ended_ = false;
     std::vector<Row> rows_;
+    std::size_t widest_ = 1;    // cells of the widest row in rows_
+    qsizetype table_cells_ = 0; // of the current table, written already
 };
 
 } // namespace talvence

@@ -1,14 +1,26 @@
 #include "richtextbox.h"
 
+#include <chrono>
+#include <new>
+
+#include <QScrollBar>
 #include <QTextDocument>
 #include <QTextEdit>
 
 #include "linefile.h"
 #include "plaintextview.h"
+#include "rawfile.h"
 #include "rtfreader.h"
 #include "textfile.h"
 
 namespace talvence {
+
+namespace {
+
+// A part of an RTF document read between two of the user's events.
+constexpr std::chrono::milliseconds rtf_part{25};
+
+} // namespace
 
 RichTextBox::RichTextBox(QWidget *parent) : QStackedWidget(parent)
 {
@@ -26,7 +38,11 @@ RichTextBox::RichTextBox(QWidget *parent) : QStackedWidget(parent)
     // The views stand for the box: focus and assistive tools go to them.
     setFocusPolicy(Qt::StrongFocus);
     setFocusProxy(rich_);
+    reader_timer_.setInterval(0);
+    connect(&reader_timer_, &QTimer::timeout, this, &RichTextBox::read_more);
 }
+
+RichTextBox::~RichTextBox() = default;
 
 void RichTextBox::set_accessible_name(const QString &name)
 {
@@ -44,6 +60,7 @@ bool RichTextBox::load_file(const QByteArray &path)
     if (!file)
         return false;
     if (!RtfReader::is_rtf(file->sample())) {
+        stop_reading();
         rich_->clear();
         plain_->set_file(std::move(file));
         setCurrentWidget(plain_);
@@ -51,25 +68,77 @@ bool RichTextBox::load_file(const QByteArray &path)
         return true;
     }
     file.reset();
-    LoadedText loaded = load_text_file(path);
-    if (loaded.kind != LoadedText::Kind::rich)
-        return false; // failed, or no longer RTF: the box keeps what it held
+    return load_rich(path);
+}
+
+// The first part of an RTF document shows at once. A second reader reads the
+// whole document into a document of its own between events, and that one
+// takes the first's place when it is complete: a document the view shows
+// would have each part laid out as it arrives, several times the reading.
+bool RichTextBox::load_rich(const QByteArray &path)
+{
+    try {
+        std::optional<QByteArray> bytes = read_raw_file(path, max_text_file_size);
+        if (!bytes || !RtfReader::is_rtf(*bytes) || !RtfReader::fits(*bytes))
+            return false; // the box keeps what it held
+        stop_reading();
+        rtf_ = std::move(*bytes);
+        RtfReader first(rtf_);
+        const bool done = first.read_part(rtf_part);
+        show_rich(first.take_document());
+        plain_->clear();
+        setCurrentWidget(rich_);
+        setFocusProxy(rich_);
+        if (done) {
+            rtf_.clear();
+        } else {
+            reader_ = std::make_unique<RtfReader>(rtf_);
+            reader_timer_.start();
+        }
+        return true;
+    } catch (const std::bad_alloc &) {
+        stop_reading();
+        return false;
+    }
+}
+
+void RichTextBox::read_more()
+{
+    try {
+        if (!reader_->read_part(rtf_part))
+            return;
+        // Where the user has scrolled to in the first part stays in view.
+        const int at = rich_->verticalScrollBar()->value();
+        show_rich(reader_->take_document());
+        rich_->verticalScrollBar()->setValue(at);
+    } catch (const std::bad_alloc &) {
+        // The first part stays in view.
+    }
+    stop_reading();
+}
+
+void RichTextBox::show_rich(std::unique_ptr<QTextDocument> document)
+{
     // The view deletes the document it started with itself; the ones
     // handed to it are ours to delete.
     QTextDocument *old = rich_->document();
     const bool ours = old->parent() == rich_;
-    loaded.document->setParent(rich_);
-    rich_->setDocument(loaded.document.release());
+    document->setParent(rich_);
+    rich_->setDocument(document.release());
     if (ours)
         delete old;
-    plain_->clear();
-    setCurrentWidget(rich_);
-    setFocusProxy(rich_);
-    return true;
+}
+
+void RichTextBox::stop_reading()
+{
+    reader_timer_.stop();
+    reader_.reset();
+    rtf_.clear();
 }
 
 void RichTextBox::show_note(const QString &note)
 {
+    stop_reading();
     plain_->clear();
     rich_->setPlainText(note);
     setCurrentWidget(rich_);
@@ -83,7 +152,7 @@ QString RichTextBox::text() const
 
 bool RichTextBox::filling() const
 {
-    return !shows_rich_text() && plain_->counting();
+    return reader_ != nullptr || (!shows_rich_text() && plain_->counting());
 }
 
 bool RichTextBox::shows_rich_text() const

@@ -1,13 +1,18 @@
 #pragma once
 
+#include <memory>
+
 #include <QStackedWidget>
 #include <QString>
+#include <QTimer>
 
+class QTextDocument;
 class QTextEdit;
 
 namespace talvence {
 
 class PlainTextView;
+class RtfReader;
 
 // The rich text box of the text viewer and the help window: it loads a file
 // given by its path in place of what it held, an RTF document whole with its
@@ -18,6 +23,7 @@ class RichTextBox : public QStackedWidget {
     Q_OBJECT
 public:
     explicit RichTextBox(QWidget *parent = nullptr);
+    ~RichTextBox() override;
 
     // The name assistive tools give the box and the views inside it.
     void set_accessible_name(const QString &name);
@@ -30,16 +36,27 @@ public:
     // text_cap characters).
     QString text() const;
     static constexpr qsizetype text_cap = qsizetype(16) << 20;
-    // Whether the lines of a plain text are still being counted.
+    // Whether the lines of a plain text are still being counted, or an RTF
+    // document still read.
     bool filling() const;
     bool shows_rich_text() const;
     QTextEdit *rich_view() const { return rich_; }
     PlainTextView *plain_view() const { return plain_; }
 
 private:
+    bool load_rich(const QByteArray &path);
+    void show_rich(std::unique_ptr<QTextDocument> document);
+    void read_more();
+    void stop_reading();
+
     QTextEdit *rich_;
     // Plain text has a view of its own, which reads only the lines in sight.
     PlainTextView *plain_;
+    // An RTF document: its first part shown at once, the whole read a part
+    // at a time between the user's events and shown when done.
+    QByteArray rtf_;
+    std::unique_ptr<RtfReader> reader_;
+    QTimer reader_timer_;
 };
 
 } // namespace talvence

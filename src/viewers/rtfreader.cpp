@@ -2,10 +2,17 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cstring>
+#include <limits>
 #include <unordered_map>
 
+#include <QImage>
 #include <QTextDocument>
+#include <QTextImageFormat>
+#include <QUrl>
 
+#include "pictureloader.h"
 #include "twips.h"
 
 namespace talvence {
@@ -21,6 +28,13 @@ enum class RtfReader::Op : unsigned char {
     list_text,
     upr,
     ud,
+    transparent, // a marked destination whose content is read as usual
+    picture,
+    list_table,
+    list_overrides,
+    level_text,
+    numbering,
+    numbering_text, // value: 0 before the number, 1 after
     // document
     code_page,       // \ansicpgN
     fixed_code_page, // \mac, \pc, \pca: value
@@ -70,6 +84,23 @@ enum class RtfReader::Op : unsigned char {
     row,
     nested_cell,
     nested_row,
+    // lists
+    list,
+    list_level,
+    list_id,
+    list_override,
+    list_number,
+    list_level_number,
+    level_format,
+    level_start,
+    level_follow,
+    numbering_level,
+    numbering_format,
+    numbering_start,
+    numbering_font,
+    // pictures
+    picture_type,
+    picture_size,
 };
 
 namespace {
@@ -77,6 +108,18 @@ namespace {
 constexpr int max_twips = 31680; // 22 inches, the widest page a word processor offers
 constexpr int max_field_instruction = 4096;
 constexpr int max_font_name = 256;
+constexpr qsizetype max_marker = 64; // characters of a list number's text
+constexpr std::size_t max_lists = 4096;
+constexpr std::size_t max_levels = 9;
+constexpr std::size_t max_numberings = 4096;
+constexpr int max_faces = 256; // fonts of one document that get their own face
+// Formats carry these keys besides what they show: Qt finds a format in its
+// collection by a hash that sees of a font list or a brush only its type,
+// so formats that differ in nothing else (a document of many fonts) would
+// all be compared with each other.
+constexpr int font_key = QTextFormat::UserProperty + 1;
+constexpr int colour_key = QTextFormat::UserProperty + 2;
+constexpr int max_picture_px = 4096; // a side of a picture in the view
 
 int clamp_twips(int value)
 {
@@ -126,6 +169,58 @@ QStringList font_families(const QString &name)
     return families;
 }
 
+QString roman(int n, bool upper)
+{
+    static const std::pair<int, const char *> steps[] = {
+        {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
+        {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
+    QString out;
+    for (const auto &[value, letters] : steps) {
+        for (; n >= value; n -= value)
+            out += QLatin1String(letters);
+    }
+    return upper ? out.toUpper() : out;
+}
+
+// A list number in the style of \levelnfc (Word's numbering formats).
+QString list_number(int n, int format)
+{
+    switch (format) {
+    case 1:
+    case 2:
+        if (n > 0 && n < 4000)
+            return roman(n, format == 1);
+        break;
+    case 3:
+    case 4:
+        // A, B, ... Z, AA, BB, ...
+        if (n > 0 && n <= 26 * 20)
+            return QString((n - 1) / 26 + 1, QChar((format == 3 ? 'A' : 'a') + (n - 1) % 26));
+        break;
+    case 5:
+        return QString::number(n) + QLatin1Char('.');
+    case 22:
+        return n >= 0 && n < 10 ? QLatin1Char('0') + QString::number(n) : QString::number(n);
+    case 23:
+    case 255:
+        return {};
+    }
+    return QString::number(n);
+}
+
+QString cocoa_bullet(const QString &name)
+{
+    static const std::pair<const char *, char16_t> bullets[] = {
+        {"{disc}", 0x2022},  {"{circle}", 0x25E6},  {"{square}", 0x25AA}, {"{hyphen}", 0x2043},
+        {"{check}", 0x2713}, {"{diamond}", 0x25C6}, {"{box}", 0x25A1},
+    };
+    for (const auto &[key, bullet] : bullets) {
+        if (name.trimmed() == QLatin1String(key))
+            return QString(QChar(bullet));
+    }
+    return {};
+}
+
 } // namespace
 
 const RtfReader::Word *RtfReader::find_word(std::string_view name)
@@ -167,6 +262,7 @@ const RtfReader::Word *RtfReader::find_word(std::string_view name)
             Word{"docvar", skip, 0},
             Word{"expandedcolortbl", skip, 0},
             Word{"falt", skip, 0},
+            Word{"fname", skip, 0},
             Word{"fchars", skip, 0},
             Word{"ffdeftext", skip, 0},
             Word{"ffentrymcr", skip, 0},
@@ -175,6 +271,8 @@ const RtfReader::Word *RtfReader::find_word(std::string_view name)
             Word{"ffhelptext", skip, 0},
             Word{"ffl", skip, 0},
             Word{"ffname", skip, 0},
+            Word{"levelnumbers", skip, 0},
+            Word{"listname", skip, 0},
             Word{"ffstattext", skip, 0},
             Word{"fldtype", skip, 0},
             Word{"fontemb", skip, 0},
@@ -199,12 +297,9 @@ const RtfReader::Word *RtfReader::find_word(std::string_view name)
             Word{"keywords", skip, 0},
             Word{"latentstyles", skip, 0},
             Word{"lchars", skip, 0},
-            Word{"listoverridetable", skip, 0},
             Word{"listpicture", skip, 0},
-            Word{"listtable", skip, 0},
             Word{"manager", skip, 0},
             Word{"mmathPr", skip, 0},
-            Word{"nesttableprops", skip, 0},
             Word{"nonesttables", skip, 0},
             Word{"nonshppict", skip, 0},
             Word{"objdata", skip, 0},
@@ -216,11 +311,7 @@ const RtfReader::Word *RtfReader::find_word(std::string_view name)
             Word{"operator", skip, 0},
             Word{"panose", skip, 0},
             Word{"pgdsctbl", skip, 0},
-            Word{"pict", skip, 0},
-            Word{"pn", skip, 0},
             Word{"pnseclvl", skip, 0},
-            Word{"pntxta", skip, 0},
-            Word{"pntxtb", skip, 0},
             Word{"printim", skip, 0},
             Word{"private", skip, 0},
             Word{"protusertbl", skip, 0},
@@ -230,7 +321,6 @@ const RtfReader::Word *RtfReader::find_word(std::string_view name)
             Word{"rxe", skip, 0},
             Word{"shp", skip, 0},
             Word{"shpinst", skip, 0},
-            Word{"shppict", skip, 0},
             Word{"shprslt", skip, 0},
             Word{"sn", skip, 0},
             Word{"sp", skip, 0},
@@ -256,6 +346,20 @@ const RtfReader::Word *RtfReader::find_word(std::string_view name)
             Word{"pntext", list_text, 0},
             Word{"upr", upr, 0},
             Word{"ud", ud, 0},
+            // Table properties of a nested table, with the text of its
+            // cells among them: read as any group.
+            Word{"nesttableprops", transparent, 0},
+            // The picture Word meant for readers that know shapes; its
+            // \nonshppict twin is skipped.
+            Word{"shppict", transparent, 0},
+            Word{"pict", picture, 0},
+            Word{"listtable", list_table, 0},
+            Word{"listoverridetable", list_overrides, 0},
+            Word{"leveltext", level_text, 0},
+            Word{"levelmarker", level_text, 1},
+            Word{"pn", numbering, 0},
+            Word{"pntxtb", numbering_text, 0},
+            Word{"pntxta", numbering_text, 1},
             // The document.
             Word{"ansicpg", code_page, 0},
             Word{"mac", fixed_code_page, 10000},
@@ -360,6 +464,39 @@ const RtfReader::Word *RtfReader::find_word(std::string_view name)
             Word{"row", row, 0},
             Word{"nestcell", nested_cell, 0},
             Word{"nestrow", nested_row, 0},
+            // Lists.
+            Word{"list", list, 0},
+            Word{"listlevel", list_level, 0},
+            Word{"listid", list_id, 0},
+            Word{"listoverride", list_override, 0},
+            Word{"ls", list_number, 0},
+            Word{"ilvl", list_level_number, 0},
+            Word{"levelnfc", level_format, 0},
+            Word{"levelstartat", level_start, 0},
+            Word{"levelfollow", level_follow, 0},
+            Word{"pnlvl", numbering_level, 0},
+            Word{"pnlvlbody", numbering_level, 10},
+            Word{"pnlvlblt", numbering_level, 11},
+            Word{"pncont", numbering_format, 255},
+            Word{"pndec", numbering_format, 0},
+            Word{"pncard", numbering_format, 0},
+            Word{"pnucrm", numbering_format, 1},
+            Word{"pnlcrm", numbering_format, 2},
+            Word{"pnucltr", numbering_format, 3},
+            Word{"pnlcltr", numbering_format, 4},
+            Word{"pnord", numbering_format, 5},
+            Word{"pnordt", numbering_format, 5},
+            Word{"pnstart", numbering_start, 0},
+            Word{"pnf", numbering_font, 0},
+            // Pictures.
+            Word{"pngblip", picture_type, 1},
+            Word{"jpegblip", picture_type, 2},
+            Word{"picw", picture_size, 0},
+            Word{"pich", picture_size, 1},
+            Word{"picwgoal", picture_size, 2},
+            Word{"pichgoal", picture_size, 3},
+            Word{"picscalex", picture_size, 4},
+            Word{"picscaley", picture_size, 5},
         };
         return table;
     }();
@@ -376,7 +513,8 @@ const RtfReader::Word *RtfReader::find_word(std::string_view name)
 }
 
 RtfReader::RtfReader(QByteArrayView rtf)
-    : tokens_(rtf), document_(std::make_unique<QTextDocument>()), builder_(document_.get())
+    : tokens_(rtf), document_(std::make_unique<QTextDocument>()), document_view_(document_.get()),
+      builder_(document_view_)
 {
     stack_.reserve(64);
     stack_.emplace_back();
@@ -391,7 +529,47 @@ bool RtfReader::is_rtf(QByteArrayView bytes)
 
 std::unique_ptr<QTextDocument> RtfReader::read()
 {
-    while (!done_) {
+    read_part(std::chrono::nanoseconds::max());
+    return std::move(document_);
+}
+
+bool RtfReader::fits(QByteArrayView rtf)
+{
+    // Words that end a paragraph or a cell, each a block of the document.
+    static const std::string_view marks[] = {"par",  "cell",   "nestcell", "sect",
+                                             "page", "column", "line"};
+    const qsizetype allowed = max_paragraphs + rtf.size() / paragraph_bytes;
+    qsizetype count = 0;
+    const char *p = rtf.data();
+    const char *const end = p + rtf.size();
+    while ((p = static_cast<const char *>(std::memchr(p, '\\', std::size_t(end - p))))) {
+        ++p;
+        const char *word = p;
+        while (p < end && ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z')))
+            ++p;
+        const std::string_view name(word, std::size_t(p - word));
+        if (name.empty() ? p < end && (*p == '\n' || *p == '\r')
+                         : std::find(std::begin(marks), std::end(marks), name) != std::end(marks)) {
+            if (++count > allowed)
+                return false;
+        }
+        if (name.empty() && p < end)
+            ++p; // an escaped character, a backslash among them
+    }
+    return true;
+}
+
+bool RtfReader::read_part(std::chrono::nanoseconds time)
+{
+    if (done_)
+        return true;
+    using clock = std::chrono::steady_clock;
+    const auto start = clock::now();
+    const auto deadline =
+        time >= clock::time_point::max() - start ? clock::time_point::max() : start + time;
+    unsigned tokens = 0;
+    // The clock is asked every few tokens: a token takes some nanoseconds.
+    while (!done_ && ((++tokens & 63) != 0 || clock::now() < deadline)) {
         const RtfTokenizer::Token t = tokens_.next();
         switch (t.kind) {
         case RtfTokenizer::Kind::end:
@@ -413,15 +591,21 @@ std::unique_ptr<QTextDocument> RtfReader::read()
             hex_byte(t.byte);
             break;
         case RtfTokenizer::Kind::binary:
-            // Data of a picture or object outside a group we skip: not text.
+            // Data of a picture, or of an object outside a group we skip.
             flush_bytes();
             if (skip_ > 0)
                 --skip_;
+            else if (state().destination == Destination::picture)
+                picture_.data.append(t.text.data(), qsizetype(t.text.size()));
             break;
         case RtfTokenizer::Kind::text:
             text(t.text);
             break;
         }
+    }
+    if (!done_) {
+        builder_.pause();
+        return false;
     }
     // Truncated documents end here with groups still open; what they held is shown.
     flush_bytes();
@@ -433,7 +617,7 @@ std::unique_ptr<QTextDocument> RtfReader::read()
         finish_font_name();
     prepare_output();
     builder_.finish(block_format(state().para));
-    return std::move(document_);
+    return true;
 }
 
 void RtfReader::open_group()
@@ -484,11 +668,19 @@ void RtfReader::pop_group()
 {
     const State closed = std::move(stack_.back());
     stack_.pop_back();
-    if (closed.destination == Destination::font_table && font_entry_ >= 0)
+    // A font's entry ends with its group; groups inside it (\panose, \falt)
+    // come before its name and end nothing.
+    if (closed.destination == Destination::font_table && font_entry_ >= 0 &&
+        stack_.size() < font_entry_depth_)
         finish_font_name();
     if (closed.destination == Destination::field_instruction &&
         state().destination != Destination::field_instruction)
         finish_field_instruction();
+    if (closed.destination == Destination::picture && state().destination != Destination::picture)
+        finish_picture();
+    if (closed.destination == Destination::numbering &&
+        state().destination != Destination::numbering)
+        finish_numbering(closed);
     // The outermost group is the document; anything after it is not.
     if (stack_.size() == 1 && started_)
         done_ = true;
@@ -577,7 +769,24 @@ void RtfReader::text(std::string_view bytes)
                             QByteArrayView(bytes.data(), qsizetype(bytes.size())),
                             document_code_page_);
         break;
+    case Destination::picture:
+        picture_text(bytes);
+        break;
+    case Destination::level_text:
+    case Destination::level_marker:
+    case Destination::numbering_before:
+    case Destination::numbering_after:
+        if (QString *marker = marker_text()) {
+            for (const char c : bytes) {
+                if (marker->size() < max_marker)
+                    marker->append(QChar(0xF000 + static_cast<unsigned char>(c)));
+            }
+        }
+        break;
     case Destination::dropped:
+    case Destination::list_table:
+    case Destination::list_overrides:
+    case Destination::numbering:
         break;
     }
 }
@@ -658,8 +867,12 @@ void RtfReader::control_word(const RtfTokenizer::Token &t)
             if (font_entry_ >= 0)
                 finish_font_name();
             font_entry_ = v;
+            font_entry_depth_ = stack_.size();
             fonts_[v] = Font();
             forget_formats();
+        } else if (s.destination == Destination::list_table) {
+            if (!lists_.empty() && !lists_.back().levels.empty())
+                lists_.back().levels.back().font = v;
         } else {
             c.font = v;
         }
@@ -776,6 +989,75 @@ void RtfReader::control_word(const RtfTokenizer::Token &t)
     case Op::nested_row:
         put_char(0x2028);
         break;
+    case Op::list:
+        if (s.destination == Destination::list_table && lists_.size() < max_lists)
+            lists_.emplace_back();
+        break;
+    case Op::list_level:
+        if (s.destination == Destination::list_table && !lists_.empty() &&
+            lists_.back().levels.size() < max_levels)
+            lists_.back().levels.emplace_back();
+        break;
+    case Op::list_id:
+        if (s.destination == Destination::list_table && !lists_.empty()) {
+            lists_.back().id = v;
+        } else if (s.destination == Destination::list_overrides) {
+            override_list_ = v;
+            if (override_ls_ > 0)
+                overrides_[override_ls_] = v;
+        }
+        break;
+    case Op::list_override:
+        override_list_ = override_ls_ = 0;
+        break;
+    case Op::list_number:
+        if (s.destination == Destination::list_overrides) {
+            override_ls_ = v;
+            if (v > 0 && overrides_.size() < max_lists)
+                overrides_[v] = override_list_;
+        } else if (!s.keeps_paragraph) {
+            p.list = std::max(v, 0);
+        }
+        break;
+    case Op::list_level_number:
+        if (!s.keeps_paragraph)
+            p.list_level = std::clamp(v, 0, int(max_levels) - 1);
+        break;
+    case Op::level_format:
+    case Op::level_start:
+    case Op::level_follow:
+        if (s.destination == Destination::list_table && !lists_.empty() &&
+            !lists_.back().levels.empty()) {
+            ListLevel &l = lists_.back().levels.back();
+            (w->op == Op::level_format  ? l.format
+             : w->op == Op::level_start ? l.start
+                                        : l.follow) = v;
+        }
+        break;
+    case Op::numbering_level:
+        if (s.destination == Destination::numbering)
+            numbering_.level = w->value ? w->value : std::clamp(v, 1, 9);
+        break;
+    case Op::numbering_format:
+        if (s.destination == Destination::numbering)
+            numbering_.format = w->value;
+        break;
+    case Op::numbering_start:
+        if (s.destination == Destination::numbering)
+            numbering_.start = v;
+        break;
+    case Op::numbering_font:
+        if (s.destination == Destination::numbering)
+            numbering_.font = v;
+        break;
+    case Op::picture_type:
+        if (s.destination == Destination::picture)
+            picture_.type = w->value;
+        break;
+    case Op::picture_size:
+        if (s.destination == Destination::picture)
+            picture_size(w->value, v);
+        break;
     default:
         break;
     }
@@ -810,11 +1092,56 @@ bool RtfReader::destination(const Word &w)
         return true;
     case Op::list_text:
         s.keeps_paragraph = true;
+        if (s.destination == Destination::body)
+            list_text_seen_ = true;
+        return true;
+    case Op::list_table:
+        s.destination = Destination::list_table;
+        return true;
+    case Op::list_overrides:
+        s.destination = Destination::list_overrides;
+        return true;
+    case Op::level_text:
+        if (s.destination != Destination::list_table || lists_.empty() ||
+            lists_.back().levels.empty()) {
+            skip_group();
+            return true;
+        }
+        s.destination = w.value ? Destination::level_marker : Destination::level_text;
+        (w.value ? lists_.back().levels.back().marker : lists_.back().levels.back().text).clear();
+        return true;
+    case Op::numbering:
+        if (s.destination != Destination::body) {
+            skip_group();
+            return true;
+        }
+        s.destination = Destination::numbering;
+        numbering_ = Numbering();
+        return true;
+    case Op::numbering_text:
+        if (s.destination != Destination::numbering) {
+            skip_group();
+            return true;
+        }
+        s.destination = w.value ? Destination::numbering_after : Destination::numbering_before;
+        (w.value ? numbering_.after : numbering_.before).clear();
+        return true;
+    case Op::picture:
+        // A picture where no text goes (a shape's properties, a field's
+        // instruction) is not shown either.
+        if (s.destination != Destination::body) {
+            skip_group();
+            return true;
+        }
+        s.destination = Destination::picture;
+        picture_ = Picture();
         return true;
     case Op::upr:
         s.outside_upr = s.destination;
         s.destination = Destination::dropped;
         s.in_upr = true;
+        return true;
+    case Op::transparent:
         return true;
     case Op::ud:
         if (s.in_upr) {
@@ -829,15 +1156,23 @@ bool RtfReader::destination(const Word &w)
 
 int RtfReader::code_page() const
 {
-    const Font *f = font(state().chars.font);
+    return code_page_of(font(state().chars.font));
+}
+
+int RtfReader::code_page_of(const Font *f) const
+{
     if (!f)
         return document_code_page_;
+    // A symbol font is known by its name, whatever its charset says.
+    if (f->symbol != SymbolFont::none)
+        return CodePageDecoder::of_symbol_font(f->symbol);
     if (f->code_page > 0)
         return f->code_page;
     const int cp = CodePageDecoder::code_page_of_charset(f->charset);
-    if (cp == CodePageDecoder::symbol && !f->families.isEmpty() &&
-        f->families.first().contains(QLatin1String("dings"), Qt::CaseInsensitive))
-        return CodePageDecoder::wingdings;
+    // A symbol font of another name: its bytes as they are, for its own
+    // face to draw where the system has it.
+    if (cp == CodePageDecoder::symbol)
+        return 1252;
     return cp ? cp : document_code_page_;
 }
 
@@ -863,8 +1198,10 @@ void RtfReader::finish_font_name()
         QString name;
         decoder_.append(name, f.name_bytes, cp);
         name = name.trimmed();
-        if (!name.isEmpty())
+        if (!name.isEmpty()) {
             f.families = font_families(name);
+            f.symbol = symbol_font_of(name);
+        }
         f.name_bytes.clear();
     }
 }
@@ -900,10 +1237,14 @@ void RtfReader::put_unicode(int value)
     } else {
         unit = char16_t(value);
     }
+    if (QString *marker = marker_text()) {
+        if (marker->size() < max_marker)
+            marker->append(QChar(unit));
+        return;
+    }
     // A symbol font's signs as Unicode are its bytes in the private use area.
     const int cp = code_page();
-    if ((cp == CodePageDecoder::symbol || cp == CodePageDecoder::wingdings) && unit >= 0xF020 &&
-        unit <= 0xF0FF) {
+    if (cp < 0 && unit >= 0xF020 && unit <= 0xF0FF) {
         const char byte = char(unit - 0xF000);
         QString mapped;
         decoder_.append(mapped, QByteArrayView(&byte, 1), cp);
@@ -951,6 +1292,9 @@ void RtfReader::put(QStringView text)
     if (clean.isEmpty() || state().chars.hidden)
         return;
     prepare_output();
+    // Blanks before a paragraph's own number (\listtext) do not start it.
+    if (!paragraph_open_ && !clean.trimmed().isEmpty())
+        start_paragraph();
     builder_.append(clean);
 }
 
@@ -990,6 +1334,7 @@ void RtfReader::end_paragraph()
         return;
     prepare_output();
     builder_.end_paragraph(block_format(state().para));
+    paragraph_done();
 }
 
 void RtfReader::end_cell()
@@ -998,18 +1343,44 @@ void RtfReader::end_cell()
         return;
     prepare_output();
     builder_.end_cell(block_format(state().para));
+    paragraph_done();
 }
 
-QTextCharFormat RtfReader::char_format(const CharProps &p) const
+QTextCharFormat RtfReader::char_format(const CharProps &p)
 {
     QTextCharFormat f;
     if (const Font *font = this->font(p.font)) {
         // A symbol font's signs have become Unicode characters on the way
-        // in; the face that drew them from bytes would draw them wrong now.
-        const bool symbol =
-            CodePageDecoder::code_page_of_charset(font->charset) == CodePageDecoder::symbol;
-        if (!font->families.isEmpty() && !symbol)
-            f.setFontFamilies(font->families);
+        // in; the face that drew them from bytes would draw them wrong now
+        // (Symbol's own face draws an arrow for ¬), so the document's
+        // default face draws them.
+        if (font->symbol == SymbolFont::none) {
+            // Each face costs the view a search through the system's fonts
+            // when it lays the text out; past a number no document needs,
+            // further fonts' text takes the default face.
+            const Font *face = font;
+            if (!font->face_used) {
+                if (faces_used_ < max_faces) {
+                    ++faces_used_;
+                    fonts_[p.font < 0 ? default_font_ : p.font].face_used = true;
+                } else {
+                    face = this->font(-1);
+                    if (face && !face->face_used)
+                        face = nullptr;
+                }
+            }
+            if (face && !face->families.isEmpty())
+                f.setFontFamilies(face->families);
+        } else {
+            // Faces with many of the signs follow for what the document's
+            // face lacks.
+            static const QStringList sign_faces{QStringLiteral("DejaVu Sans"),
+                                                QStringLiteral("Noto Sans Symbols 2"),
+                                                QStringLiteral("Symbola")};
+            const Font *face = this->font(-1);
+            f.setFontFamilies(face && face->symbol == SymbolFont::none ? face->families + sign_faces
+                                                                       : sign_faces);
+        }
         if (font->hint != QFont::AnyStyle)
             f.setFontStyleHint(font->hint);
     }
@@ -1030,6 +1401,9 @@ QTextCharFormat RtfReader::char_format(const CharProps &p) const
         return index >= 0 && std::size_t(index) < colours_.size() ? colours_[std::size_t(index)]
                                                                   : QColor();
     };
+    f.setProperty(font_key, p.font);
+    if (p.colour != 0 || p.background != 0)
+        f.setProperty(colour_key, int(unsigned(p.colour) * 65599u + unsigned(p.background)));
     if (const QColor c = colour(p.colour); c.isValid())
         f.setForeground(c);
     if (const QColor c = colour(p.background); c.isValid())
@@ -1050,12 +1424,260 @@ QTextBlockFormat RtfReader::block_format(const ParaProps &p)
     f.setLeftMargin(px(p.left));
     f.setRightMargin(px(p.right));
     f.setTextIndent(px(p.first));
+    // A hanging paragraph (a list item) has a tab stop at its left indent,
+    // where the text after its number starts.
+    if (p.first < 0)
+        f.setTabPositions({QTextOption::Tab(px(-p.first), QTextOption::LeftTab)});
     f.setTopMargin(px(p.before));
     f.setBottomMargin(px(p.after));
     f.setLayoutDirection(p.right_to_left ? Qt::RightToLeft : Qt::LeftToRight);
     block_props_ = p;
     block_format_ = f;
     return f;
+}
+
+} // namespace talvence
+
+namespace talvence {
+
+QString *RtfReader::marker_text()
+{
+    switch (state().destination) {
+    case Destination::level_text:
+    case Destination::level_marker:
+        if (lists_.empty() || lists_.back().levels.empty())
+            return nullptr;
+        return state().destination == Destination::level_text ? &lists_.back().levels.back().text
+                                                              : &lists_.back().levels.back().marker;
+    case Destination::numbering_before:
+        return &numbering_.before;
+    case Destination::numbering_after:
+        return &numbering_.after;
+    default:
+        return nullptr;
+    }
+}
+
+// The bytes of a list's text (as U+F0xx) in the code page of the font they
+// are in, a symbol font's signs as Unicode; `number` gives the text of a
+// level's number for U+F000 to U+F008, or is empty where there is none.
+QString RtfReader::decoded_marker(const QString &raw, int font_number,
+                                  const std::function<QString(int)> &number)
+{
+    const int cp = code_page_of(font(font_number));
+    QString out;
+    QByteArray bytes;
+    for (const QChar ch : raw) {
+        const char16_t c = ch.unicode();
+        if (number && c >= 0xF000 && c <= 0xF008) {
+            decoder_.append(out, bytes, cp);
+            bytes.clear();
+            out += number(c - 0xF000);
+        } else if (c >= 0xF000 && c <= 0xF0FF) {
+            bytes.append(char(c - 0xF000));
+        } else {
+            decoder_.append(out, bytes, cp);
+            bytes.clear();
+            out += ch;
+        }
+    }
+    decoder_.append(out, bytes, cp);
+    // What the text could never show (a tab is the list's own).
+    out.removeIf([](QChar c) { return c.unicode() < 0x20 && c != u'\t'; });
+    return out;
+}
+
+void RtfReader::start_paragraph()
+{
+    paragraph_open_ = true;
+    // A number the paragraph brought counts all the same.
+    QString marker = list_marker(state().para);
+    if (list_text_seen_)
+        return;
+    // Made from the document's bytes as any text: what the view cannot
+    // show goes, surrogates stay in pairs.
+    marker.truncate(max_marker / 2);
+    QString shown;
+    for (qsizetype i = 0; i < marker.size(); ++i) {
+        const QChar c = marker.at(i);
+        if (c.isHighSurrogate() && i + 1 < marker.size() && marker.at(i + 1).isLowSurrogate()) {
+            shown.append(c).append(marker.at(++i));
+        } else if (c.isSurrogate() || (c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x2029 ||
+                   c.unicode() == 0xFFFC || c.unicode() == 0xFDD0 || c.unicode() == 0xFDD1) {
+            continue;
+        } else {
+            shown.append(c);
+        }
+    }
+    if (!shown.isEmpty())
+        builder_.append(shown);
+}
+
+void RtfReader::paragraph_done()
+{
+    if (state().para.numbering < 0)
+        numbering_counts_.clear();
+    paragraph_open_ = false;
+    list_text_seen_ = false;
+}
+
+// The number or bullet of a paragraph in a list that did not bring its own
+// (\listtext, \pntext): made from the list table or the paragraph's \pn, and
+// counted per list and level; a level restarts after an item above it.
+QString RtfReader::list_marker(const ParaProps &p)
+{
+    if (p.list > 0) {
+        const auto o = overrides_.find(p.list);
+        if (o == overrides_.end())
+            return {};
+        const auto l = std::find_if(lists_.begin(), lists_.end(),
+                                    [&](const List &x) { return x.id == o->second; });
+        if (l == lists_.end() || l->levels.empty())
+            return {};
+        const int level = std::min(p.list_level, int(l->levels.size()) - 1);
+        const ListLevel &def = l->levels[std::size_t(level)];
+        const auto key = std::make_pair(l->id, level);
+        const auto counted = list_counts_.find(key);
+        list_counts_[key] = counted == list_counts_.end() ? def.start : counted->second + 1;
+        for (int deeper = level + 1; deeper < int(max_levels); ++deeper)
+            list_counts_.erase(std::make_pair(l->id, deeper));
+        // Cocoa names its bullets and puts a number's place in their text.
+        if (def.format == 23 && !def.marker.isEmpty()) {
+            const QString bullet = cocoa_bullet(decoded_marker(def.marker, -1, {}));
+            if (!bullet.isEmpty())
+                return bullet + u'\t';
+        }
+        // The first character of \leveltext is its length.
+        QString raw = def.text.mid(1, def.text.isEmpty() ? 0 : def.text.front().unicode() & 0xFF);
+        QString marker = decoded_marker(raw, def.font, [&](int n) -> QString {
+            if (n >= int(l->levels.size()))
+                return {};
+            const auto c = list_counts_.find(std::make_pair(l->id, n));
+            const ListLevel &at = l->levels[std::size_t(n)];
+            return list_number(c == list_counts_.end() ? at.start : c->second, at.format);
+        });
+        if (marker.isEmpty())
+            return {};
+        return def.follow == 2 ? marker : marker + QChar(def.follow == 1 ? u' ' : u'\t');
+    }
+    if (p.numbering < 0 || std::size_t(p.numbering) >= numberings_.size())
+        return {};
+    const Numbering &n = numberings_[std::size_t(p.numbering)];
+    if (n.format == 255 && n.level != 11)
+        return {};
+    QString number;
+    if (n.level != 11) {
+        // A level goes on counting until its numbers change their style.
+        const auto counted = numbering_counts_.find(n.level);
+        const bool goes_on = counted != numbering_counts_.end() &&
+                             numberings_[std::size_t(counted->second.second)].format == n.format &&
+                             numberings_[std::size_t(counted->second.second)].start == n.start;
+        const int value = goes_on ? counted->second.first + 1 : n.start;
+        numbering_counts_[n.level] = {value, p.numbering};
+        numbering_counts_.erase(numbering_counts_.upper_bound(n.level), numbering_counts_.end());
+        number = list_number(value, n.format);
+    }
+    const QString marker =
+        decoded_marker(n.before, n.font, {}) + number + decoded_marker(n.after, n.font, {});
+    return marker.isEmpty() ? marker : marker + u'\t';
+}
+
+void RtfReader::finish_numbering(const State &closed)
+{
+    (void)closed;
+    // Word repeats the same \pn for each paragraph: keep one of each.
+    auto it = std::find(numberings_.rbegin(), numberings_.rend(), numbering_);
+    if (it != numberings_.rend()) {
+        state().para.numbering = int(numberings_.rend() - it) - 1;
+    } else if (numberings_.size() < max_numberings) {
+        numberings_.push_back(numbering_);
+        state().para.numbering = int(numberings_.size()) - 1;
+    }
+}
+
+void RtfReader::picture_size(int which, int value)
+{
+    switch (which) {
+    case 0:
+        picture_.width = value;
+        break;
+    case 1:
+        picture_.height = value;
+        break;
+    case 2:
+        picture_.goal_width = std::clamp(value, 0, max_twips);
+        break;
+    case 3:
+        picture_.goal_height = std::clamp(value, 0, max_twips);
+        break;
+    case 4:
+        picture_.scale_x = std::clamp(value, 1, 1000);
+        break;
+    case 5:
+        picture_.scale_y = std::clamp(value, 1, 1000);
+        break;
+    }
+}
+
+void RtfReader::picture_text(std::string_view bytes)
+{
+    // Pictures Qt cannot draw are not collected at all.
+    if (picture_.type == 0)
+        return;
+    QByteArray &data = picture_.data;
+    for (const char c : bytes) {
+        int v;
+        if (c >= '0' && c <= '9')
+            v = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            v = c - 'A' + 10;
+        else
+            continue;
+        if (picture_.nibble < 0) {
+            picture_.nibble = v;
+        } else {
+            data.append(char(picture_.nibble << 4 | v));
+            picture_.nibble = -1;
+        }
+    }
+}
+
+// A PNG or JPEG picture goes into the text where it stands, at the size the
+// document asks for; one whose bytes cannot be decoded is left out.
+void RtfReader::finish_picture()
+{
+    Picture pic = std::exchange(picture_, Picture());
+    if (pic.type == 0 || pic.data.isEmpty() || state().destination != Destination::body ||
+        state().chars.hidden)
+        return;
+    std::optional<QImage> image = decode_picture(pic.data);
+    pic.data = QByteArray();
+    if (!image || image->isNull())
+        return;
+    auto side = [](int goal, int own, int scale) {
+        const qint64 twips = goal > 0 ? goal : qint64(own) * twips_per_pixel;
+        return int(std::clamp<qint64>(px(int(std::min<qint64>(twips * scale / 100, INT_MAX))), 1,
+                                      max_picture_px));
+    };
+    const int width = side(pic.goal_width, image->width(), pic.scale_x);
+    const int height = side(pic.goal_height, image->height(), pic.scale_y);
+    // A picture kept at more than twice the size it is shown at only takes
+    // memory.
+    if (image->width() > 2 * width || image->height() > 2 * height)
+        *image =
+            image->scaled(2 * width, 2 * height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QString name = QStringLiteral("rtf-picture:%1").arg(++pictures_);
+    document_view_->addResource(QTextDocument::ImageResource, QUrl(name), *image);
+    QTextImageFormat format;
+    format.setName(name);
+    format.setWidth(width);
+    format.setHeight(height);
+    prepare_output();
+    if (!paragraph_open_)
+        start_paragraph();
+    builder_.append_image(format);
 }
 
 } // namespace talvence

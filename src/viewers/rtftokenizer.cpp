@@ -129,7 +129,9 @@ RtfTokenizer::Token RtfTokenizer::control()
         // Raw bytes follow, braces and backslashes among them: they must be
         // stepped over whole, or they would be read as RTF.
         const qsizetype n = t.has_parameter && t.parameter > 0 ? t.parameter : 0;
-        pos_ += qMin(n, size_ - pos_);
+        const qsizetype taken = qMin(n, size_ - pos_);
+        t.text = std::string_view(data_ + pos_, std::size_t(taken));
+        pos_ += taken;
         t.kind = Kind::binary;
     }
     return t;

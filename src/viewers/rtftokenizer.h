@@ -19,7 +19,7 @@ public:
         control_word,   // \word or \wordN; `word`, `has_parameter`, `parameter`
         control_symbol, // \x for a non-letter x other than '; `symbol`
         hex_byte,       // \'hh; `byte`
-        binary,         // \binN with its N bytes of data, which are skipped
+        binary,         // \binN with its N bytes of data, in `text`
         text,           // a run of bytes without \ { } and line ends; `text`
     };
 
@@ -36,6 +36,9 @@ public:
     explicit RtfTokenizer(QByteArrayView data);
 
     Token next();
+
+    // How far the input has been read, in bytes.
+    qsizetype position() const { return pos_; }
 
     // Skips the rest of the group open at the current position, its closing
     // brace and everything nested in it included, binary data too. A loop

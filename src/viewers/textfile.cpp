@@ -13,6 +13,10 @@ LoadedText read_text(QByteArrayView bytes)
 {
     LoadedText out;
     if (RtfReader::is_rtf(bytes)) {
+        if (!RtfReader::fits(bytes)) {
+            out.error = EFBIG;
+            return out;
+        }
         out.kind = LoadedText::Kind::rich;
         out.document = RtfReader(bytes).read();
     } else {

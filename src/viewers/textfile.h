@@ -19,7 +19,8 @@ inline constexpr qint64 max_text_file_size = qint64(256) << 20;
 struct LoadedText {
     enum class Kind { failed, rich, plain };
     Kind kind = Kind::failed;
-    // The errno value of a failed load; EFBIG above max_text_file_size.
+    // The errno value of a failed load; EFBIG above max_text_file_size, and
+    // for an RTF document of more paragraphs than memory can hold (RtfReader::fits).
     int error = 0;
     // An RTF document (kind rich), owned by the caller from here on.
     std::unique_ptr<QTextDocument> document;
