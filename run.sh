@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Talvence and starts it: in FOLDER where
 # one is given, else in a sample folder made on the first start (under the
 # user's cache folder), so that nothing of the checkout is renamed by a

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A client on the accessibility bus that listens as a screen reader does:
 it asks for the events a screen reader asks for and, for each, reads the
 name and role of the object it came from, which is a round trip to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kills numbering runs at random moments and counts what the journal cannot
 // give back, and what writing the journal costs.
 //

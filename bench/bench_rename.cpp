@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures for the two batch renames and the file list, each set against
 // bare loops that do the same file system work in the same run, so that a
 // noisy shared machine still gives a fair ratio. The reference is the least

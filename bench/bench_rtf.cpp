@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures for RTF documents that could stall the text viewer: 10 million
 // paragraph marks, 100,000 fonts (against as many runs in one font), and
 // long documents loaded into the rich text box as the viewer loads them,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up to the frame on screen: Talvence's start against a bare Qt main
 // window, each a fresh process timed from its start until its window is
 // exposed, alternated in one run so the machine's noise falls on all.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The viewers as the user meets them: a file opened into the viewer window
 // until it is painted on screen, set against the least a program built on
 // Qt does for the same file in the same run: a bare QPlainTextEdit given the

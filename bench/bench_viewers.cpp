@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures for what the viewers load: a 50 MB log (UTF-8, and one byte that
 // makes it Windows-1252), a 20 MB RTF document of the kind a word processor
 // writes, and a 12-megapixel PCX picture. The logs are set against a bare

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Counts how often Talvence wakes while it sits idle with the rename window
 # open: the context switches of each of its threads over SECONDS, under a
 # private X server with a window manager.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """feh, the peer of the image viewer, on the same pictures: from its start
 until the picture is on screen, and its peak resident memory (VmHWM).
 

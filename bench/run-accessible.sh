@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The window rows of bench_rename with an accessibility client listening, as
 # a screen reader does: a private X server with a window manager, a session
 # bus, the accessibility bus with accessibility switched on, and

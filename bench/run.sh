@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmarks optimised in build-bench and runs them. Arguments go
 # to bench_rename: [-r repeats] [count ...], by default -r 3 10000 100000 200000.
 # JOBS sets the build's parallel jobs (1 by default: the machines are shared).

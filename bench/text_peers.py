@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The peers of the text viewer on the same log: `less` in a tmux pane and
 glogg on an X server, each from its start until its first screen shows the
 log's first line, then until a jump to the end shows the last one; the peak

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by cpack after it made the Debian package (CPACK_POST_BUILD_SCRIPTS).
 # CPack's Installed-Size counts more than the files the package installs; this
 # puts in the figure dpkg-gencontrol gives: every regular file and link

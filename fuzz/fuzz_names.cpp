@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as file names for the naming rules. A folder can hold any
 // byte sequence without "/" and NUL as a name, and the rules must cut, count
 // and map every one of them without losing a byte; the checks below are the

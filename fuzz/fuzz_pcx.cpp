@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes for the PCX decoder, read through a device as the picture
 // loader reads a file (here a QBuffer). It must refuse what it cannot read, never read
 // beyond the data, and make only images its header describes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes for the text viewer's readers: the RTF reader, which must
 // make a document of anything without crashing, recursing or growing out of
 // proportion, and the plain text decoder, which must give visible text for

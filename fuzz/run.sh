@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds a fuzz target with clang in build-fuzz and runs it for a bounded
 # time: fuzz/run.sh [names|rtf|pcx] [libFuzzer options...]. The target is
 # names by default; FUZZ_SECONDS sets the time (60 by default). New inputs

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Talvence optimised and hardened and makes its
 # Debian package: build-package/talvence_<version>_<arch>.deb.
 #

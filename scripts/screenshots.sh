@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Remakes the screenshots the README shows (docs/screenshots/): the program
 # under a private X server with a window manager, driven by real clicks, in a
 # folder of sample files made here. Needs the build (./run.sh or ./test.sh

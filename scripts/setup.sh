@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs, from Debian's packages, whatever building, running and testing
 # Talvence needs and the machine lacks. Installs nothing when all is there.
 set -euo pipefail

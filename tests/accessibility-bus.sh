@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shell functions for running Talvence with the accessibility bus, shared by
 # tests/accessible_test.sh and bench/run-accessible.sh. Source it; it runs
 # nothing by itself.

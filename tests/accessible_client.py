@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Uses Talvence from outside, through the accessibility bus, as a screen
 reader or a desktop's test driver does: opens the rename window from the
 menu, reads its controls and its file list, and presses the numbering

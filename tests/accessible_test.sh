@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Talvence used from outside through the accessibility bus (see
 # accessible_client.py). Run under run_x11.sh: it needs the private X server
 # and window manager that sets up. Exits 77 (skipped) where the session bus,

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package as a user gets it: built with cpack from the build
 # folder, unpacked into a scratch root with dpkg -x, its layout, its
 # dependencies (computed, and in agreement with the set-up step), its menu

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one test executable under a private X server with a real window
 # manager (Xvfb + openbox), so that what the window manager makes of our
 # windows can be checked. Exits 77 (skipped) when the tools are missing,

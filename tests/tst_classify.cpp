@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which way a click on a file goes, by the last four characters of its name.
 
 #include <QtTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drive list's sources: the mount table read as bytes without asking any
 // volume, and the bounded question to the one volume the user chooses, also
 // when that volume never answers.

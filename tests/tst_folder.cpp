@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Listing a folder's ordinary files and the rename that never replaces,
 // provoked for real on a temporary folder.
 

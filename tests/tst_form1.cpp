@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rename window offscreen: its controls as designed, the option buttons,
 // the drive and folder lists, and the buttons at work on a real folder.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main frame offscreen: menus, the single rename window, always on top,
 // the status bar's clock and the placement record.
 

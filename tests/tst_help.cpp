@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help window offscreen: its controls, both pages from the frame's menu
 // in one window, pages read afresh, plain pages, a missing page, and the
 // shipped pages themselves.

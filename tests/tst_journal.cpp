@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A rename run cut short leaves every name recoverable: runs in a child
 // process killed outright at points of every pass, then restored.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plain text of any size: lines found forward, backward, from any place and
 // by the index alike, also where they straddle a read or a break; the
 // encoding decided from the first bytes; the view on a multi-gigabyte file,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The naming rules on their own: tails, parking and final names, case
 // mapping and the order of names, including names that are not UTF-8.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "immer im Vordergrund" under a real X server and window manager: the menu
 // entry must reach the window manager as _NET_WM_STATE_ABOVE and back, on the
 // window that is already on screen, without the frame being hidden,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The PCX decoder over files of every bit layout it reads, written here by a
 // small encoder of the test's own (and one byte by byte), and over
 // truncated, inconsistent and absurd ones, which must fail and never read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture loader over real files in a temporary folder: formats found
 // by content whatever the name, PCX by the program's own decoder, raw names
 // that are not UTF-8, pictures above Qt's default allocation limit, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The case rename on real folders, and on a FAT file system that ignores
 // case where the machine offers one through FUSE.
 

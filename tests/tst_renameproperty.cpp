@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Both renames on many generated folders: whatever the names, afterwards the
 // folder holds the same contents, entries that are not ordinary files are
 // untouched, and nothing beside the folder changed.

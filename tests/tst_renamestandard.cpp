@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numbering rename on real folders: the two cycles, the counters, the
 // prefix limit, and every way a cycle can be stopped without losing a file.
 

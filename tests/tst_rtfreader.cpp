@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The RTF reader over documents as WordPad and a current word processor
 // write them (tests/data), and over broken and hostile ones: what shows is
 // the text with its formatting, never a control word, a brace or hex data.

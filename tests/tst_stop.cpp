@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A kill signal in the middle of a rename through the window: the run stops
 // between two renames, the frame closes as through its close box, and the
 // journal gives every old name back.

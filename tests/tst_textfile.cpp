@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the text viewer gets from a file: plain text decoded so that any
 // file, binary ones included, shows what it holds; RTF documents as
 // documents; files read by their raw names; failures instead of crashes or

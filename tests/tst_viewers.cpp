@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The viewers, the viewer choice and what a click on a file does, offscreen
 // in a real frame on a real folder of mixed files.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame and the rename window as a user meets them: real clicks and keys
 // through the X server, a real window manager (run through run_x11.sh). Each
 // test checks what the user would see afterwards.

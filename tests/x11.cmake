@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Tests that need a real X server and window manager. run_x11.sh starts a
 # private Xvfb with openbox for each run and reports "skipped" (77) on a
 # machine without them.

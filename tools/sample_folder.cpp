@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fills a folder with files to try Talvence on: photos, a PCX picture, plain
 // text, an RTF letter, names with umlauts. ./run.sh makes it on first start.
 //

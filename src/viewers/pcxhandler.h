@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The PCX decoder (ZSoft Paintbrush pictures; Qt has none). A Qt image

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The symbol fonts of word processors: fonts whose bytes stand for signs
