@@ -70,7 +70,7 @@ shot rename-window.png
 click 250 276                   # the sixth file: Strand.jpg
 shot image-viewer.png
 xdotool key ctrl+F4; sleep 1    # the image viewer closes
-click 127 10                    # Hilfe
+click 110 10                    # Hilfe
 click 150 32                    # Dateinamen standardisieren
 shot help-window.png
 echo "written: $out/rename-window.png image-viewer.png help-window.png"
