@@ -101,7 +101,8 @@ QString restore_report(const RestoreReport &report)
         lines << QStringLiteral("„%1“ heißt weiter „%2“: der alte Name ist vergeben.")
                      .arg(display_name(was), display_name(now));
     for (const auto &[now, was] : report.replaced)
-        lines << QStringLiteral("„%1“ ist nicht mehr die umbenannte Datei und bleibt, wie sie ist.")
+        lines << QStringLiteral(
+                     "„%1“ ist eine andere Datei als die umbenannte und bleibt, wie sie ist.")
                      .arg(display_name(now));
     for (const QByteArray &was : report.missing)
         lines << QStringLiteral("„%1“ ist nicht mehr im Ordner.").arg(display_name(was));
