@@ -43,9 +43,8 @@ bool rename_case(const QByteArray &folder_path, TargetCase target,
     const Folder folder(folder_path);
     if (!folder.is_open())
         return false;
-    FileIds ids;
-    auto names = shown ? list_ordinary_files_again(folder.fd(), *shown, &ids)
-                       : list_ordinary_files(folder.fd(), &ids);
+    auto names =
+        shown ? list_ordinary_files_again(folder.fd(), *shown) : list_ordinary_files(folder.fd());
     if (!names)
         return false;
     const bool turkic = locale_is_turkic();
@@ -53,16 +52,28 @@ bool rename_case(const QByteArray &folder_path, TargetCase target,
     // two system calls as little as possible pushes the kernel's own data
     // out of the caches.
     NameList renamed;
-    renamed.reserve(names->size(), names->name_bytes() + names->size());
-    std::string to;
-    for (qsizetype i = 0; i < names->size(); ++i) {
-        const std::size_t length = case_name((*names)[i], target, turkic, to);
-        renamed.append(QByteArrayView(to.data(), qsizetype(length)));
-    }
+    const auto make_new_names = [&] {
+        renamed = NameList();
+        renamed.reserve(names->size(), names->name_bytes() + names->size());
+        std::string to;
+        for (qsizetype i = 0; i < names->size(); ++i) {
+            const std::size_t length = case_name((*names)[i], target, turkic, to);
+            renamed.append(QByteArrayView(to.data(), qsizetype(length)));
+        }
+    };
+    make_new_names();
     // Only a file on a parking name could lose its name if the run were cut
     // short; elsewhere every file has its old name or its new one.
     std::unique_ptr<RunJournal> journal;
     if (ignores_case(folder.fd(), *names, renamed)) {
+        // Only here does the run need each file's identity: the folder is
+        // read once more for it, which leaves the list as it was unless the
+        // folder changed meanwhile.
+        FileIds ids;
+        names = list_ordinary_files_again(folder.fd(), *names, &ids);
+        if (!names)
+            return false;
+        make_new_names();
         RunJournal::Run run;
         run.first = RunJournal::PassKind::Case;
         run.target = target;
