@@ -51,6 +51,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "benchclock.h"
 #include "folder.h"
 #include "form1.h"
 #include "names.h"
@@ -60,7 +61,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using Pairs = std::vector<std::pair<QByteArray, QByteArray>>;
 using Passes = std::vector<Pairs>; // the renames of each pass, in order
 
@@ -76,11 +76,6 @@ int unquiet_starts = 0;
 {
     std::fprintf(stderr, "bench_rename: %s %s\n", what, detail.constData());
     std::exit(1);
-}
-
-double seconds_since(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 // The processor time of the process so far, in the program's own code and
@@ -103,13 +98,6 @@ struct CpuTime {
         return *this;
     }
 };
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 // Names as a camera, a scanner and a few years of downloads leave them: mostly
 // ASCII, some umlauts, and some Latin-1 leftovers that are no UTF-8 at all.

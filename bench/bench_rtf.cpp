@@ -23,24 +23,11 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include "benchclock.h"
 #include "richtextbox.h"
 #include "textfile.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-double seconds_since(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 void write(const QByteArray &path, const QByteArray &content)
 {

@@ -47,6 +47,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 
+#include "benchclock.h"
 #include "bildbetrachter.h"
 #include "plaintextview.h"
 #include "richtextbox.h"
@@ -54,15 +55,6 @@
 #include "viewers.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 // Runs the work, then lets the window paint once: what the user waits for.
 double time_on_screen(QWidget *painted, const std::function<void()> &work)

@@ -24,19 +24,11 @@
 #include <QTemporaryDir>
 #include <QTextDocument>
 
+#include "benchclock.h"
 #include "pictureloader.h"
 #include "textfile.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 double time_once(const std::function<void()> &work)
 {
