@@ -440,7 +440,23 @@ private Q_SLOTS:
                    "\\pard\\ls1 Eins\\par\\pard\\ls1\\ilvl1 Unter\\par\\pard\\ls1\\ilvl1 Zwei\\par"
                    "\\pard\\ls1 Drei\\par\\pard\\ls1\\ilvl1 Neu\\par\\pard\\ls2 Punkt\\par"
                    "{\\listtext 9.\\tab}\\pard\\ls1 Eigen\\par\\pard Ende}"
-            << u"1.\tEins|1.a)\tUnter|1.b)\tZwei|2.\tDrei|2.a)\tNeu|•\tPunkt|9.\tEigen|Ende"_qs;
+            << u"1.\tEins|1.a)\tUnter|1.b)\tZwei|2.\tDrei|2.a)\tNeu|•\tPunkt|3.\tEigen|Ende"_qs;
+        QTest::newRow("pandoc: \\listtext passed over where the list table numbers")
+            << "{\\rtf1\\ansi\\uc1" + fonts + lists +
+                   "\\pard\\ls2\\ilvl0 {\\listtext\\tab \\u8226 \\tab}Eins\\par"
+                   "\\pard\\ls2\\ilvl0 Weiter\\par\\pard Ende}"
+            << u"•\tEins|•\tWeiter|Ende"_qs;
+        QTest::newRow("Word 97: \\pnlvlcont goes on in the list without a number")
+            << QByteArray("{\\rtf1\\ansi\\pard{\\*\\pn\\pnlvlbody\\pndec{\\pntxta .}}Eins\\par"
+                          "\\pard{\\*\\pn\\pnlvlcont\\ilvl0\\ls0\\pndec}Weiter\\par"
+                          "\\pard{\\*\\pn\\pnlvlbody\\pndec{\\pntxta .}}Zwei\\par\\pard Ende}")
+            << u"1.\tEins|Weiter|2.\tZwei|Ende"_qs;
+        QTest::newRow("legacy \\pn kept by \\par, beside a \\ls of no list")
+            << "{\\rtf1\\ansi" + fonts +
+                   "\\pard{\\pntext 1.\\tab}{\\*\\pn\\pnlvlbody\\pnstart1\\pndec\\ls3{\\pntxta .}}"
+                   "\\ls3 A\\par B\\par\\pard{\\pntext\\f3 \\'b7\\tab}{\\*\\pn\\pnlvlblt\\ls5\\pnf3"
+                   "{\\pntxtb \\'b7}}\\ls5 C\\par D\\par\\pard Ende}"
+            << u"1.\tA|2.\tB|•\tC|•\tD|Ende"_qs;
         QTest::newRow("Cocoa: the bullet of a list by its name")
             << QByteArray(
                    "{\\rtf1\\mac{\\*\\listtable{\\list{\\listlevel\\levelnfc23{\\*"
@@ -477,6 +493,42 @@ private Q_SLOTS:
         if (rtf.contains("\\mac") && !QStringDecoder("Shift_JIS").isValid())
             QSKIP("this Qt has no converters beyond UTF and Latin-1");
         QCOMPARE(paragraphs(*read(rtf)).join(QLatin1Char('|')), expected);
+    }
+
+    // Footnotes and endnotes: the mark in the text, raised and numbered as
+    // the document says, the notes' texts after a rule at the end.
+    void notes()
+    {
+        const auto doc = read("{\\rtf1\\ansi\\ftnnar\\aftnnrlc\\ftnstart3 Text.{\\super\\chftn}"
+                              "{\\footnote\\pard\\plain{\\super\\chftn} Erste Fu\\'dfnote.} Mehr."
+                              "{\\super\\chftn}{\\footnote\\ftnalt\\pard\\plain{\\super\\chftn} "
+                              "Endnote.}\\par Schluss.{\\super\\chftn}\\n{\\footnote\\pard\\plain "
+                              "{\\super\\chftn} Zweite.\\par Absatz.}\\par}");
+        QCOMPARE(paragraphs(*doc).join(u'|'),
+                 u"Text.3 Mehr.i|Schluss.4||3 Erste Fußnote.|4 Zweite.|Absatz.|i Endnote."_qs);
+        QCOMPARE(format_of(*doc, u"3"_qs)->verticalAlignment(), QTextCharFormat::AlignSuperScript);
+        QVERIFY(doc->findBlockByNumber(2).blockFormat().hasProperty(
+            QTextFormat::BlockTrailingHorizontalRulerWidth));
+    }
+
+    // A background only where the document sets one, whatever colour entry
+    // 0 of the table holds.
+    void background_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<QColor>("expected");
+        const QByteArray colours = "{\\colortbl\\red0\\green0\\blue0;\\red255\\green255\\blue0;}";
+        QTest::newRow("entry 0 black, no \\cb") << "{\\rtf1" + colours + "Text}" << QColor();
+        QTest::newRow("\\highlight0") << "{\\rtf1" + colours + "\\highlight0 Text}" << QColor();
+        QTest::newRow("\\cb1") << "{\\rtf1" + colours + "\\cb1 Text}" << QColor(255, 255, 0);
+    }
+    void background()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(QColor, expected);
+        const QTextCharFormat f = *format_of(*read(rtf), u"Text"_qs);
+        QCOMPARE(f.background().style() == Qt::NoBrush ? QColor() : f.background().color(),
+                 expected);
     }
 
     // Each symbol font by its name, each sign where Unicode has it, a

@@ -43,6 +43,7 @@ enum class RtfOp : unsigned char {
     // characters
     plain,
     font,
+    associated_font, // \af: in a list level, the font of its text where \f is not given
     font_size,
     colour,
     background,
@@ -77,16 +78,20 @@ enum class RtfOp : unsigned char {
     row,
     nested_cell,
     nested_row,
+    row_definition, // value: RowWord
+    nested_table_properties,
     // lists
     list,
     list_level,
     list_id,
     list_override,
+    list_override_level,
     list_number,
     list_level_number,
     level_format,
     level_start,
     level_follow,
+    level_align,
     numbering_level,  // value: 0 for \pnlvlN, or numbering_body_level, numbering_bullet_level
     numbering_format, // value: NumberFormat
     numbering_start,
@@ -94,6 +99,13 @@ enum class RtfOp : unsigned char {
     // pictures
     picture_type, // value: PictureType
     picture_size, // value: PictureSize
+    // notes
+    footnote,
+    footnote_mark,
+    footnote_format, // value: NumberFormat
+    endnote_format,  // value: NumberFormat
+    footnote_start,
+    endnote_start,
 };
 
 struct RtfControlWord {

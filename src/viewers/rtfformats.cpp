@@ -96,7 +96,9 @@ QTextCharFormat RtfFormats::make_char_format(const RtfCharProps &p)
         f.setProperty(colour_key, int(unsigned(p.colour) * 65599u + unsigned(p.background)));
     if (const QColor c = colours_.colour(p.colour); c.isValid())
         f.setForeground(c);
-    if (const QColor c = colours_.colour(p.background); c.isValid())
+    // Background 0 is none: \cb0, \highlight0 and \chcbpat0 switch it off,
+    // whatever colour entry 0 of the table holds.
+    if (const QColor c = colours_.colour(p.background); p.background > 0 && c.isValid())
         f.setBackground(c);
     if (!p.href.isEmpty()) {
         f.setAnchor(true);

@@ -30,6 +30,8 @@ public:
     QTextBlockFormat block_format(const RtfParaProps &p);
     // The font or colour table changed: the formats made before no longer hold.
     void forget();
+    // The text goes to another output, which has a format of its own.
+    void output_changed() { applied_valid_ = false; }
 
 private:
     QTextCharFormat make_char_format(const RtfCharProps &p);

@@ -59,6 +59,12 @@ QString list_number(int n, NumberFormat format)
         break;
     case NumberFormat::ordinal:
         return QString::number(n) + QLatin1Char('.');
+    case NumberFormat::chicago:
+        if (n > 0 && n <= 4 * 20) {
+            static const char16_t signs[] = {u'*', 0x2020, 0x2021, 0x00A7};
+            return QString((n - 1) / 4 + 1, QChar(signs[(n - 1) % 4]));
+        }
+        break;
     case NumberFormat::decimal_zero:
         return n >= 0 && n < 10 ? QLatin1Char('0') + QString::number(n) : QString::number(n);
     case NumberFormat::bullet:
@@ -77,12 +83,18 @@ RtfNumbering::RtfNumbering(const RtfFontTable &fonts, CodePageDecoder &decoder)
 
 void RtfNumbering::add_list()
 {
+    in_overrides_ = false;
     if (lists_.size() < max_lists)
         lists_.emplace_back();
 }
 
 void RtfNumbering::add_level()
 {
+    if (in_overrides_) {
+        if (!override_levels_.empty() && !override_levels_.back().empty())
+            override_levels_.back().back().emplace();
+        return;
+    }
     if (!lists_.empty() && lists_.back().levels.size() < max_levels)
         lists_.back().levels.emplace_back();
 }
@@ -95,12 +107,27 @@ void RtfNumbering::set_list_id(int id)
 
 RtfNumbering::ListLevel *RtfNumbering::level()
 {
+    if (in_overrides_) {
+        if (override_levels_.empty() || override_levels_.back().empty() ||
+            !override_levels_.back().back())
+            return nullptr;
+        return &*override_levels_.back().back();
+    }
     return lists_.empty() || lists_.back().levels.empty() ? nullptr : &lists_.back().levels.back();
 }
 
 void RtfNumbering::begin_override()
 {
     override_list_ = override_ls_ = 0;
+    in_overrides_ = true;
+    if (override_levels_.size() < max_lists)
+        override_levels_.emplace_back();
+}
+
+void RtfNumbering::add_override_level()
+{
+    if (in_overrides_ && !override_levels_.empty() && override_levels_.back().size() < max_levels)
+        override_levels_.back().emplace_back();
 }
 
 void RtfNumbering::set_override_list(int id)
@@ -113,8 +140,11 @@ void RtfNumbering::set_override_list(int id)
 void RtfNumbering::set_override_number(int ls)
 {
     override_ls_ = ls;
-    if (ls > 0 && overrides_.size() < max_lists)
+    if (ls > 0 && overrides_.size() < max_lists) {
         overrides_[ls] = override_list_;
+        if (in_overrides_ && !override_levels_.empty())
+            override_index_[ls] = override_levels_.size() - 1;
+    }
 }
 
 void RtfNumbering::begin_numbering()
@@ -163,23 +193,42 @@ QString RtfNumbering::decoded_marker(const QString &raw, int font_number,
     return out;
 }
 
-QString RtfNumbering::marker(const RtfParaProps &p)
+// A \ls that names no list of the table leaves the paragraph to its \pn.
+RtfNumbering::Marker RtfNumbering::marker(const RtfParaProps &p)
 {
-    return p.list > 0 ? list_marker(p) : numbering_marker(p);
+    return knows_list(p) ? list_marker(p) : numbering_marker(p);
+}
+
+const RtfNumbering::List *RtfNumbering::find_list(const RtfParaProps &p) const
+{
+    if (p.list <= 0)
+        return nullptr;
+    const auto o = overrides_.find(p.list);
+    if (o == overrides_.end())
+        return nullptr;
+    const auto l = std::find_if(lists_.begin(), lists_.end(),
+                                [&](const List &x) { return x.id == o->second; });
+    // A list that lacks the paragraph's level is not the one its writer
+    // numbered it by (pandoc writes one level for every list).
+    return l == lists_.end() || std::size_t(p.list_level) >= l->levels.size() ? nullptr : &*l;
 }
 
 // Counted per list and level; a level restarts after an item above it.
-QString RtfNumbering::list_marker(const RtfParaProps &p)
+RtfNumbering::Marker RtfNumbering::list_marker(const RtfParaProps &p)
 {
-    const auto o = overrides_.find(p.list);
-    if (o == overrides_.end())
-        return {};
-    const auto l = std::find_if(lists_.begin(), lists_.end(),
-                                [&](const List &x) { return x.id == o->second; });
-    if (l == lists_.end() || l->levels.empty())
-        return {};
+    const List *l = find_list(p);
     const int level = std::min(p.list_level, int(l->levels.size()) - 1);
-    const ListLevel &def = l->levels[std::size_t(level)];
+    const ListLevel *own = &l->levels[std::size_t(level)];
+    // A level of the override stands in for the list's own.
+    if (const auto o = override_index_.find(p.list); o != override_index_.end()) {
+        const auto &levels = override_levels_[o->second];
+        if (std::size_t(level) < levels.size() && levels[std::size_t(level)])
+            own = &*levels[std::size_t(level)];
+    }
+    const ListLevel &def = *own;
+    Marker out;
+    out.align = def.align;
+    out.font = def.font;
     const auto key = std::make_pair(l->id, level);
     const auto counted = list_counts_.find(key);
     list_counts_[key] = counted == list_counts_.end() ? def.start : counted->second + 1;
@@ -188,8 +237,11 @@ QString RtfNumbering::list_marker(const RtfParaProps &p)
     // Cocoa names its bullets and puts a number's place in their text.
     if (def.format == NumberFormat::bullet && !def.marker.isEmpty()) {
         const QString bullet = cocoa_bullet(decoded_marker(def.marker, -1, {}));
-        if (!bullet.isEmpty())
-            return bullet + u'\t';
+        if (!bullet.isEmpty()) {
+            out.text = bullet + u'\t';
+            out.font = -1;
+            return out;
+        }
     }
     // The first character of \leveltext is its length.
     QString raw = def.text.mid(1, def.text.isEmpty() ? 0 : def.text.front().unicode() & 0xFF);
@@ -200,18 +252,18 @@ QString RtfNumbering::list_marker(const RtfParaProps &p)
         const ListLevel &at = l->levels[std::size_t(n)];
         return list_number(c == list_counts_.end() ? at.start : c->second, at.format);
     });
-    if (marker.isEmpty())
-        return {};
-    return def.follow == 2 ? marker : marker + QChar(def.follow == 1 ? u' ' : u'\t');
+    if (!marker.isEmpty())
+        out.text = def.follow == 2 ? marker : marker + QChar(def.follow == 1 ? u' ' : u'\t');
+    return out;
 }
 
-QString RtfNumbering::numbering_marker(const RtfParaProps &p)
+RtfNumbering::Marker RtfNumbering::numbering_marker(const RtfParaProps &p)
 {
     if (p.numbering < 0 || std::size_t(p.numbering) >= numberings_.size())
         return {};
     const Numbering &n = numberings_[std::size_t(p.numbering)];
     const bool bullet = n.level == numbering_bullet_level;
-    if (n.format == NumberFormat::none && !bullet)
+    if ((n.format == NumberFormat::none && !bullet) || n.level == numbering_continue_level)
         return {};
     QString number;
     if (!bullet) {
@@ -225,9 +277,12 @@ QString RtfNumbering::numbering_marker(const RtfParaProps &p)
         numbering_counts_.erase(numbering_counts_.upper_bound(n.level), numbering_counts_.end());
         number = list_number(value, n.format);
     }
-    const QString marker =
-        decoded_marker(n.before, n.font, {}) + number + decoded_marker(n.after, n.font, {});
-    return marker.isEmpty() ? marker : marker + u'\t';
+    Marker out;
+    out.text = decoded_marker(n.before, n.font, {}) + number + decoded_marker(n.after, n.font, {});
+    if (!out.text.isEmpty())
+        out.text += u'\t';
+    out.font = n.font;
+    return out;
 }
 
 } // namespace talvence

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -29,15 +30,18 @@ enum class NumberFormat : int {
     upper_letter = 3,
     lower_letter = 4,
     ordinal = 5,
+    chicago = 9,       // *, †, ‡, §, then doubled
     decimal_zero = 22, // 01, 02, ... 10
     bullet = 23,
     none = 255, // \pncont: the paragraph goes on without a number
 };
 
 // The levels of \pn besides 1 to 9: \pnlvlbody, a numbered paragraph of
-// the body, and \pnlvlblt, a bullet.
+// the body, \pnlvlblt, a bullet, and \pnlvlcont, a paragraph that goes on
+// in a list without a number of its own.
 inline constexpr int numbering_body_level = 10;
 inline constexpr int numbering_bullet_level = 11;
+inline constexpr int numbering_continue_level = 12;
 
 // The text of number `n` in `format`.
 QString list_number(int n, NumberFormat format);
@@ -56,6 +60,7 @@ public:
         int start = 1;
         int font = -1;
         int follow = 0; // 0 tab, 1 space, 2 nothing
+        int align = 0;  // \leveljc: 0 left, 1 centred, 2 right
         QString text;
         QString marker; // \levelmarker, the name of a bullet (Cocoa's "{disc}")
     };
@@ -77,8 +82,11 @@ public:
     // The level being read, null outside one.
     ListLevel *level();
 
-    // The override table: \listoverride, its \listid and \ls.
+    // The override table: \listoverride, its \listid and \ls, and its
+    // \lfolevel groups, one per level, each with the level that takes the
+    // list's place (add_level, level()) where it has one.
     void begin_override();
+    void add_override_level();
     void set_override_list(int id);
     void set_override_number(int ls);
 
@@ -89,9 +97,17 @@ public:
     Numbering &numbering() { return numbering_; }
     int finish_numbering();
 
+    struct Marker {
+        QString text;  // empty where the paragraph has none
+        int align = 0; // \leveljc
+        int font = -1; // the level's font (\f of the level, \pnf); -1 the paragraph's
+    };
     // The number or bullet of the paragraph `p`, which counts it: made from
-    // the list table or from the paragraph's \pn; empty where it has none.
-    QString marker(const RtfParaProps &p);
+    // the list table or from the paragraph's \pn.
+    Marker marker(const RtfParaProps &p);
+    // Whether the paragraph's \ls names a list of the list table, whose
+    // numbers then stand in place of the paragraph's own (\listtext).
+    bool knows_list(const RtfParaProps &p) const { return find_list(p) != nullptr; }
     // A paragraph outside \pn numbering: the levels start anew after it.
     void paragraph_without_numbering() { numbering_counts_.clear(); }
 
@@ -101,8 +117,9 @@ private:
         std::vector<ListLevel> levels;
     };
 
-    QString list_marker(const RtfParaProps &p);
-    QString numbering_marker(const RtfParaProps &p);
+    const List *find_list(const RtfParaProps &p) const;
+    Marker list_marker(const RtfParaProps &p);
+    Marker numbering_marker(const RtfParaProps &p);
     QString decoded_marker(const QString &raw, int font_number,
                            const std::function<QString(int)> &number);
 
@@ -110,6 +127,10 @@ private:
     CodePageDecoder &decoder_;
     std::vector<List> lists_;
     std::map<int, int> overrides_; // \ls to \listid
+    // The levels of each override, in the order of the override table.
+    std::vector<std::vector<std::optional<ListLevel>>> override_levels_;
+    std::map<int, std::size_t> override_index_; // \ls to its override
+    bool in_overrides_ = false;
     int override_list_ = 0, override_ls_ = 0;
     // Where each list stands: (list id, level) to its last number.
     std::map<std::pair<int, int>, int> list_counts_;

@@ -157,8 +157,13 @@ bool RtfReader::read_part(std::chrono::nanoseconds time)
         fonts_.finish_entry();
         forget_formats();
     }
+    if (state().note != RtfNotes::Kind::none)
+        end_note();
+    for (State &s : stack_)
+        s.note = RtfNotes::Kind::none;
     prepare_output();
     builder_.finish(formats_.block_format(state().para));
+    notes_.append_to(document_view_, formats_.block_format(RtfParaProps()));
     return true;
 }
 
@@ -208,6 +213,8 @@ void RtfReader::skip_group()
 
 void RtfReader::pop_group()
 {
+    if (stack_.back().note != stack_[stack_.size() - 2].note)
+        end_note();
     const State closed = std::move(stack_.back());
     stack_.pop_back();
     // A font's entry ends with its group; groups inside it (\panose, \falt)
@@ -404,11 +411,21 @@ void RtfReader::control_word(const RtfTokenizer::Token &t)
         if (s.destination == Destination::font_table) {
             fonts_.begin_entry(v, stack_.size());
             forget_formats();
-        } else if (s.destination == Destination::list_table) {
+        } else if (s.destination == Destination::list_table ||
+                   s.destination == Destination::list_overrides) {
             if (RtfNumbering::ListLevel *l = numbering_.level())
                 l->font = v;
         } else {
             c.font = v;
+        }
+        break;
+    case RtfOp::associated_font:
+        // Word gives a bullet's font as the font of its high characters
+        // ("\hich\af3") and no \f.
+        if (s.destination == Destination::list_table ||
+            s.destination == Destination::list_overrides) {
+            if (RtfNumbering::ListLevel *l = numbering_.level(); l && l->font < 0)
+                l->font = v;
         }
         break;
     case RtfOp::plain: {
@@ -514,22 +531,40 @@ void RtfReader::control_word(const RtfTokenizer::Token &t)
     case RtfOp::row:
     case RtfOp::nested_cell:
     case RtfOp::nested_row:
+    case RtfOp::row_definition:
         table_word(*w, v);
         break;
     case RtfOp::list:
     case RtfOp::list_level:
     case RtfOp::list_id:
     case RtfOp::list_override:
+    case RtfOp::list_override_level:
     case RtfOp::list_number:
     case RtfOp::list_level_number:
     case RtfOp::level_format:
     case RtfOp::level_start:
     case RtfOp::level_follow:
+    case RtfOp::level_align:
     case RtfOp::numbering_level:
     case RtfOp::numbering_format:
     case RtfOp::numbering_start:
     case RtfOp::numbering_font:
         list_word(*w, v);
+        break;
+    case RtfOp::footnote_mark:
+        note_mark();
+        break;
+    case RtfOp::footnote_format:
+    case RtfOp::endnote_format:
+        notes_.set_format(w->op == RtfOp::footnote_format ? RtfNotes::Kind::footnote
+                                                          : RtfNotes::Kind::endnote,
+                          NumberFormat(w->value));
+        break;
+    case RtfOp::footnote_start:
+    case RtfOp::endnote_start:
+        notes_.set_start(w->op == RtfOp::footnote_start ? RtfNotes::Kind::footnote
+                                                        : RtfNotes::Kind::endnote,
+                         std::clamp(v, 0, 1 << 20));
         break;
     case RtfOp::picture_type:
         if (s.destination == Destination::picture)
@@ -546,14 +581,18 @@ void RtfReader::control_word(const RtfTokenizer::Token &t)
 
 void RtfReader::table_word(const RtfControlWord &w, int value)
 {
-    (void)value;
     switch (w.op) {
+    case RtfOp::row_definition:
+        // A nested table's rows are shown as text inside their cell.
+        if (!state().nested_properties)
+            row_word(RowWord(w.value), value);
+        break;
     case RtfOp::cell:
         end_cell();
         break;
     case RtfOp::row:
         if (state().destination == Destination::body)
-            builder_.end_row();
+            out().end_row(row_.layout(colours_));
         break;
     case RtfOp::nested_cell:
         put_char('\t'); // a table inside a cell: its cells side by side
@@ -562,6 +601,103 @@ void RtfReader::table_word(const RtfControlWord &w, int value)
         put_char(0x2028);
         break;
     default:
+        break;
+    }
+}
+
+// The words of a table row's definition.
+void RtfReader::row_word(RowWord word, int v)
+{
+    using Side = RtfRowDefinition::Side;
+    using Style = RtfRowDefinition::BorderStyle;
+    using Merge = DocumentBuilder::Merge;
+    RtfRowDefinition &r = row_;
+    switch (word) {
+    case RowWord::reset:
+        r.reset();
+        break;
+    case RowWord::align_left:
+        r.set_alignment(Qt::AlignLeft);
+        break;
+    case RowWord::align_centre:
+        r.set_alignment(Qt::AlignHCenter);
+        break;
+    case RowWord::align_right:
+        r.set_alignment(Qt::AlignRight);
+        break;
+    case RowWord::left:
+        r.set_left(v);
+        break;
+    case RowWord::gap:
+        r.set_gap(v);
+        break;
+    case RowWord::cell_end:
+        r.end_cell(v);
+        break;
+    case RowWord::cell_border_left:
+    case RowWord::cell_border_top:
+    case RowWord::cell_border_right:
+    case RowWord::cell_border_bottom:
+        r.select_cell_border(Side(int(word) - int(RowWord::cell_border_left)));
+        break;
+    case RowWord::row_border_left:
+    case RowWord::row_border_top:
+    case RowWord::row_border_right:
+    case RowWord::row_border_bottom:
+        r.select_row_border(Side(int(word) - int(RowWord::row_border_left)), false);
+        break;
+    case RowWord::row_border_vertical:
+        r.select_row_border(Side::left, true);
+        break;
+    case RowWord::row_border_horizontal:
+        r.select_row_border(Side::top, true);
+        break;
+    case RowWord::paragraph_border:
+        r.select_no_border();
+        break;
+    case RowWord::border_single:
+    case RowWord::border_thick:
+    case RowWord::border_double:
+    case RowWord::border_dotted:
+    case RowWord::border_dashed:
+    case RowWord::border_none:
+        r.set_border_style(Style(int(word) - int(RowWord::border_single)));
+        break;
+    case RowWord::border_width:
+        r.set_border_width(v);
+        break;
+    case RowWord::border_colour:
+        r.set_border_colour(v);
+        break;
+    case RowWord::shading_colour:
+        r.set_shading_colour(v);
+        break;
+    case RowWord::pattern_colour:
+        r.set_pattern_colour(v);
+        break;
+    case RowWord::shading:
+        r.set_shading(v);
+        break;
+    case RowWord::merge_first:
+        r.set_horizontal_merge(Merge::first);
+        break;
+    case RowWord::merge:
+        r.set_horizontal_merge(Merge::merged);
+        break;
+    case RowWord::vertical_merge_first:
+        r.set_vertical_merge(Merge::first);
+        break;
+    case RowWord::vertical_merge:
+        r.set_vertical_merge(Merge::merged);
+        break;
+    case RowWord::valign_top:
+        r.set_vertical_alignment(Qt::AlignTop);
+        break;
+    case RowWord::valign_centre:
+        r.set_vertical_alignment(Qt::AlignVCenter);
+        break;
+    case RowWord::valign_bottom:
+        r.set_vertical_alignment(Qt::AlignBottom);
         break;
     }
 }
@@ -578,7 +714,8 @@ void RtfReader::list_word(const RtfControlWord &w, int v)
             numbering_.add_list();
         break;
     case RtfOp::list_level:
-        if (s.destination == Destination::list_table)
+        if (s.destination == Destination::list_table ||
+            s.destination == Destination::list_overrides)
             numbering_.add_level();
         break;
     case RtfOp::list_id:
@@ -589,6 +726,9 @@ void RtfReader::list_word(const RtfControlWord &w, int v)
         break;
     case RtfOp::list_override:
         numbering_.begin_override();
+        break;
+    case RtfOp::list_override_level:
+        numbering_.add_override_level();
         break;
     case RtfOp::list_number:
         if (s.destination == Destination::list_overrides)
@@ -603,12 +743,16 @@ void RtfReader::list_word(const RtfControlWord &w, int v)
     case RtfOp::level_format:
     case RtfOp::level_start:
     case RtfOp::level_follow:
+    case RtfOp::level_align:
         if (RtfNumbering::ListLevel *l = numbering_.level();
-            l && s.destination == Destination::list_table) {
+            l && (s.destination == Destination::list_table ||
+                  s.destination == Destination::list_overrides)) {
             if (w.op == RtfOp::level_format)
                 l->format = NumberFormat(v);
             else if (w.op == RtfOp::level_start)
                 l->start = v;
+            else if (w.op == RtfOp::level_align)
+                l->align = std::clamp(v, 0, 2);
             else
                 l->follow = v;
         }
@@ -662,8 +806,14 @@ bool RtfReader::destination(const RtfControlWord &w)
         return true;
     case RtfOp::list_text:
         s.keeps_paragraph = true;
-        if (s.destination == Destination::body)
-            list_text_seen_ = true;
+        if (s.destination == Destination::body && !s.in_list_text) {
+            s.in_list_text = true;
+            output().list_text.clear();
+        }
+        return true;
+    case RtfOp::footnote:
+        if (!begin_note())
+            skip_group();
         return true;
     case RtfOp::list_table:
         s.destination = Destination::list_table;
@@ -673,7 +823,9 @@ bool RtfReader::destination(const RtfControlWord &w)
         return true;
     case RtfOp::level_text: {
         RtfNumbering::ListLevel *level = numbering_.level();
-        if (s.destination != Destination::list_table || !level) {
+        if ((s.destination != Destination::list_table &&
+             s.destination != Destination::list_overrides) ||
+            !level) {
             skip_group();
             return true;
         }
@@ -713,6 +865,9 @@ bool RtfReader::destination(const RtfControlWord &w)
         s.in_upr = true;
         return true;
     case RtfOp::transparent:
+        return true;
+    case RtfOp::nested_table_properties:
+        s.nested_properties = true;
         return true;
     case RtfOp::ud:
         if (s.in_upr) {
@@ -810,19 +965,32 @@ void RtfReader::put(QStringView text)
     }
     if (clean.isEmpty() || state().chars.hidden)
         return;
+    if (state().in_list_text) {
+        // Kept until the paragraph shows whether the lists number it.
+        Output &o = output();
+        if (o.list_text.size() < max_marker)
+            o.list_text += clean;
+        o.list_text_chars = state().chars;
+        return;
+    }
     prepare_output();
-    // Blanks before a paragraph's own number (\listtext) do not start it.
-    if (!paragraph_open_ && !clean.trimmed().isEmpty())
+    // Blanks before a paragraph's own number do not start it.
+    if (!output().paragraph_open && !clean.trimmed().isEmpty())
         start_paragraph();
-    builder_.append(clean);
+    out().append(clean);
 }
 
 void RtfReader::prepare_output()
 {
     const State &s = state();
-    builder_.set_in_table(s.para.in_table);
+    if (s.note != last_output_) {
+        last_output_ = s.note;
+        formats_.output_changed();
+    }
+    DocumentBuilder &b = out();
+    b.set_in_table(s.para.in_table);
     if (const QTextCharFormat *f = formats_.changed_char_format(s.chars))
-        builder_.set_char_format(*f);
+        b.set_char_format(*f);
 }
 
 void RtfReader::end_paragraph()
@@ -830,8 +998,11 @@ void RtfReader::end_paragraph()
     // A paragraph mark that is hidden joins its paragraph to the next.
     if (state().destination != Destination::body || state().chars.hidden)
         return;
+    // A paragraph of nothing but its number still shows the number.
+    if (!output().paragraph_open && !output().list_text.isEmpty())
+        start_paragraph();
     prepare_output();
-    builder_.end_paragraph(formats_.block_format(state().para));
+    out().end_paragraph(formats_.block_format(state().para));
     paragraph_done();
 }
 
@@ -840,7 +1011,7 @@ void RtfReader::end_cell()
     if (state().destination != Destination::body)
         return;
     prepare_output();
-    builder_.end_cell(formats_.block_format(state().para));
+    out().end_cell(formats_.block_format(state().para));
     paragraph_done();
 }
 
@@ -863,16 +1034,32 @@ QString *RtfReader::marker_text()
     }
 }
 
+// The paragraph's number goes out before its first text: the one the lists
+// give it (the list table, \pn), or else the one it brought (\listtext).
 void RtfReader::start_paragraph()
 {
-    paragraph_open_ = true;
-    // A number the paragraph brought counts all the same.
-    QString marker = numbering_.marker(state().para);
-    if (list_text_seen_)
-        return;
+    Output &o = output();
+    o.paragraph_open = true;
+    const RtfParaProps &p = state().para;
+    const RtfNumbering::Marker marker = numbering_.marker(p);
+    if (numbering_.knows_list(p) || p.numbering >= 0) {
+        o.list_text.clear();
+        put_marker(marker);
+    } else if (!o.list_text.isEmpty()) {
+        const RtfCharProps chars = std::exchange(state().chars, o.list_text_chars);
+        prepare_output();
+        out().append(std::exchange(o.list_text, QString()));
+        state().chars = chars;
+        prepare_output();
+    }
+}
+
+// A number in the paragraph's format, in its level's font where it has one.
+void RtfReader::put_marker(const RtfNumbering::Marker &m)
+{
     // Made from the document's bytes as any text: what the view cannot
     // show goes, surrogates stay in pairs.
-    marker.truncate(max_marker / 2);
+    const QString marker = m.text.left(max_marker / 2);
     QString shown;
     for (qsizetype i = 0; i < marker.size(); ++i) {
         const QChar c = marker.at(i);
@@ -885,16 +1072,59 @@ void RtfReader::start_paragraph()
             shown.append(c);
         }
     }
-    if (!shown.isEmpty())
-        builder_.append(shown);
+    if (shown.isEmpty())
+        return;
+    if (m.font < 0) {
+        out().append(shown);
+        return;
+    }
+    const int font = std::exchange(state().chars.font, m.font);
+    prepare_output();
+    out().append(shown);
+    state().chars.font = font;
+    prepare_output();
 }
 
 void RtfReader::paragraph_done()
 {
     if (state().para.numbering < 0)
         numbering_.paragraph_without_numbering();
-    paragraph_open_ = false;
-    list_text_seen_ = false;
+    Output &o = output();
+    o.paragraph_open = false;
+    o.list_text.clear();
+}
+
+// \chftn: in the text, the mark of the note that follows, numbered as the
+// document numbers its notes; in the note, the note's own mark again.
+void RtfReader::note_mark()
+{
+    if (state().destination != Destination::body)
+        return;
+    if (state().note != RtfNotes::Kind::none)
+        put(notes_.last_mark());
+    else
+        put(notes_.next_mark(RtfNotes::kind_ahead(tokens_.rest(), false)));
+}
+
+// A note's text goes to the notes, in paragraphs of its own; a note where
+// no text goes, or inside another note, is not shown.
+bool RtfReader::begin_note()
+{
+    State &s = state();
+    if (s.destination != Destination::body || s.note != RtfNotes::Kind::none || s.in_list_text)
+        return false;
+    s.note = RtfNotes::kind_ahead(tokens_.rest(), true);
+    s.para = RtfParaProps();
+    output() = Output();
+    return true;
+}
+
+// The last paragraph of a note ends with the note.
+void RtfReader::end_note()
+{
+    if (output().paragraph_open)
+        end_paragraph();
+    output() = Output();
 }
 
 // A PNG or JPEG picture goes into the text where it stands, at the size the
@@ -909,9 +1139,9 @@ void RtfReader::finish_picture()
     if (!format)
         return;
     prepare_output();
-    if (!paragraph_open_)
+    if (!output().paragraph_open)
         start_paragraph();
-    builder_.append_image(*format);
+    out().append_image(*format);
 }
 
 } // namespace talvence

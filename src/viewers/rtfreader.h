@@ -13,6 +13,7 @@
 // any sensible range are clamped. Nothing the input says can make the reader
 // recurse: groups live on a vector, skipped groups are stepped over by a loop.
 
+#include <array>
 #include <chrono>
 #include <memory>
 #include <string_view>
@@ -27,9 +28,11 @@
 #include "rtfcontrolwords.h"
 #include "rtffonttable.h"
 #include "rtfformats.h"
+#include "rtfnotes.h"
 #include "rtfnumbering.h"
 #include "rtfpicture.h"
 #include "rtfproperties.h"
+#include "rtfrowdefinition.h"
 #include "rtftokenizer.h"
 
 class QTextDocument;
@@ -93,7 +96,11 @@ private:
         Destination outside_upr = Destination::body; // where \ud returns to
         bool in_upr = false;
         bool keeps_paragraph = false; // list number text: its \pard leaves the paragraph be
-        int unicode_skip = 1;         // \uc
+        bool in_list_text = false;
+        bool nested_properties = false; // a nested table's row definition    // \listtext, \pntext:
+                                        // the paragraph's own number
+        RtfNotes::Kind note = RtfNotes::Kind::none; // the text of a note
+        int unicode_skip = 1;                       // \uc
         RtfCharProps chars;
         RtfParaProps para;
     };
@@ -107,6 +114,7 @@ private:
     bool destination(const RtfControlWord &w);
     void table_word(const RtfControlWord &w, int value);
     void list_word(const RtfControlWord &w, int value);
+    void row_word(RowWord word, int value);
     void skip_group();
     void pop_group();
 
@@ -126,6 +134,24 @@ private:
     void start_paragraph();
     void paragraph_done();
     void finish_picture();
+    void note_mark();
+    bool begin_note();
+    void end_note();
+    void put_marker(const RtfNumbering::Marker &marker);
+
+    // What goes to one output (the document, its footnotes, its endnotes).
+    struct Output {
+        bool paragraph_open = false; // text of the paragraph has gone out
+        // The paragraph's own number (\listtext), shown where the lists do
+        // not give it one.
+        QString list_text;
+        RtfCharProps list_text_chars;
+    };
+    DocumentBuilder &out()
+    {
+        return state().note == RtfNotes::Kind::none ? builder_ : notes_.builder(state().note);
+    }
+    Output &output() { return outputs_[std::size_t(state().note)]; }
     QString *marker_text();
 
     RtfTokenizer tokens_;
@@ -138,6 +164,8 @@ private:
     RtfFormats formats_;
     RtfNumbering numbering_;
     RtfPicture picture_;
+    RtfNotes notes_;
+    RtfRowDefinition row_;
 
     std::vector<State> stack_;
     int overflow_ = 0; // open groups beyond max_depth
@@ -148,8 +176,8 @@ private:
     QByteArray bytes_;            // text in the current code page, not yet decoded
     char16_t high_surrogate_ = 0; // of a \u pair, waiting for its other half
     QString field_instruction_;
-    bool paragraph_open_ = false; // text of the paragraph has gone out
-    bool list_text_seen_ = false; // the paragraph brought its own number
+    std::array<Output, 3> outputs_;
+    RtfNotes::Kind last_output_ = RtfNotes::Kind::none;
 };
 
 } // namespace talvence
