@@ -17,12 +17,14 @@ QStringList font_families(const QString &name)
 {
     static const char *const suffixes[] = {" CE",     " Cyr",      " Greek",    " Tur",
                                            " Baltic", " (Hebrew)", " (Arabic)", " (Vietnamese)"};
-    QStringList families{name};
+    // The family without the suffix comes first: the system's substitutes
+    // ("Times New Roman" drawn by a metric twin) are found only for the
+    // first family asked for.
     for (const char *suffix : suffixes) {
         if (name.endsWith(QLatin1String(suffix)))
-            families.append(name.chopped(qsizetype(qstrlen(suffix))));
+            return {name.chopped(qsizetype(qstrlen(suffix))), name};
     }
-    return families;
+    return {name};
 }
 
 } // namespace

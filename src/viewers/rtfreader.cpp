@@ -51,6 +51,47 @@ QString hyperlink_target(const QString &instruction)
 
 } // namespace
 
+// The sign of a SYMBOL field ("SYMBOL 74 \f "Wingdings" \s 12"): its number
+// as a byte of the font named, or as Unicode (\u, or above a byte).
+QString RtfReader::symbol_of_field(const QString &instruction)
+{
+    const QStringList words = instruction.simplified().split(u' ');
+    if (words.size() < 2 || words[0].compare(QLatin1String("SYMBOL"), Qt::CaseInsensitive) != 0)
+        return {};
+    bool ok = false;
+    const int number = words[1].startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
+                           ? words[1].mid(2).toInt(&ok, 16)
+                           : words[1].toInt(&ok);
+    if (!ok || number <= 0 || number > 0x10FFFF)
+        return {};
+    bool unicode = number > 0xFF;
+    QString font;
+    for (qsizetype i = 2; i < words.size(); ++i) {
+        if (words[i] == QLatin1String("\\u"))
+            unicode = true;
+        if (words[i] == QLatin1String("\\f") && i + 1 < words.size()) {
+            // The name in quotes may hold blanks ("Wingdings 2").
+            QString name = words[++i];
+            while (name.startsWith(u'"') && !(name.size() > 1 && name.endsWith(u'"')) &&
+                   i + 1 < words.size())
+                name += u' ' + words[++i];
+            font = name.remove(u'"');
+        }
+    }
+    if (unicode) {
+        const char32_t sign = char32_t(number);
+        return QString::fromUcs4(&sign, 1);
+    }
+    const char byte = char(number);
+    QString out;
+    const SymbolFont symbol = symbol_font_of(font);
+    if (symbol != SymbolFont::none)
+        append_symbols(out, QByteArrayView(&byte, 1), symbol);
+    else
+        decoder_.append(out, QByteArrayView(&byte, 1), code_page());
+    return out;
+}
+
 RtfReader::RtfReader(QByteArrayView rtf)
     : tokens_(rtf), document_(std::make_unique<QTextDocument>()), document_view_(document_.get()),
       builder_(document_view_), fonts_(decoder_), formats_(fonts_, colours_),
@@ -227,6 +268,12 @@ void RtfReader::pop_group()
     if (closed.destination == Destination::field_instruction &&
         state().destination != Destination::field_instruction)
         finish_field_instruction();
+    // A SYMBOL field whose result is empty (Word leaves it so) shows its sign.
+    if (closed.in_field && !state().in_field && !symbol_field_.isEmpty()) {
+        if (shown_ == shown_at_field_)
+            put(symbol_field_);
+        symbol_field_.clear();
+    }
     if (closed.destination == Destination::picture && state().destination != Destination::picture)
         finish_picture();
     if (closed.destination == Destination::numbering &&
@@ -795,6 +842,7 @@ bool RtfReader::destination(const RtfControlWord &w)
         forget_formats();
         return true;
     case RtfOp::field:
+        s.in_field = true;
         return true;
     case RtfOp::field_instruction:
         s.destination = Destination::field_instruction;
@@ -883,6 +931,8 @@ bool RtfReader::destination(const RtfControlWord &w)
 void RtfReader::finish_field_instruction()
 {
     const QString target = hyperlink_target(field_instruction_);
+    symbol_field_ = symbol_of_field(field_instruction_);
+    shown_at_field_ = shown_;
     field_instruction_.clear();
     if (!target.isEmpty())
         state().chars.href = target;
@@ -916,10 +966,11 @@ void RtfReader::put_unicode(int value)
             marker->append(QChar(unit));
         return;
     }
-    // A symbol font's signs as Unicode are its bytes in the private use area.
+    // A symbol font's signs as Unicode are its bytes in the private use
+    // area, or the bytes themselves (Word writes ® in Symbol as \u210).
     const int cp = code_page();
-    if (cp < 0 && unit >= 0xF020 && unit <= 0xF0FF) {
-        const char byte = char(unit - 0xF000);
+    if (cp < 0 && ((unit >= 0xF020 && unit <= 0xF0FF) || (unit >= 0x20 && unit <= 0xFF))) {
+        const char byte = char(unit & 0xFF);
         QString mapped;
         decoder_.append(mapped, QByteArrayView(&byte, 1), cp);
         put(mapped);
@@ -973,6 +1024,7 @@ void RtfReader::put(QStringView text)
         o.list_text_chars = state().chars;
         return;
     }
+    ++shown_;
     prepare_output();
     // Blanks before a paragraph's own number do not start it.
     if (!output().paragraph_open && !clean.trimmed().isEmpty())

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -97,8 +98,9 @@ private:
         bool in_upr = false;
         bool keeps_paragraph = false; // list number text: its \pard leaves the paragraph be
         bool in_list_text = false;
-        bool nested_properties = false; // a nested table's row definition    // \listtext, \pntext:
-                                        // the paragraph's own number
+        bool nested_properties = false;             // a nested table's row definition
+        bool in_field = false;                      // \listtext, \pntext:
+                                                    // the paragraph's own number
         RtfNotes::Kind note = RtfNotes::Kind::none; // the text of a note
         int unicode_skip = 1;                       // \uc
         RtfCharProps chars;
@@ -131,6 +133,7 @@ private:
 
     int code_page() const { return fonts_.code_page(state().chars.font); }
     void finish_field_instruction();
+    QString symbol_of_field(const QString &instruction);
     void start_paragraph();
     void paragraph_done();
     void finish_picture();
@@ -176,6 +179,9 @@ private:
     QByteArray bytes_;            // text in the current code page, not yet decoded
     char16_t high_surrogate_ = 0; // of a \u pair, waiting for its other half
     QString field_instruction_;
+    QString symbol_field_;    // the sign of a SYMBOL field, shown if its result is empty
+    std::uint64_t shown_ = 0; // pieces of text shown so far
+    std::uint64_t shown_at_field_ = 0;
     std::array<Output, 3> outputs_;
     RtfNotes::Kind last_output_ = RtfNotes::Kind::none;
 };
