@@ -358,8 +358,15 @@ bool DocumentBuilder::write_laid_out_table()
     table_format.setColumnWidthConstraints(widths);
     QTextTable *table = cursor_.insertTable(rows, columns, table_format);
 
-    // The cells' formats first: the text written after them does not undo them.
-    for (const Placed &p : placed) {
+    // The cells' formats first: the text written after them does not undo
+    // them. The cells are looked up before any is changed: a change makes the
+    // table find its cells anew on the next look-up.
+    std::vector<QTextTableCell> cells;
+    cells.reserve(placed.size());
+    for (const Placed &p : placed)
+        cells.push_back(table->cellAt(p.row, p.column));
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        const Placed &p = placed[i];
         QTextTableCellFormat f;
         const auto &b = p.layout->borders;
         f.setLeftBorder(b[0].width);
@@ -380,7 +387,7 @@ bool DocumentBuilder::write_laid_out_table()
             f.setVerticalAlignment(QTextCharFormat::AlignMiddle);
         else if (p.layout->vertical_alignment & Qt::AlignBottom)
             f.setVerticalAlignment(QTextCharFormat::AlignBottom);
-        table->cellAt(p.row, p.column).setFormat(f);
+        cells[i].setFormat(f);
     }
 
     // As in a table of no layout: cell after cell by position.
