@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rtfcontrolwords.h"
 
-#include <array>
+#include <iterator>
 #include <unordered_map>
 
 #include <QFont>
@@ -17,7 +17,9 @@ namespace {
 
 using enum RtfOp;
 
-const std::array control_words{
+// A plain array: deducing a std::array of this many entries exceeds clang's
+// nesting limit.
+const RtfControlWord control_words[] = {
     // Destinations whose content is not part of the text.
     RtfControlWord{"aftncn", skip, 0},
     RtfControlWord{"aftnsep", skip, 0},
@@ -366,7 +368,7 @@ const RtfControlWord *find_control_word(std::string_view name)
     // Looked up for every control word of the document: a hash, not a search.
     static const auto index = [] {
         std::unordered_map<std::string_view, const RtfControlWord *> map;
-        map.reserve(control_words.size() * 2);
+        map.reserve(std::size(control_words) * 2);
         for (const RtfControlWord &w : control_words)
             map.emplace(w.name, &w);
         return map;
