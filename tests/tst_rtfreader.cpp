@@ -185,10 +185,10 @@ private Q_SLOTS:
                                  << QVariant(u"https://example.org/bericht"_qs);
         *row("hyperlink colour") << "modern.rtf"
                                  << "example.org" << fg << QVariant(QBrush(QColor(5, 99, 193)));
-        *row("script font falls back to its face")
+        *row("script font falls back to its family")
             << "modern.rtf"
             << "Привет" << family
-            << QVariant(QStringList{u"Times New Roman Cyr"_qs, u"Times New Roman"_qs});
+            << QVariant(QStringList{u"Times New Roman"_qs, u"Times New Roman Cyr"_qs});
         *row("bold table header") << "modern.rtf"
                                   << "Quartal" << weight << QVariant(700);
         // The bullet is a Unicode character now; the Symbol face would draw
@@ -244,6 +244,39 @@ private Q_SLOTS:
         QCOMPARE(table->cellAt(2, 2).firstCursorPosition().block().text(), u"13"_qs);
         // The paragraphs around it stay outside.
         QVERIFY(!QTextCursor(doc->lastBlock()).currentTable());
+    }
+
+    // A table as Word writes it: columns as wide as its \\cellx say, cells
+    // merged across and down, borders where given and none elsewhere,
+    // shading, the row centred.
+    void table_layout()
+    {
+        const auto doc =
+            read("{\\rtf1{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
+                 "\\trowd\\trqc\\trgaph108\\clbrdrb\\brdrs\\brdrw30\\brdrcf1\\clmgf\\cellx1500"
+                 "\\clmrg\\cellx3000\\clvmgf\\clcbpat2\\cellx4500"
+                 "\\pard\\intbl Kopf\\cell\\cell Hoch\\cell\\row"
+                 "\\trowd\\trqc\\trgaph108\\cellx1500\\cellx3000\\clvmrg\\cellx4500"
+                 "\\pard\\intbl A\\cell B\\cell\\cell\\row\\pard Ende}");
+        QTextTable *table = nullptr;
+        for (QTextBlock b = doc->begin(); b.isValid() && !table; b = b.next())
+            table = QTextCursor(b).currentTable();
+        QVERIFY(table);
+        QCOMPARE(table->columns(), 3);
+        const QTextTableFormat f = table->format();
+        QCOMPARE(f.columnWidthConstraints().value(1), QTextLength(QTextLength::FixedLength, 100));
+        QCOMPARE(f.alignment(), Qt::AlignHCenter);
+        QCOMPARE(table->cellAt(0, 1).column(), 0); // merged across
+        QCOMPARE(table->cellAt(0, 0).columnSpan(), 2);
+        QCOMPARE(table->cellAt(1, 2).row(), 0); // merged down
+        QCOMPARE(table->cellAt(0, 2).rowSpan(), 2);
+        const QTextTableCellFormat head = table->cellAt(0, 0).format().toTableCellFormat();
+        QCOMPARE(head.bottomBorder(), 2.0);
+        QCOMPARE(head.bottomBorderBrush().color(), QColor(Qt::red));
+        QCOMPARE(head.topBorder(), 0.0);
+        QCOMPARE(table->cellAt(0, 2).format().background().color(), QColor(Qt::blue));
+        QCOMPARE(table->cellAt(1, 0).format().toTableCellFormat().leftBorder(), 0.0);
+        QCOMPARE(table->cellAt(1, 1).firstCursorPosition().block().text(), u"B"_qs);
     }
 
     // A document cut off anywhere shows a part of its text and nothing else.
@@ -440,7 +473,31 @@ private Q_SLOTS:
                    "\\pard\\ls1 Eins\\par\\pard\\ls1\\ilvl1 Unter\\par\\pard\\ls1\\ilvl1 Zwei\\par"
                    "\\pard\\ls1 Drei\\par\\pard\\ls1\\ilvl1 Neu\\par\\pard\\ls2 Punkt\\par"
                    "{\\listtext 9.\\tab}\\pard\\ls1 Eigen\\par\\pard Ende}"
-            << u"1.\tEins|1.a)\tUnter|1.b)\tZwei|2.\tDrei|2.a)\tNeu|•\tPunkt|9.\tEigen|Ende"_qs;
+            << u"1.\tEins|1.a)\tUnter|1.b)\tZwei|2.\tDrei|2.a)\tNeu|•\tPunkt|3.\tEigen|Ende"_qs;
+        QTest::newRow("pandoc: \\listtext passed over where the list table numbers")
+            << "{\\rtf1\\ansi\\uc1" + fonts + lists +
+                   "\\pard\\ls2\\ilvl0 {\\listtext\\tab \\u8226 \\tab}Eins\\par"
+                   "\\pard\\ls2\\ilvl0 Weiter\\par\\pard Ende}"
+            << u"•\tEins|•\tWeiter|Ende"_qs;
+        QTest::newRow("Word 97: \\pnlvlcont goes on in the list without a number")
+            << QByteArray("{\\rtf1\\ansi\\pard{\\*\\pn\\pnlvlbody\\pndec{\\pntxta .}}Eins\\par"
+                          "\\pard{\\*\\pn\\pnlvlcont\\ilvl0\\ls0\\pndec}Weiter\\par"
+                          "\\pard{\\*\\pn\\pnlvlbody\\pndec{\\pntxta .}}Zwei\\par\\pard Ende}")
+            << u"1.\tEins|Weiter|2.\tZwei|Ende"_qs;
+        QTest::newRow("legacy \\pn kept by \\par, beside a \\ls of no list")
+            << "{\\rtf1\\ansi" + fonts +
+                   "\\pard{\\pntext 1.\\tab}{\\*\\pn\\pnlvlbody\\pnstart1\\pndec\\ls3{\\pntxta .}}"
+                   "\\ls3 A\\par B\\par\\pard{\\pntext\\f3 \\'b7\\tab}{\\*\\pn\\pnlvlblt\\ls5\\pnf3"
+                   "{\\pntxtb \\'b7}}\\ls5 C\\par D\\par\\pard Ende}"
+            << u"1.\tA|2.\tB|•\tC|•\tD|Ende"_qs;
+        QTest::newRow("Word: \\u below 256 in Symbol is its sign")
+            << "{\\rtf1\\ansi" + fonts + "\\f3 \\u210\\'d2\\u97 a}" << u"®α"_qs;
+        QTest::newRow("Word: a SYMBOL field with an empty result")
+            << QByteArray("{\\rtf1\\ansi{\\field{\\*\\fldinst SYMBOL 74 \\\\f \"Wingdings\" "
+                          "\\\\s 12}{\\fldrslt }}{\\field{\\*\\fldinst SYMBOL 97 \\\\f \"Symbol\"}"
+                          "{\\fldrslt\\f3 a}}}")
+            << u"\u263A"
+               "a"_qs;
         QTest::newRow("Cocoa: the bullet of a list by its name")
             << QByteArray(
                    "{\\rtf1\\mac{\\*\\listtable{\\list{\\listlevel\\levelnfc23{\\*"
@@ -477,6 +534,42 @@ private Q_SLOTS:
         if (rtf.contains("\\mac") && !QStringDecoder("Shift_JIS").isValid())
             QSKIP("this Qt has no converters beyond UTF and Latin-1");
         QCOMPARE(paragraphs(*read(rtf)).join(QLatin1Char('|')), expected);
+    }
+
+    // Footnotes and endnotes: the mark in the text, raised and numbered as
+    // the document says, the notes' texts after a rule at the end.
+    void notes()
+    {
+        const auto doc = read("{\\rtf1\\ansi\\ftnnar\\aftnnrlc\\ftnstart3 Text.{\\super\\chftn}"
+                              "{\\footnote\\pard\\plain{\\super\\chftn} Erste Fu\\'dfnote.} Mehr."
+                              "{\\super\\chftn}{\\footnote\\ftnalt\\pard\\plain{\\super\\chftn} "
+                              "Endnote.}\\par Schluss.{\\super\\chftn}\\n{\\footnote\\pard\\plain "
+                              "{\\super\\chftn} Zweite.\\par Absatz.}\\par}");
+        QCOMPARE(paragraphs(*doc).join(u'|'),
+                 u"Text.3 Mehr.i|Schluss.4||3 Erste Fußnote.|4 Zweite.|Absatz.|i Endnote."_qs);
+        QCOMPARE(format_of(*doc, u"3"_qs)->verticalAlignment(), QTextCharFormat::AlignSuperScript);
+        QVERIFY(doc->findBlockByNumber(2).blockFormat().hasProperty(
+            QTextFormat::BlockTrailingHorizontalRulerWidth));
+    }
+
+    // A background only where the document sets one, whatever colour entry
+    // 0 of the table holds.
+    void background_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<QColor>("expected");
+        const QByteArray colours = "{\\colortbl\\red0\\green0\\blue0;\\red255\\green255\\blue0;}";
+        QTest::newRow("entry 0 black, no \\cb") << "{\\rtf1" + colours + "Text}" << QColor();
+        QTest::newRow("\\highlight0") << "{\\rtf1" + colours + "\\highlight0 Text}" << QColor();
+        QTest::newRow("\\cb1") << "{\\rtf1" + colours + "\\cb1 Text}" << QColor(255, 255, 0);
+    }
+    void background()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(QColor, expected);
+        const QTextCharFormat f = *format_of(*read(rtf), u"Text"_qs);
+        QCOMPARE(f.background().style() == Qt::NoBrush ? QColor() : f.background().color(),
+                 expected);
     }
 
     // Each symbol font by its name, each sign where Unicode has it, a

@@ -2,10 +2,12 @@
 #include "documentbuilder.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextTable>
+#include <QTextTableCellFormat>
 #include <QTextTableFormat>
 
 namespace talvence {
@@ -95,11 +97,12 @@ void DocumentBuilder::end_cell(const QTextBlockFormat &format)
     cell_ended_ = true;
 }
 
-void DocumentBuilder::end_row()
+void DocumentBuilder::end_row(const RowLayout &layout)
 {
     if (!table_open_)
         return;
     flush_run();
+    rows_.back().layout = layout;
     row_ended_ = true;
     cell_ended_ = false;
 }
@@ -141,16 +144,16 @@ void DocumentBuilder::place()
             flush_run();
             table_open_ = true;
             table_cells_ = 0;
-            rows_.assign(1, Row(1));
+            rows_.assign(1, Row{std::vector<Cell>(1), {}});
             widest_ = 1;
         } else if (row_ended_) {
             flush_run();
             if (qsizetype(rows_.size() * widest_) >= table_part_cells)
                 write_table();
-            rows_.emplace_back(1);
+            rows_.push_back(Row{std::vector<Cell>(1), {}});
         } else if (cell_ended_) {
             flush_run();
-            rows_.back().emplace_back();
+            rows_.back().cells.emplace_back();
             widest_ = std::max(widest_, rows_.back().size());
         }
         row_ended_ = false;
@@ -164,7 +167,7 @@ void DocumentBuilder::place()
 
 DocumentBuilder::Cell &DocumentBuilder::current_cell()
 {
-    return rows_.back().back();
+    return rows_.back().cells.back();
 }
 
 void DocumentBuilder::close_paragraph(QTextCursor &cursor, const QTextBlockFormat &format,
@@ -192,9 +195,23 @@ void DocumentBuilder::write_pieces(const Cell &cell)
     }
 }
 
+// A table that starts a paragraph takes that paragraph's place, or an
+// empty line would stand above every table.
+void DocumentBuilder::take_empty_paragraph()
+{
+    if (run_empty_block_ && cursor_.position() > 0) {
+        QTextCursor previous(cursor_);
+        previous.movePosition(QTextCursor::PreviousBlock);
+        if (!previous.currentTable())
+            cursor_.deletePreviousChar();
+    }
+}
+
 void DocumentBuilder::write_table()
 {
     resume();
+    if (!rows_.front().layout.cells.empty() && write_laid_out_table())
+        return;
     std::size_t widest = 1;
     for (const Row &row : rows_)
         widest = std::max(widest, row.size());
@@ -206,14 +223,7 @@ void DocumentBuilder::write_table()
     }
     table_cells_ += row_count * columns;
 
-    // A table that starts a paragraph takes that paragraph's place, or an
-    // empty line would stand above every table.
-    if (run_empty_block_ && cursor_.position() > 0) {
-        QTextCursor previous(cursor_);
-        previous.movePosition(QTextCursor::PreviousBlock);
-        if (!previous.currentTable())
-            cursor_.deletePreviousChar();
-    }
+    take_empty_paragraph();
 
     QTextTableFormat table_format;
     table_format.setBorder(1);
@@ -234,14 +244,15 @@ void DocumentBuilder::write_table()
             first = false;
             if (std::size_t(c) >= row.size())
                 continue;
-            write_pieces(row[std::size_t(c)]);
+            write_pieces(row.cells[std::size_t(c)]);
             // Cells past the last column join it, apart by tabs.
             const bool last = c == columns - 1;
             for (std::size_t extra = std::size_t(columns); last && extra < row.size(); ++extra) {
                 cursor_.insertText(QStringLiteral("\t"), format_);
-                write_pieces(row[extra]);
+                write_pieces(row.cells[extra]);
             }
-            const Cell &closing = last && row.size() > std::size_t(columns) ? row.back() : row[c];
+            const Cell &closing =
+                last && row.size() > std::size_t(columns) ? row.cells.back() : row.cells[c];
             close_paragraph(cursor_, closing.last_block, format_);
         }
     }
@@ -252,6 +263,165 @@ void DocumentBuilder::write_table()
     widest_ = 1;
 }
 
+// A table whose rows say where their cells end: its columns are the edges
+// of all its rows' cells, each cell spans the columns between its edges, and
+// merged cells join the one before or above them. False, with nothing
+// written, for edges that make more columns than a table gets.
+bool DocumentBuilder::write_laid_out_table()
+{
+    const int rows = int(rows_.size());
+    std::vector<double> edges;
+    const RowLayout *layout = &rows_.front().layout;
+    std::vector<const RowLayout *> layouts;
+    layouts.reserve(rows_.size());
+    for (const Row &row : rows_) {
+        // A row without its own layout takes the one before it.
+        if (!row.layout.cells.empty())
+            layout = &row.layout;
+        layouts.push_back(layout);
+        if (&row.layout != layout)
+            continue;
+        edges.push_back(std::round(layout->left));
+        for (const CellLayout &c : layout->cells)
+            edges.push_back(std::round(c.right));
+    }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    const int columns = int(edges.size()) - 1;
+    if (columns < 1 || columns > max_columns)
+        return false;
+    if (table_cells_ + qsizetype(rows) * columns > max_table_cells) {
+        write_table_as_text();
+        return true;
+    }
+    table_cells_ += qsizetype(rows) * columns;
+    const auto column_of = [&](double edge) {
+        return int(std::lower_bound(edges.begin(), edges.end(), std::round(edge)) - edges.begin());
+    };
+
+    struct Placed {
+        int row, column, rows = 1, columns = 1;
+        std::vector<const Cell *> content;
+        const CellLayout *layout;
+    };
+    std::vector<Placed> placed;
+    std::vector<int> owner(std::size_t(rows * columns), -1);
+    for (int r = 0; r < rows; ++r) {
+        const Row &row = rows_[std::size_t(r)];
+        const RowLayout &l = *layouts[std::size_t(r)];
+        int left = column_of(l.left);
+        int last = -1; // the row's last cell placed
+        for (std::size_t i = 0; i < std::max(l.cells.size(), row.cells.size()); ++i) {
+            const Cell *content = i < row.cells.size() ? &row.cells[i] : nullptr;
+            if (i >= l.cells.size() || column_of(l.cells[i].right) <= left) {
+                // Cells beyond the row's edges, or of no width, join the last.
+                if (last >= 0 && content)
+                    placed[std::size_t(last)].content.push_back(content);
+                continue;
+            }
+            const CellLayout &c = l.cells[i];
+            const int right = column_of(c.right);
+            if (c.horizontal == Merge::merged && last >= 0) {
+                placed[std::size_t(last)].columns = right - placed[std::size_t(last)].column;
+            } else if (const int above = r > 0 ? owner[std::size_t((r - 1) * columns + left)] : -1;
+                       c.vertical == Merge::merged && above >= 0 &&
+                       placed[std::size_t(above)].column == left) {
+                Placed &p = placed[std::size_t(above)];
+                p.rows = r - p.row + 1;
+                last = above;
+            } else {
+                placed.push_back(Placed{r, left, 1, right - left, {}, &c});
+                last = int(placed.size()) - 1;
+            }
+            if (content)
+                placed[std::size_t(last)].content.push_back(content);
+            for (int col = left; col < right; ++col)
+                owner[std::size_t(r * columns + col)] = last;
+            left = right;
+        }
+    }
+
+    take_empty_paragraph();
+    const RowLayout &first = rows_.front().layout;
+    QTextTableFormat table_format;
+    table_format.setBorder(0);
+    table_format.setBorderCollapse(true);
+    table_format.setCellPadding(first.padding);
+    table_format.setCellSpacing(0);
+    table_format.setAlignment(first.alignment);
+    if (first.alignment == Qt::AlignLeft && edges.front() > 0)
+        table_format.setLeftMargin(edges.front());
+    QList<QTextLength> widths;
+    for (int c = 0; c < columns; ++c)
+        widths.append(QTextLength(QTextLength::FixedLength,
+                                  edges[std::size_t(c + 1)] - edges[std::size_t(c)]));
+    table_format.setColumnWidthConstraints(widths);
+    QTextTable *table = cursor_.insertTable(rows, columns, table_format);
+
+    // The cells' formats first: the text written after them does not undo
+    // them. The cells are looked up before any is changed: a change makes the
+    // table find its cells anew on the next look-up.
+    std::vector<QTextTableCell> cells;
+    cells.reserve(placed.size());
+    for (const Placed &p : placed)
+        cells.push_back(table->cellAt(p.row, p.column));
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        const Placed &p = placed[i];
+        QTextTableCellFormat f;
+        const auto &b = p.layout->borders;
+        f.setLeftBorder(b[0].width);
+        f.setTopBorder(b[1].width);
+        f.setRightBorder(b[2].width);
+        f.setBottomBorder(b[3].width);
+        f.setLeftBorderStyle(b[0].style);
+        f.setTopBorderStyle(b[1].style);
+        f.setRightBorderStyle(b[2].style);
+        f.setBottomBorderStyle(b[3].style);
+        f.setLeftBorderBrush(b[0].colour);
+        f.setTopBorderBrush(b[1].colour);
+        f.setRightBorderBrush(b[2].colour);
+        f.setBottomBorderBrush(b[3].colour);
+        if (p.layout->shading.isValid())
+            f.setBackground(p.layout->shading);
+        if (p.layout->vertical_alignment & Qt::AlignVCenter)
+            f.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+        else if (p.layout->vertical_alignment & Qt::AlignBottom)
+            f.setVerticalAlignment(QTextCharFormat::AlignBottom);
+        cells[i].setFormat(f);
+    }
+
+    // As in a table of no layout: cell after cell by position.
+    std::vector<int> origin(std::size_t(rows * columns), -1);
+    for (std::size_t i = 0; i < placed.size(); ++i)
+        origin[std::size_t(placed[i].row * columns + placed[i].column)] = int(i);
+    cursor_.setPosition(table->cellAt(0, 0).firstPosition());
+    for (std::size_t at = 0; at < origin.size(); ++at) {
+        if (at > 0)
+            cursor_.setPosition(cursor_.position() + 1);
+        if (origin[at] < 0)
+            continue;
+        const Placed &p = placed[std::size_t(origin[at])];
+        for (std::size_t k = 0; k < p.content.size(); ++k) {
+            if (k > 0 && !p.content[k]->pieces.empty())
+                cursor_.insertText(QStringLiteral("\t"), format_);
+            write_pieces(*p.content[k]);
+        }
+        close_paragraph(cursor_,
+                        p.content.empty() ? QTextBlockFormat() : p.content.back()->last_block,
+                        format_);
+    }
+    for (const Placed &p : placed) {
+        if (p.rows > 1 || p.columns > 1)
+            table->mergeCells(p.row, p.column, p.rows, p.columns);
+    }
+    cursor_.setPosition(table->lastPosition() + 1);
+    run_empty_block_ = true;
+    block_format_known_ = false;
+    rows_.clear();
+    widest_ = 1;
+    return true;
+}
+
 void DocumentBuilder::write_table_as_text()
 {
     block_format_known_ = false;
@@ -259,9 +429,10 @@ void DocumentBuilder::write_table_as_text()
         for (std::size_t c = 0; c < row.size(); ++c) {
             if (c > 0)
                 cursor_.insertText(QStringLiteral("\t"), format_);
-            write_pieces(row[c]);
+            write_pieces(row.cells[c]);
         }
-        close_paragraph(cursor_, row.empty() ? QTextBlockFormat() : row.back().last_block, format_);
+        close_paragraph(
+            cursor_, row.cells.empty() ? QTextBlockFormat() : row.cells.back().last_block, format_);
         cursor_.insertBlock();
     }
     run_empty_block_ = true;

@@ -8,12 +8,15 @@
 // costs time in proportion to its size for every row; a table of some
 // thousand rows would take seconds.)
 
+#include <array>
 #include <vector>
 
+#include <QColor>
 #include <QString>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextFrameFormat>
 #include <QTextImageFormat>
 
 class QTextDocument;
@@ -47,9 +50,36 @@ public:
     void append_image(const QTextImageFormat &format);
     // Ends the current paragraph, which gets `format`.
     void end_paragraph(const QTextBlockFormat &format);
+    // How a row of a table is laid out, as its writer gave it. Positions
+    // in pixels from the left edge of the text; a row of no cells is laid
+    // out in a grid of one pixel, its columns as wide as their text.
+    struct Border {
+        double width = 0; // 0: no border
+        QColor colour;
+        QTextFrameFormat::BorderStyle style = QTextFrameFormat::BorderStyle_Solid;
+    };
+    // A cell that is merged into the one before it (horizontally) or above
+    // it (vertically) adds its place to that cell.
+    enum class Merge : unsigned char { none, first, merged };
+    struct CellLayout {
+        double right = 0;              // the cell's right edge
+        std::array<Border, 4> borders; // left, top, right, bottom
+        QColor shading;                // invalid: none
+        Merge horizontal = Merge::none;
+        Merge vertical = Merge::none;
+        Qt::Alignment vertical_alignment = Qt::AlignTop;
+    };
+    struct RowLayout {
+        std::vector<CellLayout> cells;
+        double left = 0; // the row's left edge
+        Qt::Alignment alignment = Qt::AlignLeft;
+        double padding = 3; // around each cell's text
+    };
+
     // Ends a table cell; its last paragraph gets `format`.
     void end_cell(const QTextBlockFormat &format);
-    void end_row();
+    void end_row(const RowLayout &layout);
+    void end_row() { end_row(RowLayout()); }
     // Ends the document, once and last; the last paragraph gets `format`.
     void finish(const QTextBlockFormat &format);
     // Lets a view see what has been written so far: the edit that holds it
@@ -68,7 +98,11 @@ private:
         std::vector<Piece> pieces;
         QTextBlockFormat last_block;
     };
-    using Row = std::vector<Cell>;
+    struct Row {
+        std::vector<Cell> cells;
+        RowLayout layout;
+        std::size_t size() const { return cells.size(); }
+    };
 
     void flush_run();
     void place();
@@ -76,6 +110,8 @@ private:
     void close_paragraph(QTextCursor &cursor, const QTextBlockFormat &format,
                          const QTextCharFormat &char_format);
     void write_table();
+    bool write_laid_out_table();
+    void take_empty_paragraph();
     void write_table_as_text();
     void write_pieces(const Cell &cell);
 

@@ -2,125 +2,18 @@
 #include "rtfreader.h"
 
 #include <algorithm>
-#include <array>
-#include <climits>
 #include <cstring>
-#include <limits>
-#include <unordered_map>
 
-#include <QImage>
 #include <QTextDocument>
 #include <QTextImageFormat>
-#include <QUrl>
-
-#include "pictureloader.h"
-#include "twips.h"
 
 namespace talvence {
-
-enum class RtfReader::Op : unsigned char {
-    // destinations
-    skip,
-    font_table,
-    colour_table,
-    field,
-    field_instruction,
-    field_result,
-    list_text,
-    upr,
-    ud,
-    transparent, // a marked destination whose content is read as usual
-    picture,
-    list_table,
-    list_overrides,
-    level_text,
-    numbering,
-    numbering_text, // value: 0 before the number, 1 after
-    // document
-    code_page,       // \ansicpgN
-    fixed_code_page, // \mac, \pc, \pca: value
-    default_font,
-    // font table
-    charset,
-    font_code_page,
-    font_family, // value: QFont::StyleHint
-    // colour table
-    red,
-    green,
-    blue,
-    // characters
-    plain,
-    font,
-    font_size,
-    colour,
-    background,
-    bold,
-    italic,
-    strike,
-    hidden,
-    underline, // value: QTextCharFormat::UnderlineStyle
-    no_underline,
-    caps, // value: QFont::Capitalization
-    super,
-    sub,
-    no_super_sub,
-    up,
-    down,
-    unicode,
-    unicode_skip,
-    character, // value: the UTF-16 unit
-    // paragraphs
-    pard,
-    par,
-    align, // value: Qt::Alignment
-    left_indent,
-    right_indent,
-    first_indent,
-    space_before,
-    space_after,
-    right_to_left,
-    left_to_right,
-    in_table,
-    cell,
-    row,
-    nested_cell,
-    nested_row,
-    // lists
-    list,
-    list_level,
-    list_id,
-    list_override,
-    list_number,
-    list_level_number,
-    level_format,
-    level_start,
-    level_follow,
-    numbering_level,
-    numbering_format,
-    numbering_start,
-    numbering_font,
-    // pictures
-    picture_type,
-    picture_size,
-};
 
 namespace {
 
 constexpr int max_twips = 31680; // 22 inches, the widest page a word processor offers
 constexpr int max_field_instruction = 4096;
-constexpr int max_font_name = 256;
 constexpr qsizetype max_marker = 64; // characters of a list number's text
-constexpr std::size_t max_lists = 4096;
-constexpr std::size_t max_levels = 9;
-constexpr std::size_t max_numberings = 4096;
-constexpr int max_faces = 256; // fonts of one document that get their own face
-// Formats carry these keys besides what they show: Qt finds a format in its
-// collection by a hash that sees of a font list or a brush only its type,
-// so formats that differ in nothing else (a document of many fonts) would
-// all be compared with each other.
-constexpr int font_key = QTextFormat::UserProperty + 1;
-constexpr int colour_key = QTextFormat::UserProperty + 2;
-constexpr int max_picture_px = 4096; // a side of a picture in the view
 
 int clamp_twips(int value)
 {
@@ -156,366 +49,53 @@ QString hyperlink_target(const QString &instruction)
     return local ? QLatin1Char('#') + target.toString() : target.toString();
 }
 
-// Word writes a font for each script ("Arial CE", "Times New Roman Cyr");
-// the face installed is the one without the suffix.
-QStringList font_families(const QString &name)
-{
-    static const char *const suffixes[] = {" CE",     " Cyr",      " Greek",    " Tur",
-                                           " Baltic", " (Hebrew)", " (Arabic)", " (Vietnamese)"};
-    QStringList families{name};
-    for (const char *suffix : suffixes) {
-        if (name.endsWith(QLatin1String(suffix)))
-            families.append(name.chopped(qsizetype(qstrlen(suffix))));
-    }
-    return families;
-}
-
-QString roman(int n, bool upper)
-{
-    static const std::pair<int, const char *> steps[] = {
-        {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
-        {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
-    QString out;
-    for (const auto &[value, letters] : steps) {
-        for (; n >= value; n -= value)
-            out += QLatin1String(letters);
-    }
-    return upper ? out.toUpper() : out;
-}
-
-// A list number in the style of \levelnfc (Word's numbering formats).
-QString list_number(int n, int format)
-{
-    switch (format) {
-    case 1:
-    case 2:
-        if (n > 0 && n < 4000)
-            return roman(n, format == 1);
-        break;
-    case 3:
-    case 4:
-        // A, B, ... Z, AA, BB, ...
-        if (n > 0 && n <= 26 * 20)
-            return QString((n - 1) / 26 + 1, QChar((format == 3 ? 'A' : 'a') + (n - 1) % 26));
-        break;
-    case 5:
-        return QString::number(n) + QLatin1Char('.');
-    case 22:
-        return n >= 0 && n < 10 ? QLatin1Char('0') + QString::number(n) : QString::number(n);
-    case 23:
-    case 255:
-        return {};
-    }
-    return QString::number(n);
-}
-
-QString cocoa_bullet(const QString &name)
-{
-    static const std::pair<const char *, char16_t> bullets[] = {
-        {"{disc}", 0x2022},  {"{circle}", 0x25E6},  {"{square}", 0x25AA}, {"{hyphen}", 0x2043},
-        {"{check}", 0x2713}, {"{diamond}", 0x25C6}, {"{box}", 0x25A1},
-    };
-    for (const auto &[key, bullet] : bullets) {
-        if (name.trimmed() == QLatin1String(key))
-            return QString(QChar(bullet));
-    }
-    return {};
-}
-
 } // namespace
 
-const RtfReader::Word *RtfReader::find_word(std::string_view name)
+// The sign of a SYMBOL field ("SYMBOL 74 \f "Wingdings" \s 12"): its number
+// as a byte of the font named, or as Unicode (\u, or above a byte).
+QString RtfReader::symbol_of_field(const QString &instruction)
 {
-    using enum Op;
-    static const auto words = [] {
-        std::array table{
-            // Destinations whose content is not part of the text.
-            Word{"aftncn", skip, 0},
-            Word{"aftnsep", skip, 0},
-            Word{"aftnsepc", skip, 0},
-            Word{"annotation", skip, 0},
-            Word{"atnauthor", skip, 0},
-            Word{"atndate", skip, 0},
-            Word{"atnicn", skip, 0},
-            Word{"atnid", skip, 0},
-            Word{"atnparent", skip, 0},
-            Word{"atnref", skip, 0},
-            Word{"atntime", skip, 0},
-            Word{"atrfend", skip, 0},
-            Word{"atrfstart", skip, 0},
-            Word{"author", skip, 0},
-            Word{"background", skip, 0},
-            Word{"bkmkend", skip, 0},
-            Word{"bkmkstart", skip, 0},
-            Word{"blipuid", skip, 0},
-            Word{"buptim", skip, 0},
-            Word{"category", skip, 0},
-            Word{"colorschememapping", skip, 0},
-            Word{"comment", skip, 0},
-            Word{"company", skip, 0},
-            Word{"creatim", skip, 0},
-            Word{"datafield", skip, 0},
-            Word{"datastore", skip, 0},
-            Word{"defchp", skip, 0},
-            Word{"defpap", skip, 0},
-            Word{"do", skip, 0},
-            Word{"doccomm", skip, 0},
-            Word{"docvar", skip, 0},
-            Word{"expandedcolortbl", skip, 0},
-            Word{"falt", skip, 0},
-            Word{"fname", skip, 0},
-            Word{"fchars", skip, 0},
-            Word{"ffdeftext", skip, 0},
-            Word{"ffentrymcr", skip, 0},
-            Word{"ffexitmcr", skip, 0},
-            Word{"ffformat", skip, 0},
-            Word{"ffhelptext", skip, 0},
-            Word{"ffl", skip, 0},
-            Word{"ffname", skip, 0},
-            Word{"levelnumbers", skip, 0},
-            Word{"listname", skip, 0},
-            Word{"ffstattext", skip, 0},
-            Word{"fldtype", skip, 0},
-            Word{"fontemb", skip, 0},
-            Word{"fontfile", skip, 0},
-            Word{"footer", skip, 0},
-            Word{"footerf", skip, 0},
-            Word{"footerl", skip, 0},
-            Word{"footerr", skip, 0},
-            Word{"footnote", skip, 0},
-            Word{"formfield", skip, 0},
-            Word{"ftncn", skip, 0},
-            Word{"ftnsep", skip, 0},
-            Word{"ftnsepc", skip, 0},
-            Word{"generator", skip, 0},
-            Word{"header", skip, 0},
-            Word{"headerf", skip, 0},
-            Word{"headerl", skip, 0},
-            Word{"headerr", skip, 0},
-            Word{"hlinkbase", skip, 0},
-            Word{"htmltag", skip, 0},
-            Word{"info", skip, 0},
-            Word{"keywords", skip, 0},
-            Word{"latentstyles", skip, 0},
-            Word{"lchars", skip, 0},
-            Word{"listpicture", skip, 0},
-            Word{"manager", skip, 0},
-            Word{"mmathPr", skip, 0},
-            Word{"nonesttables", skip, 0},
-            Word{"nonshppict", skip, 0},
-            Word{"objdata", skip, 0},
-            Word{"object", skip, 0},
-            Word{"oldcprops", skip, 0},
-            Word{"oldpprops", skip, 0},
-            Word{"oldsprops", skip, 0},
-            Word{"oldtprops", skip, 0},
-            Word{"operator", skip, 0},
-            Word{"panose", skip, 0},
-            Word{"pgdsctbl", skip, 0},
-            Word{"pnseclvl", skip, 0},
-            Word{"printim", skip, 0},
-            Word{"private", skip, 0},
-            Word{"protusertbl", skip, 0},
-            Word{"revtbl", skip, 0},
-            Word{"revtim", skip, 0},
-            Word{"rsidtbl", skip, 0},
-            Word{"rxe", skip, 0},
-            Word{"shp", skip, 0},
-            Word{"shpinst", skip, 0},
-            Word{"shprslt", skip, 0},
-            Word{"sn", skip, 0},
-            Word{"sp", skip, 0},
-            Word{"stylesheet", skip, 0},
-            Word{"subject", skip, 0},
-            Word{"sv", skip, 0},
-            Word{"tc", skip, 0},
-            Word{"template", skip, 0},
-            Word{"themedata", skip, 0},
-            Word{"title", skip, 0},
-            Word{"txe", skip, 0},
-            Word{"userprops", skip, 0},
-            Word{"wgrffmtfilter", skip, 0},
-            Word{"xe", skip, 0},
-            Word{"xmlnstbl", skip, 0},
-            // Destinations that are read.
-            Word{"fonttbl", font_table, 0},
-            Word{"colortbl", colour_table, 0},
-            Word{"field", field, 0},
-            Word{"fldinst", field_instruction, 0},
-            Word{"fldrslt", field_result, 0},
-            Word{"listtext", list_text, 0},
-            Word{"pntext", list_text, 0},
-            Word{"upr", upr, 0},
-            Word{"ud", ud, 0},
-            // Table properties of a nested table, with the text of its
-            // cells among them: read as any group.
-            Word{"nesttableprops", transparent, 0},
-            // The picture Word meant for readers that know shapes; its
-            // \nonshppict twin is skipped.
-            Word{"shppict", transparent, 0},
-            Word{"pict", picture, 0},
-            Word{"listtable", list_table, 0},
-            Word{"listoverridetable", list_overrides, 0},
-            Word{"leveltext", level_text, 0},
-            Word{"levelmarker", level_text, 1},
-            Word{"pn", numbering, 0},
-            Word{"pntxtb", numbering_text, 0},
-            Word{"pntxta", numbering_text, 1},
-            // The document.
-            Word{"ansicpg", code_page, 0},
-            Word{"mac", fixed_code_page, 10000},
-            Word{"pc", fixed_code_page, 437},
-            Word{"pca", fixed_code_page, 850},
-            Word{"deff", default_font, 0},
-            // The font and colour tables.
-            Word{"fcharset", charset, 0},
-            Word{"cpg", font_code_page, 0},
-            Word{"fnil", font_family, QFont::AnyStyle},
-            Word{"froman", font_family, QFont::Serif},
-            Word{"fswiss", font_family, QFont::SansSerif},
-            Word{"fmodern", font_family, QFont::TypeWriter},
-            Word{"fscript", font_family, QFont::Cursive},
-            Word{"fdecor", font_family, QFont::Decorative},
-            Word{"ftech", font_family, QFont::AnyStyle},
-            Word{"fbidi", font_family, QFont::AnyStyle},
-            Word{"red", red, 0},
-            Word{"green", green, 0},
-            Word{"blue", blue, 0},
-            // Characters.
-            Word{"plain", plain, 0},
-            Word{"f", font, 0},
-            Word{"fs", font_size, 0},
-            Word{"cf", colour, 0},
-            Word{"cb", background, 0},
-            Word{"highlight", background, 0},
-            Word{"chcbpat", background, 0},
-            Word{"b", bold, 0},
-            Word{"i", italic, 0},
-            Word{"strike", strike, 0},
-            Word{"striked", strike, 0},
-            Word{"v", hidden, 0},
-            Word{"ul", underline, QTextCharFormat::SingleUnderline},
-            Word{"uld", underline, QTextCharFormat::DotLine},
-            Word{"uldash", underline, QTextCharFormat::DashUnderline},
-            Word{"uldashd", underline, QTextCharFormat::DashDotLine},
-            Word{"uldashdd", underline, QTextCharFormat::DashDotDotLine},
-            Word{"uldb", underline, QTextCharFormat::SingleUnderline},
-            Word{"ulhwave", underline, QTextCharFormat::WaveUnderline},
-            Word{"ulldash", underline, QTextCharFormat::DashUnderline},
-            Word{"ulth", underline, QTextCharFormat::SingleUnderline},
-            Word{"ulthd", underline, QTextCharFormat::DotLine},
-            Word{"ulthdash", underline, QTextCharFormat::DashUnderline},
-            Word{"ulthdashd", underline, QTextCharFormat::DashDotLine},
-            Word{"ulthdashdd", underline, QTextCharFormat::DashDotDotLine},
-            Word{"ulthldash", underline, QTextCharFormat::DashUnderline},
-            Word{"ululdbwave", underline, QTextCharFormat::WaveUnderline},
-            Word{"ulw", underline, QTextCharFormat::SingleUnderline},
-            Word{"ulwave", underline, QTextCharFormat::WaveUnderline},
-            Word{"ulnone", no_underline, 0},
-            Word{"caps", caps, QFont::AllUppercase},
-            Word{"scaps", caps, QFont::SmallCaps},
-            Word{"super", super, 0},
-            Word{"sub", sub, 0},
-            Word{"nosupersub", no_super_sub, 0},
-            Word{"up", up, 0},
-            Word{"dn", down, 0},
-            Word{"u", unicode, 0},
-            Word{"uc", unicode_skip, 0},
-            Word{"tab", character, '\t'},
-            Word{"line", character, 0x2028},
-            Word{"lbr", character, 0x2028},
-            Word{"emdash", character, 0x2014},
-            Word{"endash", character, 0x2013},
-            Word{"bullet", character, 0x2022},
-            Word{"lquote", character, 0x2018},
-            Word{"rquote", character, 0x2019},
-            Word{"ldblquote", character, 0x201C},
-            Word{"rdblquote", character, 0x201D},
-            Word{"emspace", character, 0x2003},
-            Word{"enspace", character, 0x2002},
-            Word{"qmspace", character, 0x2005},
-            Word{"zwj", character, 0x200D},
-            Word{"zwnj", character, 0x200C},
-            Word{"zwbo", character, 0x200B},
-            Word{"zwnbo", character, 0xFEFF},
-            Word{"ltrmark", character, 0x200E},
-            Word{"rtlmark", character, 0x200F},
-            // Paragraphs and tables.
-            Word{"pard", pard, 0},
-            Word{"par", par, 0},
-            Word{"sect", par, 0},
-            Word{"page", par, 0},
-            Word{"column", par, 0},
-            Word{"ql", align, Qt::AlignLeft},
-            Word{"qr", align, Qt::AlignRight},
-            Word{"qc", align, Qt::AlignHCenter},
-            Word{"qj", align, Qt::AlignJustify},
-            Word{"qd", align, Qt::AlignJustify},
-            Word{"li", left_indent, 0},
-            Word{"lin", left_indent, 0},
-            Word{"ri", right_indent, 0},
-            Word{"rin", right_indent, 0},
-            Word{"fi", first_indent, 0},
-            Word{"sb", space_before, 0},
-            Word{"sa", space_after, 0},
-            Word{"rtlpar", right_to_left, 0},
-            Word{"ltrpar", left_to_right, 0},
-            Word{"intbl", in_table, 0},
-            Word{"cell", cell, 0},
-            Word{"row", row, 0},
-            Word{"nestcell", nested_cell, 0},
-            Word{"nestrow", nested_row, 0},
-            // Lists.
-            Word{"list", list, 0},
-            Word{"listlevel", list_level, 0},
-            Word{"listid", list_id, 0},
-            Word{"listoverride", list_override, 0},
-            Word{"ls", list_number, 0},
-            Word{"ilvl", list_level_number, 0},
-            Word{"levelnfc", level_format, 0},
-            Word{"levelstartat", level_start, 0},
-            Word{"levelfollow", level_follow, 0},
-            Word{"pnlvl", numbering_level, 0},
-            Word{"pnlvlbody", numbering_level, 10},
-            Word{"pnlvlblt", numbering_level, 11},
-            Word{"pncont", numbering_format, 255},
-            Word{"pndec", numbering_format, 0},
-            Word{"pncard", numbering_format, 0},
-            Word{"pnucrm", numbering_format, 1},
-            Word{"pnlcrm", numbering_format, 2},
-            Word{"pnucltr", numbering_format, 3},
-            Word{"pnlcltr", numbering_format, 4},
-            Word{"pnord", numbering_format, 5},
-            Word{"pnordt", numbering_format, 5},
-            Word{"pnstart", numbering_start, 0},
-            Word{"pnf", numbering_font, 0},
-            // Pictures.
-            Word{"pngblip", picture_type, 1},
-            Word{"jpegblip", picture_type, 2},
-            Word{"picw", picture_size, 0},
-            Word{"pich", picture_size, 1},
-            Word{"picwgoal", picture_size, 2},
-            Word{"pichgoal", picture_size, 3},
-            Word{"picscalex", picture_size, 4},
-            Word{"picscaley", picture_size, 5},
-        };
-        return table;
-    }();
-    // Looked up for every control word of the document: a hash, not a search.
-    static const auto index = [] {
-        std::unordered_map<std::string_view, const Word *> map;
-        map.reserve(words.size() * 2);
-        for (const Word &w : words)
-            map.emplace(w.name, &w);
-        return map;
-    }();
-    const auto it = index.find(name);
-    return it == index.end() ? nullptr : it->second;
+    const QStringList words = instruction.simplified().split(u' ');
+    if (words.size() < 2 || words[0].compare(QLatin1String("SYMBOL"), Qt::CaseInsensitive) != 0)
+        return {};
+    bool ok = false;
+    const int number = words[1].startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
+                           ? words[1].mid(2).toInt(&ok, 16)
+                           : words[1].toInt(&ok);
+    if (!ok || number <= 0 || number > 0x10FFFF)
+        return {};
+    bool unicode = number > 0xFF;
+    QString font;
+    for (qsizetype i = 2; i < words.size(); ++i) {
+        if (words[i] == QLatin1String("\\u"))
+            unicode = true;
+        if (words[i] == QLatin1String("\\f") && i + 1 < words.size()) {
+            // The name in quotes may hold blanks ("Wingdings 2").
+            QString name = words[++i];
+            while (name.startsWith(u'"') && !(name.size() > 1 && name.endsWith(u'"')) &&
+                   i + 1 < words.size())
+                name += u' ' + words[++i];
+            font = name.remove(u'"');
+        }
+    }
+    if (unicode) {
+        const char32_t sign = char32_t(number);
+        return QString::fromUcs4(&sign, 1);
+    }
+    const char byte = char(number);
+    QString out;
+    const SymbolFont symbol = symbol_font_of(font);
+    if (symbol != SymbolFont::none)
+        append_symbols(out, QByteArrayView(&byte, 1), symbol);
+    else
+        decoder_.append(out, QByteArrayView(&byte, 1), code_page());
+    return out;
 }
 
 RtfReader::RtfReader(QByteArrayView rtf)
     : tokens_(rtf), document_(std::make_unique<QTextDocument>()), document_view_(document_.get()),
-      builder_(document_view_)
+      builder_(document_view_), fonts_(decoder_), formats_(fonts_, colours_),
+      numbering_(fonts_, decoder_)
 {
     stack_.reserve(64);
     stack_.emplace_back();
@@ -597,7 +177,7 @@ bool RtfReader::read_part(std::chrono::nanoseconds time)
             if (skip_ > 0)
                 --skip_;
             else if (state().destination == Destination::picture)
-                picture_.data.append(t.text.data(), qsizetype(t.text.size()));
+                picture_.add_binary(t.text);
             break;
         case RtfTokenizer::Kind::text:
             text(t.text);
@@ -614,10 +194,17 @@ bool RtfReader::read_part(std::chrono::nanoseconds time)
         high_surrogate_ = 0;
         put_char(0xFFFD);
     }
-    if (font_entry_ >= 0)
-        finish_font_name();
+    if (fonts_.reading_entry()) {
+        fonts_.finish_entry();
+        forget_formats();
+    }
+    if (state().note != RtfNotes::Kind::none)
+        end_note();
+    for (State &s : stack_)
+        s.note = RtfNotes::Kind::none;
     prepare_output();
-    builder_.finish(block_format(state().para));
+    builder_.finish(formats_.block_format(state().para));
+    notes_.append_to(document_view_, formats_.block_format(RtfParaProps()));
     return true;
 }
 
@@ -667,21 +254,33 @@ void RtfReader::skip_group()
 
 void RtfReader::pop_group()
 {
+    if (stack_.back().note != stack_[stack_.size() - 2].note)
+        end_note();
     const State closed = std::move(stack_.back());
     stack_.pop_back();
     // A font's entry ends with its group; groups inside it (\panose, \falt)
     // come before its name and end nothing.
-    if (closed.destination == Destination::font_table && font_entry_ >= 0 &&
-        stack_.size() < font_entry_depth_)
-        finish_font_name();
+    if (closed.destination == Destination::font_table && fonts_.reading_entry() &&
+        stack_.size() < fonts_.entry_depth()) {
+        fonts_.finish_entry();
+        forget_formats();
+    }
     if (closed.destination == Destination::field_instruction &&
         state().destination != Destination::field_instruction)
         finish_field_instruction();
+    // A SYMBOL field whose result is empty (Word leaves it so) shows its sign.
+    if (closed.in_field && !state().in_field && !symbol_field_.isEmpty()) {
+        if (shown_ == shown_at_field_)
+            put(symbol_field_);
+        symbol_field_.clear();
+    }
     if (closed.destination == Destination::picture && state().destination != Destination::picture)
         finish_picture();
     if (closed.destination == Destination::numbering &&
-        state().destination != Destination::numbering)
-        finish_numbering(closed);
+        state().destination != Destination::numbering) {
+        if (const int n = numbering_.finish_numbering(); n >= 0)
+            state().para.numbering = n;
+    }
     // The outermost group is the document; anything after it is not.
     if (stack_.size() == 1 && started_)
         done_ = true;
@@ -743,35 +342,25 @@ void RtfReader::text(std::string_view bytes)
         bytes_.append(bytes.data(), qsizetype(bytes.size()));
         break;
     case Destination::font_table:
-        if (font_entry_ >= 0) {
-            Font &f = fonts_[font_entry_];
-            if (f.name_done)
-                break;
-            const std::size_t end = std::min(bytes.find(';'), bytes.size());
-            if (f.name_bytes.size() + qsizetype(end) <= max_font_name)
-                f.name_bytes.append(bytes.data(), qsizetype(end));
-            if (end < bytes.size())
-                finish_font_name();
-        }
+        fonts_.entry_text(bytes);
+        forget_formats();
         break;
     case Destination::colour_table:
         for (const char c : bytes) {
             if (c != ';')
                 continue;
-            colours_.push_back(colour_set_ ? QColor(red_, green_, blue_) : QColor());
+            colours_.end_entry();
             forget_formats();
-            red_ = green_ = blue_ = 0;
-            colour_set_ = false;
         }
         break;
     case Destination::field_instruction:
         if (field_instruction_.size() < max_field_instruction)
             decoder_.append(field_instruction_,
                             QByteArrayView(bytes.data(), qsizetype(bytes.size())),
-                            document_code_page_);
+                            fonts_.document_code_page());
         break;
     case Destination::picture:
-        picture_text(bytes);
+        picture_.add_hex(bytes);
         break;
     case Destination::level_text:
     case Destination::level_marker:
@@ -805,8 +394,8 @@ void RtfReader::hex_byte(unsigned char byte)
 void RtfReader::control_word(const RtfTokenizer::Token &t)
 {
     flush_bytes();
-    const Word *w = find_word(t.word);
-    if (skip_ > 0 && !(w && w->op == Op::par)) {
+    const RtfControlWord *w = find_control_word(t.word);
+    if (skip_ > 0 && !(w && w->op == RtfOp::par)) {
         // A fallback for \u may be spelt as a control word; a paragraph
         // mark never is one.
         --skip_;
@@ -829,235 +418,407 @@ void RtfReader::control_word(const RtfTokenizer::Token &t)
     }
 
     State &s = state();
-    CharProps &c = s.chars;
-    ParaProps &p = s.para;
+    RtfCharProps &c = s.chars;
+    RtfParaProps &p = s.para;
     const int v = t.parameter;
     switch (w->op) {
-    case Op::code_page:
+    case RtfOp::code_page:
         if (t.has_parameter && v > 0)
-            document_code_page_ = v;
+            fonts_.set_document_code_page(v);
         break;
-    case Op::fixed_code_page:
-        document_code_page_ = w->value;
+    case RtfOp::fixed_code_page:
+        fonts_.set_document_code_page(w->value);
         break;
-    case Op::default_font:
-        default_font_ = v;
+    case RtfOp::default_font:
+        fonts_.set_default_font(v);
         break;
-    case Op::charset:
-    case Op::font_code_page:
-    case Op::font_family:
-        if (s.destination == Destination::font_table && font_entry_ >= 0) {
-            Font &f = fonts_[font_entry_];
-            if (w->op == Op::charset)
-                f.charset = v;
-            else if (w->op == Op::font_code_page)
-                f.code_page = std::max(v, 0);
+    case RtfOp::charset:
+    case RtfOp::font_code_page:
+    case RtfOp::font_family:
+        if (s.destination == Destination::font_table) {
+            if (w->op == RtfOp::charset)
+                fonts_.set_charset(v);
+            else if (w->op == RtfOp::font_code_page)
+                fonts_.set_code_page(v);
             else
-                f.hint = QFont::StyleHint(w->value);
+                fonts_.set_hint(QFont::StyleHint(w->value));
             forget_formats();
         }
         break;
-    case Op::red:
-    case Op::green:
-    case Op::blue:
-        (w->op == Op::red ? red_ : w->op == Op::green ? green_ : blue_) = std::clamp(v, 0, 255);
-        colour_set_ = true;
+    case RtfOp::red:
+        colours_.set_red(v);
         break;
-    case Op::font:
+    case RtfOp::green:
+        colours_.set_green(v);
+        break;
+    case RtfOp::blue:
+        colours_.set_blue(v);
+        break;
+    case RtfOp::font:
         if (s.destination == Destination::font_table) {
-            if (font_entry_ >= 0)
-                finish_font_name();
-            font_entry_ = v;
-            font_entry_depth_ = stack_.size();
-            fonts_[v] = Font();
+            fonts_.begin_entry(v, stack_.size());
             forget_formats();
-        } else if (s.destination == Destination::list_table) {
-            if (!lists_.empty() && !lists_.back().levels.empty())
-                lists_.back().levels.back().font = v;
+        } else if (s.destination == Destination::list_table ||
+                   s.destination == Destination::list_overrides) {
+            if (RtfNumbering::ListLevel *l = numbering_.level())
+                l->font = v;
         } else {
             c.font = v;
         }
         break;
-    case Op::plain: {
+    case RtfOp::associated_font:
+        // Word gives a bullet's font as the font of its high characters
+        // ("\hich\af3") and no \f.
+        if (s.destination == Destination::list_table ||
+            s.destination == Destination::list_overrides) {
+            if (RtfNumbering::ListLevel *l = numbering_.level(); l && l->font < 0)
+                l->font = v;
+        }
+        break;
+    case RtfOp::plain: {
         const QString href = c.href;
-        c = CharProps();
+        c = RtfCharProps();
         c.href = href;
         break;
     }
-    case Op::font_size:
+    case RtfOp::font_size:
         c.half_points = t.has_parameter ? std::clamp(v, 2, 3276) : 24;
         break;
-    case Op::colour:
+    case RtfOp::colour:
         c.colour = v;
         break;
-    case Op::background:
+    case RtfOp::background:
         c.background = v;
         break;
-    case Op::bold:
+    case RtfOp::bold:
         c.bold = toggle(t);
         break;
-    case Op::italic:
+    case RtfOp::italic:
         c.italic = toggle(t);
         break;
-    case Op::strike:
+    case RtfOp::strike:
         c.strike = toggle(t);
         break;
-    case Op::hidden:
+    case RtfOp::hidden:
         c.hidden = toggle(t);
         break;
-    case Op::underline:
+    case RtfOp::underline:
         c.underline =
             toggle(t) ? QTextCharFormat::UnderlineStyle(w->value) : QTextCharFormat::NoUnderline;
         break;
-    case Op::no_underline:
+    case RtfOp::no_underline:
         c.underline = QTextCharFormat::NoUnderline;
         break;
-    case Op::caps:
+    case RtfOp::caps:
         c.caps = toggle(t) ? QFont::Capitalization(w->value) : QFont::MixedCase;
         break;
-    case Op::super:
+    case RtfOp::super:
         c.vertical = QTextCharFormat::AlignSuperScript;
         break;
-    case Op::sub:
+    case RtfOp::sub:
         c.vertical = QTextCharFormat::AlignSubScript;
         break;
-    case Op::no_super_sub:
+    case RtfOp::no_super_sub:
         c.vertical = QTextCharFormat::AlignNormal;
         break;
-    case Op::up:
+    case RtfOp::up:
         c.vertical = toggle(t) ? QTextCharFormat::AlignSuperScript : QTextCharFormat::AlignNormal;
         break;
-    case Op::down:
+    case RtfOp::down:
         c.vertical = toggle(t) ? QTextCharFormat::AlignSubScript : QTextCharFormat::AlignNormal;
         break;
-    case Op::unicode:
+    case RtfOp::unicode:
         if (t.has_parameter) {
             put_unicode(v < 0 && v >= -32768 ? v + 65536 : v);
             skip_ = s.unicode_skip;
         }
         break;
-    case Op::unicode_skip:
+    case RtfOp::unicode_skip:
         s.unicode_skip = std::max(v, 0);
         break;
-    case Op::character:
+    case RtfOp::character:
         put_char(char16_t(w->value));
         break;
-    case Op::pard:
+    case RtfOp::pard:
         if (!s.keeps_paragraph)
-            p = ParaProps();
+            p = RtfParaProps();
         break;
-    case Op::par:
+    case RtfOp::par:
         end_paragraph();
         break;
-    case Op::align:
+    case RtfOp::align:
         p.alignment = Qt::Alignment(w->value);
         break;
-    case Op::left_indent:
+    case RtfOp::left_indent:
         p.left = clamp_twips(v);
         break;
-    case Op::right_indent:
+    case RtfOp::right_indent:
         p.right = clamp_twips(v);
         break;
-    case Op::first_indent:
+    case RtfOp::first_indent:
         p.first = clamp_twips(v);
         break;
-    case Op::space_before:
+    case RtfOp::space_before:
         p.before = std::clamp(v, 0, max_twips);
         break;
-    case Op::space_after:
+    case RtfOp::space_after:
         p.after = std::clamp(v, 0, max_twips);
         break;
-    case Op::right_to_left:
+    case RtfOp::right_to_left:
         p.right_to_left = true;
         break;
-    case Op::left_to_right:
+    case RtfOp::left_to_right:
         p.right_to_left = false;
         break;
-    case Op::in_table:
+    case RtfOp::in_table:
         if (!s.keeps_paragraph)
             p.in_table = toggle(t);
         break;
-    case Op::cell:
+    case RtfOp::cell:
+    case RtfOp::row:
+    case RtfOp::nested_cell:
+    case RtfOp::nested_row:
+    case RtfOp::row_definition:
+        table_word(*w, v);
+        break;
+    case RtfOp::list:
+    case RtfOp::list_level:
+    case RtfOp::list_id:
+    case RtfOp::list_override:
+    case RtfOp::list_override_level:
+    case RtfOp::list_number:
+    case RtfOp::list_level_number:
+    case RtfOp::level_format:
+    case RtfOp::level_start:
+    case RtfOp::level_follow:
+    case RtfOp::level_align:
+    case RtfOp::numbering_level:
+    case RtfOp::numbering_format:
+    case RtfOp::numbering_start:
+    case RtfOp::numbering_font:
+        list_word(*w, v);
+        break;
+    case RtfOp::footnote_mark:
+        note_mark();
+        break;
+    case RtfOp::footnote_format:
+    case RtfOp::endnote_format:
+        notes_.set_format(w->op == RtfOp::footnote_format ? RtfNotes::Kind::footnote
+                                                          : RtfNotes::Kind::endnote,
+                          NumberFormat(w->value));
+        break;
+    case RtfOp::footnote_start:
+    case RtfOp::endnote_start:
+        notes_.set_start(w->op == RtfOp::footnote_start ? RtfNotes::Kind::footnote
+                                                        : RtfNotes::Kind::endnote,
+                         std::clamp(v, 0, 1 << 20));
+        break;
+    case RtfOp::picture_type:
+        if (s.destination == Destination::picture)
+            picture_.set_type(PictureType(w->value));
+        break;
+    case RtfOp::picture_size:
+        if (s.destination == Destination::picture)
+            picture_.set_size(PictureSize(w->value), v);
+        break;
+    default:
+        break;
+    }
+}
+
+void RtfReader::table_word(const RtfControlWord &w, int value)
+{
+    switch (w.op) {
+    case RtfOp::row_definition:
+        // A nested table's rows are shown as text inside their cell.
+        if (!state().nested_properties)
+            row_word(RowWord(w.value), value);
+        break;
+    case RtfOp::cell:
         end_cell();
         break;
-    case Op::row:
-        if (s.destination == Destination::body)
-            builder_.end_row();
+    case RtfOp::row:
+        if (state().destination == Destination::body)
+            out().end_row(row_.layout(colours_));
         break;
-    case Op::nested_cell:
+    case RtfOp::nested_cell:
         put_char('\t'); // a table inside a cell: its cells side by side
         break;
-    case Op::nested_row:
+    case RtfOp::nested_row:
         put_char(0x2028);
         break;
-    case Op::list:
-        if (s.destination == Destination::list_table && lists_.size() < max_lists)
-            lists_.emplace_back();
+    default:
         break;
-    case Op::list_level:
-        if (s.destination == Destination::list_table && !lists_.empty() &&
-            lists_.back().levels.size() < max_levels)
-            lists_.back().levels.emplace_back();
+    }
+}
+
+// The words of a table row's definition.
+void RtfReader::row_word(RowWord word, int v)
+{
+    using Side = RtfRowDefinition::Side;
+    using Style = RtfRowDefinition::BorderStyle;
+    using Merge = DocumentBuilder::Merge;
+    RtfRowDefinition &r = row_;
+    switch (word) {
+    case RowWord::reset:
+        r.reset();
         break;
-    case Op::list_id:
-        if (s.destination == Destination::list_table && !lists_.empty()) {
-            lists_.back().id = v;
-        } else if (s.destination == Destination::list_overrides) {
-            override_list_ = v;
-            if (override_ls_ > 0)
-                overrides_[override_ls_] = v;
-        }
+    case RowWord::align_left:
+        r.set_alignment(Qt::AlignLeft);
         break;
-    case Op::list_override:
-        override_list_ = override_ls_ = 0;
+    case RowWord::align_centre:
+        r.set_alignment(Qt::AlignHCenter);
         break;
-    case Op::list_number:
-        if (s.destination == Destination::list_overrides) {
-            override_ls_ = v;
-            if (v > 0 && overrides_.size() < max_lists)
-                overrides_[v] = override_list_;
-        } else if (!s.keeps_paragraph) {
+    case RowWord::align_right:
+        r.set_alignment(Qt::AlignRight);
+        break;
+    case RowWord::left:
+        r.set_left(v);
+        break;
+    case RowWord::gap:
+        r.set_gap(v);
+        break;
+    case RowWord::cell_end:
+        r.end_cell(v);
+        break;
+    case RowWord::cell_border_left:
+    case RowWord::cell_border_top:
+    case RowWord::cell_border_right:
+    case RowWord::cell_border_bottom:
+        r.select_cell_border(Side(int(word) - int(RowWord::cell_border_left)));
+        break;
+    case RowWord::row_border_left:
+    case RowWord::row_border_top:
+    case RowWord::row_border_right:
+    case RowWord::row_border_bottom:
+        r.select_row_border(Side(int(word) - int(RowWord::row_border_left)), false);
+        break;
+    case RowWord::row_border_vertical:
+        r.select_row_border(Side::left, true);
+        break;
+    case RowWord::row_border_horizontal:
+        r.select_row_border(Side::top, true);
+        break;
+    case RowWord::paragraph_border:
+        r.select_no_border();
+        break;
+    case RowWord::border_single:
+    case RowWord::border_thick:
+    case RowWord::border_double:
+    case RowWord::border_dotted:
+    case RowWord::border_dashed:
+    case RowWord::border_none:
+        r.set_border_style(Style(int(word) - int(RowWord::border_single)));
+        break;
+    case RowWord::border_width:
+        r.set_border_width(v);
+        break;
+    case RowWord::border_colour:
+        r.set_border_colour(v);
+        break;
+    case RowWord::shading_colour:
+        r.set_shading_colour(v);
+        break;
+    case RowWord::pattern_colour:
+        r.set_pattern_colour(v);
+        break;
+    case RowWord::shading:
+        r.set_shading(v);
+        break;
+    case RowWord::merge_first:
+        r.set_horizontal_merge(Merge::first);
+        break;
+    case RowWord::merge:
+        r.set_horizontal_merge(Merge::merged);
+        break;
+    case RowWord::vertical_merge_first:
+        r.set_vertical_merge(Merge::first);
+        break;
+    case RowWord::vertical_merge:
+        r.set_vertical_merge(Merge::merged);
+        break;
+    case RowWord::valign_top:
+        r.set_vertical_alignment(Qt::AlignTop);
+        break;
+    case RowWord::valign_centre:
+        r.set_vertical_alignment(Qt::AlignVCenter);
+        break;
+    case RowWord::valign_bottom:
+        r.set_vertical_alignment(Qt::AlignBottom);
+        break;
+    }
+}
+
+// The words of the list table, the override table, \pn and a paragraph's
+// place in a list.
+void RtfReader::list_word(const RtfControlWord &w, int v)
+{
+    State &s = state();
+    RtfParaProps &p = s.para;
+    switch (w.op) {
+    case RtfOp::list:
+        if (s.destination == Destination::list_table)
+            numbering_.add_list();
+        break;
+    case RtfOp::list_level:
+        if (s.destination == Destination::list_table ||
+            s.destination == Destination::list_overrides)
+            numbering_.add_level();
+        break;
+    case RtfOp::list_id:
+        if (s.destination == Destination::list_table)
+            numbering_.set_list_id(v);
+        else if (s.destination == Destination::list_overrides)
+            numbering_.set_override_list(v);
+        break;
+    case RtfOp::list_override:
+        numbering_.begin_override();
+        break;
+    case RtfOp::list_override_level:
+        numbering_.add_override_level();
+        break;
+    case RtfOp::list_number:
+        if (s.destination == Destination::list_overrides)
+            numbering_.set_override_number(v);
+        else if (!s.keeps_paragraph)
             p.list = std::max(v, 0);
-        }
         break;
-    case Op::list_level_number:
+    case RtfOp::list_level_number:
         if (!s.keeps_paragraph)
-            p.list_level = std::clamp(v, 0, int(max_levels) - 1);
+            p.list_level = std::clamp(v, 0, int(RtfNumbering::max_levels) - 1);
         break;
-    case Op::level_format:
-    case Op::level_start:
-    case Op::level_follow:
-        if (s.destination == Destination::list_table && !lists_.empty() &&
-            !lists_.back().levels.empty()) {
-            ListLevel &l = lists_.back().levels.back();
-            (w->op == Op::level_format  ? l.format
-             : w->op == Op::level_start ? l.start
-                                        : l.follow) = v;
+    case RtfOp::level_format:
+    case RtfOp::level_start:
+    case RtfOp::level_follow:
+    case RtfOp::level_align:
+        if (RtfNumbering::ListLevel *l = numbering_.level();
+            l && (s.destination == Destination::list_table ||
+                  s.destination == Destination::list_overrides)) {
+            if (w.op == RtfOp::level_format)
+                l->format = NumberFormat(v);
+            else if (w.op == RtfOp::level_start)
+                l->start = v;
+            else if (w.op == RtfOp::level_align)
+                l->align = std::clamp(v, 0, 2);
+            else
+                l->follow = v;
         }
         break;
-    case Op::numbering_level:
+    case RtfOp::numbering_level:
         if (s.destination == Destination::numbering)
-            numbering_.level = w->value ? w->value : std::clamp(v, 1, 9);
+            numbering_.numbering().level = w.value ? w.value : std::clamp(v, 1, 9);
         break;
-    case Op::numbering_format:
+    case RtfOp::numbering_format:
         if (s.destination == Destination::numbering)
-            numbering_.format = w->value;
+            numbering_.numbering().format = NumberFormat(w.value);
         break;
-    case Op::numbering_start:
+    case RtfOp::numbering_start:
         if (s.destination == Destination::numbering)
-            numbering_.start = v;
+            numbering_.numbering().start = v;
         break;
-    case Op::numbering_font:
+    case RtfOp::numbering_font:
         if (s.destination == Destination::numbering)
-            numbering_.font = v;
-        break;
-    case Op::picture_type:
-        if (s.destination == Destination::picture)
-            picture_.type = w->value;
-        break;
-    case Op::picture_size:
-        if (s.destination == Destination::picture)
-            picture_size(w->value, v);
+            numbering_.numbering().font = v;
         break;
     default:
         break;
@@ -1065,69 +826,78 @@ void RtfReader::control_word(const RtfTokenizer::Token &t)
 }
 
 // Handles the words that start a destination; false for all others.
-bool RtfReader::destination(const Word &w)
+bool RtfReader::destination(const RtfControlWord &w)
 {
     State &s = state();
     switch (w.op) {
-    case Op::skip:
+    case RtfOp::skip:
         skip_group();
         return true;
-    case Op::font_table:
+    case RtfOp::font_table:
         s.destination = Destination::font_table;
         return true;
-    case Op::colour_table:
+    case RtfOp::colour_table:
         s.destination = Destination::colour_table;
         colours_.clear();
         forget_formats();
-        colour_set_ = false;
         return true;
-    case Op::field:
+    case RtfOp::field:
+        s.in_field = true;
         return true;
-    case Op::field_instruction:
+    case RtfOp::field_instruction:
         s.destination = Destination::field_instruction;
         field_instruction_.clear();
         return true;
-    case Op::field_result:
+    case RtfOp::field_result:
         if (s.destination == Destination::field_instruction)
             s.destination = Destination::body;
         return true;
-    case Op::list_text:
+    case RtfOp::list_text:
         s.keeps_paragraph = true;
-        if (s.destination == Destination::body)
-            list_text_seen_ = true;
+        if (s.destination == Destination::body && !s.in_list_text) {
+            s.in_list_text = true;
+            output().list_text.clear();
+        }
         return true;
-    case Op::list_table:
+    case RtfOp::footnote:
+        if (!begin_note())
+            skip_group();
+        return true;
+    case RtfOp::list_table:
         s.destination = Destination::list_table;
         return true;
-    case Op::list_overrides:
+    case RtfOp::list_overrides:
         s.destination = Destination::list_overrides;
         return true;
-    case Op::level_text:
-        if (s.destination != Destination::list_table || lists_.empty() ||
-            lists_.back().levels.empty()) {
+    case RtfOp::level_text: {
+        RtfNumbering::ListLevel *level = numbering_.level();
+        if ((s.destination != Destination::list_table &&
+             s.destination != Destination::list_overrides) ||
+            !level) {
             skip_group();
             return true;
         }
         s.destination = w.value ? Destination::level_marker : Destination::level_text;
-        (w.value ? lists_.back().levels.back().marker : lists_.back().levels.back().text).clear();
+        (w.value ? level->marker : level->text).clear();
         return true;
-    case Op::numbering:
+    }
+    case RtfOp::numbering:
         if (s.destination != Destination::body) {
             skip_group();
             return true;
         }
         s.destination = Destination::numbering;
-        numbering_ = Numbering();
+        numbering_.begin_numbering();
         return true;
-    case Op::numbering_text:
+    case RtfOp::numbering_text:
         if (s.destination != Destination::numbering) {
             skip_group();
             return true;
         }
         s.destination = w.value ? Destination::numbering_after : Destination::numbering_before;
-        (w.value ? numbering_.after : numbering_.before).clear();
+        (w.value ? numbering_.numbering().after : numbering_.numbering().before).clear();
         return true;
-    case Op::picture:
+    case RtfOp::picture:
         // A picture where no text goes (a shape's properties, a field's
         // instruction) is not shown either.
         if (s.destination != Destination::body) {
@@ -1135,16 +905,19 @@ bool RtfReader::destination(const Word &w)
             return true;
         }
         s.destination = Destination::picture;
-        picture_ = Picture();
+        picture_.begin();
         return true;
-    case Op::upr:
+    case RtfOp::upr:
         s.outside_upr = s.destination;
         s.destination = Destination::dropped;
         s.in_upr = true;
         return true;
-    case Op::transparent:
+    case RtfOp::transparent:
         return true;
-    case Op::ud:
+    case RtfOp::nested_table_properties:
+        s.nested_properties = true;
+        return true;
+    case RtfOp::ud:
         if (s.in_upr) {
             s.destination = s.outside_upr;
             s.in_upr = false;
@@ -1155,61 +928,11 @@ bool RtfReader::destination(const Word &w)
     }
 }
 
-int RtfReader::code_page() const
-{
-    return code_page_of(font(state().chars.font));
-}
-
-int RtfReader::code_page_of(const Font *f) const
-{
-    if (!f)
-        return document_code_page_;
-    // A symbol font is known by its name, whatever its charset says.
-    if (f->symbol != SymbolFont::none)
-        return CodePageDecoder::of_symbol_font(f->symbol);
-    if (f->code_page > 0)
-        return f->code_page;
-    const int cp = CodePageDecoder::code_page_of_charset(f->charset);
-    // A symbol font of another name: its bytes as they are, for its own
-    // face to draw where the system has it.
-    if (cp == CodePageDecoder::symbol)
-        return 1252;
-    return cp ? cp : document_code_page_;
-}
-
-const RtfReader::Font *RtfReader::font(int number) const
-{
-    const auto it = fonts_.find(number < 0 ? default_font_ : number);
-    return it == fonts_.end() ? nullptr : &it->second;
-}
-
-void RtfReader::finish_font_name()
-{
-    const auto it = fonts_.find(font_entry_);
-    if (it == fonts_.end())
-        return;
-    Font &f = it->second;
-    forget_formats();
-    if (!f.name_done) {
-        f.name_done = true;
-        // The name is in the font's own code page, like its text.
-        int cp = f.code_page > 0 ? f.code_page : CodePageDecoder::code_page_of_charset(f.charset);
-        if (cp == 0 || cp == CodePageDecoder::symbol)
-            cp = document_code_page_;
-        QString name;
-        decoder_.append(name, f.name_bytes, cp);
-        name = name.trimmed();
-        if (!name.isEmpty()) {
-            f.families = font_families(name);
-            f.symbol = symbol_font_of(name);
-        }
-        f.name_bytes.clear();
-    }
-}
-
 void RtfReader::finish_field_instruction()
 {
     const QString target = hyperlink_target(field_instruction_);
+    symbol_field_ = symbol_of_field(field_instruction_);
+    shown_at_field_ = shown_;
     field_instruction_.clear();
     if (!target.isEmpty())
         state().chars.href = target;
@@ -1243,10 +966,11 @@ void RtfReader::put_unicode(int value)
             marker->append(QChar(unit));
         return;
     }
-    // A symbol font's signs as Unicode are its bytes in the private use area.
+    // A symbol font's signs as Unicode are its bytes in the private use
+    // area, or the bytes themselves (Word writes ® in Symbol as \u210).
     const int cp = code_page();
-    if (cp < 0 && unit >= 0xF020 && unit <= 0xF0FF) {
-        const char byte = char(unit - 0xF000);
+    if (cp < 0 && ((unit >= 0xF020 && unit <= 0xF0FF) || (unit >= 0x20 && unit <= 0xFF))) {
+        const char byte = char(unit & 0xFF);
         QString mapped;
         decoder_.append(mapped, QByteArrayView(&byte, 1), cp);
         put(mapped);
@@ -1292,40 +1016,33 @@ void RtfReader::put(QStringView text)
     }
     if (clean.isEmpty() || state().chars.hidden)
         return;
+    if (state().in_list_text) {
+        // Kept until the paragraph shows whether the lists number it.
+        Output &o = output();
+        if (o.list_text.size() < max_marker)
+            o.list_text += clean;
+        o.list_text_chars = state().chars;
+        return;
+    }
+    ++shown_;
     prepare_output();
-    // Blanks before a paragraph's own number (\listtext) do not start it.
-    if (!paragraph_open_ && !clean.trimmed().isEmpty())
+    // Blanks before a paragraph's own number do not start it.
+    if (!output().paragraph_open && !clean.trimmed().isEmpty())
         start_paragraph();
-    builder_.append(clean);
-}
-
-// Formats are made from the font and colour tables; when those change, the
-// formats made before no longer hold.
-void RtfReader::forget_formats()
-{
-    recent_formats_.clear();
-    chars_applied_ = false;
+    out().append(clean);
 }
 
 void RtfReader::prepare_output()
 {
     const State &s = state();
-    builder_.set_in_table(s.para.in_table);
-    if (chars_applied_ && s.chars == applied_chars_)
-        return;
-    // Documents switch back and forth between a few formats (a bold word in
-    // plain text); the formats made last are kept for that.
-    auto cached = std::find_if(recent_formats_.begin(), recent_formats_.end(),
-                               [&s](const auto &entry) { return entry.first == s.chars; });
-    if (cached == recent_formats_.end()) {
-        if (recent_formats_.size() == max_recent_formats)
-            recent_formats_.pop_back();
-        recent_formats_.emplace(recent_formats_.begin(), s.chars, char_format(s.chars));
-        cached = recent_formats_.begin();
+    if (s.note != last_output_) {
+        last_output_ = s.note;
+        formats_.output_changed();
     }
-    builder_.set_char_format(cached->second);
-    applied_chars_ = s.chars;
-    chars_applied_ = true;
+    DocumentBuilder &b = out();
+    b.set_in_table(s.para.in_table);
+    if (const QTextCharFormat *f = formats_.changed_char_format(s.chars))
+        b.set_char_format(*f);
 }
 
 void RtfReader::end_paragraph()
@@ -1333,8 +1050,11 @@ void RtfReader::end_paragraph()
     // A paragraph mark that is hidden joins its paragraph to the next.
     if (state().destination != Destination::body || state().chars.hidden)
         return;
+    // A paragraph of nothing but its number still shows the number.
+    if (!output().paragraph_open && !output().list_text.isEmpty())
+        start_paragraph();
     prepare_output();
-    builder_.end_paragraph(block_format(state().para));
+    out().end_paragraph(formats_.block_format(state().para));
     paragraph_done();
 }
 
@@ -1343,161 +1063,55 @@ void RtfReader::end_cell()
     if (state().destination != Destination::body)
         return;
     prepare_output();
-    builder_.end_cell(block_format(state().para));
+    out().end_cell(formats_.block_format(state().para));
     paragraph_done();
 }
-
-QTextCharFormat RtfReader::char_format(const CharProps &p)
-{
-    QTextCharFormat f;
-    if (const Font *font = this->font(p.font)) {
-        // A symbol font's signs have become Unicode characters on the way
-        // in; the face that drew them from bytes would draw them wrong now
-        // (Symbol's own face draws an arrow for ¬), so the document's
-        // default face draws them.
-        if (font->symbol == SymbolFont::none) {
-            // Each face costs the view a search through the system's fonts
-            // when it lays the text out; past a number no document needs,
-            // further fonts' text takes the default face.
-            const Font *face = font;
-            if (!font->face_used) {
-                if (faces_used_ < max_faces) {
-                    ++faces_used_;
-                    fonts_[p.font < 0 ? default_font_ : p.font].face_used = true;
-                } else {
-                    face = this->font(-1);
-                    if (face && !face->face_used)
-                        face = nullptr;
-                }
-            }
-            if (face && !face->families.isEmpty())
-                f.setFontFamilies(face->families);
-        } else {
-            // Faces with many of the signs follow for what the document's
-            // face lacks.
-            static const QStringList sign_faces{QStringLiteral("DejaVu Sans"),
-                                                QStringLiteral("Noto Sans Symbols 2"),
-                                                QStringLiteral("Symbola")};
-            const Font *face = this->font(-1);
-            f.setFontFamilies(face && face->symbol == SymbolFont::none ? face->families + sign_faces
-                                                                       : sign_faces);
-        }
-        if (font->hint != QFont::AnyStyle)
-            f.setFontStyleHint(font->hint);
-    }
-    f.setFontPointSize(p.half_points / 2.0);
-    if (p.bold)
-        f.setFontWeight(QFont::Bold);
-    if (p.italic)
-        f.setFontItalic(true);
-    if (p.underline != QTextCharFormat::NoUnderline)
-        f.setUnderlineStyle(p.underline);
-    if (p.strike)
-        f.setFontStrikeOut(true);
-    if (p.caps != QFont::MixedCase)
-        f.setFontCapitalization(p.caps);
-    if (p.vertical != QTextCharFormat::AlignNormal)
-        f.setVerticalAlignment(p.vertical);
-    auto colour = [this](int index) {
-        return index >= 0 && std::size_t(index) < colours_.size() ? colours_[std::size_t(index)]
-                                                                  : QColor();
-    };
-    f.setProperty(font_key, p.font);
-    if (p.colour != 0 || p.background != 0)
-        f.setProperty(colour_key, int(unsigned(p.colour) * 65599u + unsigned(p.background)));
-    if (const QColor c = colour(p.colour); c.isValid())
-        f.setForeground(c);
-    if (const QColor c = colour(p.background); c.isValid())
-        f.setBackground(c);
-    if (!p.href.isEmpty()) {
-        f.setAnchor(true);
-        f.setAnchorHref(p.href);
-    }
-    return f;
-}
-
-QTextBlockFormat RtfReader::block_format(const ParaProps &p)
-{
-    if (p == block_props_)
-        return block_format_;
-    QTextBlockFormat f;
-    f.setAlignment(p.alignment);
-    f.setLeftMargin(px(p.left));
-    f.setRightMargin(px(p.right));
-    f.setTextIndent(px(p.first));
-    // A hanging paragraph (a list item) has a tab stop at its left indent,
-    // where the text after its number starts.
-    if (p.first < 0)
-        f.setTabPositions({QTextOption::Tab(px(-p.first), QTextOption::LeftTab)});
-    f.setTopMargin(px(p.before));
-    f.setBottomMargin(px(p.after));
-    f.setLayoutDirection(p.right_to_left ? Qt::RightToLeft : Qt::LeftToRight);
-    block_props_ = p;
-    block_format_ = f;
-    return f;
-}
-
-} // namespace talvence
-
-namespace talvence {
 
 QString *RtfReader::marker_text()
 {
     switch (state().destination) {
     case Destination::level_text:
-    case Destination::level_marker:
-        if (lists_.empty() || lists_.back().levels.empty())
+    case Destination::level_marker: {
+        RtfNumbering::ListLevel *level = numbering_.level();
+        if (!level)
             return nullptr;
-        return state().destination == Destination::level_text ? &lists_.back().levels.back().text
-                                                              : &lists_.back().levels.back().marker;
+        return state().destination == Destination::level_text ? &level->text : &level->marker;
+    }
     case Destination::numbering_before:
-        return &numbering_.before;
+        return &numbering_.numbering().before;
     case Destination::numbering_after:
-        return &numbering_.after;
+        return &numbering_.numbering().after;
     default:
         return nullptr;
     }
 }
 
-// The bytes of a list's text (as U+F0xx) in the code page of the font they
-// are in, a symbol font's signs as Unicode; `number` gives the text of a
-// level's number for U+F000 to U+F008, or is empty where there is none.
-QString RtfReader::decoded_marker(const QString &raw, int font_number,
-                                  const std::function<QString(int)> &number)
-{
-    const int cp = code_page_of(font(font_number));
-    QString out;
-    QByteArray bytes;
-    for (const QChar ch : raw) {
-        const char16_t c = ch.unicode();
-        if (number && c >= 0xF000 && c <= 0xF008) {
-            decoder_.append(out, bytes, cp);
-            bytes.clear();
-            out += number(c - 0xF000);
-        } else if (c >= 0xF000 && c <= 0xF0FF) {
-            bytes.append(char(c - 0xF000));
-        } else {
-            decoder_.append(out, bytes, cp);
-            bytes.clear();
-            out += ch;
-        }
-    }
-    decoder_.append(out, bytes, cp);
-    // What the text could never show (a tab is the list's own).
-    out.removeIf([](QChar c) { return c.unicode() < 0x20 && c != u'\t'; });
-    return out;
-}
-
+// The paragraph's number goes out before its first text: the one the lists
+// give it (the list table, \pn), or else the one it brought (\listtext).
 void RtfReader::start_paragraph()
 {
-    paragraph_open_ = true;
-    // A number the paragraph brought counts all the same.
-    QString marker = list_marker(state().para);
-    if (list_text_seen_)
-        return;
+    Output &o = output();
+    o.paragraph_open = true;
+    const RtfParaProps &p = state().para;
+    const RtfNumbering::Marker marker = numbering_.marker(p);
+    if (numbering_.knows_list(p) || p.numbering >= 0) {
+        o.list_text.clear();
+        put_marker(marker);
+    } else if (!o.list_text.isEmpty()) {
+        const RtfCharProps chars = std::exchange(state().chars, o.list_text_chars);
+        prepare_output();
+        out().append(std::exchange(o.list_text, QString()));
+        state().chars = chars;
+        prepare_output();
+    }
+}
+
+// A number in the paragraph's format, in its level's font where it has one.
+void RtfReader::put_marker(const RtfNumbering::Marker &m)
+{
     // Made from the document's bytes as any text: what the view cannot
     // show goes, surrogates stay in pairs.
-    marker.truncate(max_marker / 2);
+    const QString marker = m.text.left(max_marker / 2);
     QString shown;
     for (qsizetype i = 0; i < marker.size(); ++i) {
         const QChar c = marker.at(i);
@@ -1510,175 +1124,76 @@ void RtfReader::start_paragraph()
             shown.append(c);
         }
     }
-    if (!shown.isEmpty())
-        builder_.append(shown);
+    if (shown.isEmpty())
+        return;
+    if (m.font < 0) {
+        out().append(shown);
+        return;
+    }
+    const int font = std::exchange(state().chars.font, m.font);
+    prepare_output();
+    out().append(shown);
+    state().chars.font = font;
+    prepare_output();
 }
 
 void RtfReader::paragraph_done()
 {
     if (state().para.numbering < 0)
-        numbering_counts_.clear();
-    paragraph_open_ = false;
-    list_text_seen_ = false;
+        numbering_.paragraph_without_numbering();
+    Output &o = output();
+    o.paragraph_open = false;
+    o.list_text.clear();
 }
 
-// The number or bullet of a paragraph in a list that did not bring its own
-// (\listtext, \pntext): made from the list table or the paragraph's \pn, and
-// counted per list and level; a level restarts after an item above it.
-QString RtfReader::list_marker(const ParaProps &p)
+// \chftn: in the text, the mark of the note that follows, numbered as the
+// document numbers its notes; in the note, the note's own mark again.
+void RtfReader::note_mark()
 {
-    if (p.list > 0) {
-        const auto o = overrides_.find(p.list);
-        if (o == overrides_.end())
-            return {};
-        const auto l = std::find_if(lists_.begin(), lists_.end(),
-                                    [&](const List &x) { return x.id == o->second; });
-        if (l == lists_.end() || l->levels.empty())
-            return {};
-        const int level = std::min(p.list_level, int(l->levels.size()) - 1);
-        const ListLevel &def = l->levels[std::size_t(level)];
-        const auto key = std::make_pair(l->id, level);
-        const auto counted = list_counts_.find(key);
-        list_counts_[key] = counted == list_counts_.end() ? def.start : counted->second + 1;
-        for (int deeper = level + 1; deeper < int(max_levels); ++deeper)
-            list_counts_.erase(std::make_pair(l->id, deeper));
-        // Cocoa names its bullets and puts a number's place in their text.
-        if (def.format == 23 && !def.marker.isEmpty()) {
-            const QString bullet = cocoa_bullet(decoded_marker(def.marker, -1, {}));
-            if (!bullet.isEmpty())
-                return bullet + u'\t';
-        }
-        // The first character of \leveltext is its length.
-        QString raw = def.text.mid(1, def.text.isEmpty() ? 0 : def.text.front().unicode() & 0xFF);
-        QString marker = decoded_marker(raw, def.font, [&](int n) -> QString {
-            if (n >= int(l->levels.size()))
-                return {};
-            const auto c = list_counts_.find(std::make_pair(l->id, n));
-            const ListLevel &at = l->levels[std::size_t(n)];
-            return list_number(c == list_counts_.end() ? at.start : c->second, at.format);
-        });
-        if (marker.isEmpty())
-            return {};
-        return def.follow == 2 ? marker : marker + QChar(def.follow == 1 ? u' ' : u'\t');
-    }
-    if (p.numbering < 0 || std::size_t(p.numbering) >= numberings_.size())
-        return {};
-    const Numbering &n = numberings_[std::size_t(p.numbering)];
-    if (n.format == 255 && n.level != 11)
-        return {};
-    QString number;
-    if (n.level != 11) {
-        // A level goes on counting until its numbers change their style.
-        const auto counted = numbering_counts_.find(n.level);
-        const bool goes_on = counted != numbering_counts_.end() &&
-                             numberings_[std::size_t(counted->second.second)].format == n.format &&
-                             numberings_[std::size_t(counted->second.second)].start == n.start;
-        const int value = goes_on ? counted->second.first + 1 : n.start;
-        numbering_counts_[n.level] = {value, p.numbering};
-        numbering_counts_.erase(numbering_counts_.upper_bound(n.level), numbering_counts_.end());
-        number = list_number(value, n.format);
-    }
-    const QString marker =
-        decoded_marker(n.before, n.font, {}) + number + decoded_marker(n.after, n.font, {});
-    return marker.isEmpty() ? marker : marker + u'\t';
-}
-
-void RtfReader::finish_numbering(const State &closed)
-{
-    (void)closed;
-    // Word repeats the same \pn for each paragraph: keep one of each.
-    auto it = std::find(numberings_.rbegin(), numberings_.rend(), numbering_);
-    if (it != numberings_.rend()) {
-        state().para.numbering = int(numberings_.rend() - it) - 1;
-    } else if (numberings_.size() < max_numberings) {
-        numberings_.push_back(numbering_);
-        state().para.numbering = int(numberings_.size()) - 1;
-    }
-}
-
-void RtfReader::picture_size(int which, int value)
-{
-    switch (which) {
-    case 0:
-        picture_.width = value;
-        break;
-    case 1:
-        picture_.height = value;
-        break;
-    case 2:
-        picture_.goal_width = std::clamp(value, 0, max_twips);
-        break;
-    case 3:
-        picture_.goal_height = std::clamp(value, 0, max_twips);
-        break;
-    case 4:
-        picture_.scale_x = std::clamp(value, 1, 1000);
-        break;
-    case 5:
-        picture_.scale_y = std::clamp(value, 1, 1000);
-        break;
-    }
-}
-
-void RtfReader::picture_text(std::string_view bytes)
-{
-    // Pictures Qt cannot draw are not collected at all.
-    if (picture_.type == 0)
+    if (state().destination != Destination::body)
         return;
-    QByteArray &data = picture_.data;
-    for (const char c : bytes) {
-        int v;
-        if (c >= '0' && c <= '9')
-            v = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            v = c - 'A' + 10;
-        else
-            continue;
-        if (picture_.nibble < 0) {
-            picture_.nibble = v;
-        } else {
-            data.append(char(picture_.nibble << 4 | v));
-            picture_.nibble = -1;
-        }
-    }
+    if (state().note != RtfNotes::Kind::none)
+        put(notes_.last_mark());
+    else
+        put(notes_.next_mark(RtfNotes::kind_ahead(tokens_.rest(), false)));
+}
+
+// A note's text goes to the notes, in paragraphs of its own; a note where
+// no text goes, or inside another note, is not shown.
+bool RtfReader::begin_note()
+{
+    State &s = state();
+    if (s.destination != Destination::body || s.note != RtfNotes::Kind::none || s.in_list_text)
+        return false;
+    s.note = RtfNotes::kind_ahead(tokens_.rest(), true);
+    s.para = RtfParaProps();
+    output() = Output();
+    return true;
+}
+
+// The last paragraph of a note ends with the note.
+void RtfReader::end_note()
+{
+    if (output().paragraph_open)
+        end_paragraph();
+    output() = Output();
 }
 
 // A PNG or JPEG picture goes into the text where it stands, at the size the
 // document asks for; one whose bytes cannot be decoded is left out.
 void RtfReader::finish_picture()
 {
-    Picture pic = std::exchange(picture_, Picture());
-    if (pic.type == 0 || pic.data.isEmpty() || state().destination != Destination::body ||
-        state().chars.hidden)
+    if (state().destination != Destination::body || state().chars.hidden) {
+        picture_.discard();
         return;
-    std::optional<QImage> image = decode_picture(pic.data);
-    pic.data = QByteArray();
-    if (!image || image->isNull())
+    }
+    const std::optional<QTextImageFormat> format = picture_.finish(document_view_);
+    if (!format)
         return;
-    auto side = [](int goal, int own, int scale) {
-        const qint64 twips = goal > 0 ? goal : qint64(own) * twips_per_pixel;
-        return int(std::clamp<qint64>(px(int(std::min<qint64>(twips * scale / 100, INT_MAX))), 1,
-                                      max_picture_px));
-    };
-    const int width = side(pic.goal_width, image->width(), pic.scale_x);
-    const int height = side(pic.goal_height, image->height(), pic.scale_y);
-    // A picture kept at more than twice the size it is shown at only takes
-    // memory.
-    if (image->width() > 2 * width || image->height() > 2 * height)
-        *image =
-            image->scaled(2 * width, 2 * height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QString name = QStringLiteral("rtf-picture:%1").arg(++pictures_);
-    document_view_->addResource(QTextDocument::ImageResource, QUrl(name), *image);
-    QTextImageFormat format;
-    format.setName(name);
-    format.setWidth(width);
-    format.setHeight(height);
     prepare_output();
-    if (!paragraph_open_)
+    if (!output().paragraph_open)
         start_paragraph();
-    builder_.append_image(format);
+    out().append_image(*format);
 }
 
 } // namespace talvence

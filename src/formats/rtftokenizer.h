@@ -40,6 +40,8 @@ public:
 
     // How far the input has been read, in bytes.
     qsizetype position() const { return pos_; }
+    // The input not read yet, for a look ahead.
+    std::string_view rest() const { return {data_ + pos_, std::size_t(size_ - pos_)}; }
 
     // Skips the rest of the group open at the current position, its closing
     // brace and everything nested in it included, binary data too. A loop

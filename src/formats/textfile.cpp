@@ -19,12 +19,20 @@ LoadedText read_text(QByteArrayView bytes)
             return out;
         }
         out.kind = LoadedText::Kind::rich;
-        out.document = RtfReader(bytes).read();
+        RtfReader reader(bytes);
+        out.document = read_rtf_document(reader);
     } else {
         out.kind = LoadedText::Kind::plain;
         out.text = decode_plain_text(bytes);
     }
     return out;
+}
+
+std::unique_ptr<QTextDocument> read_rtf_document(RtfReader &reader)
+{
+    while (!reader.read_part(rtf_part)) {
+    }
+    return reader.take_document();
 }
 
 LoadedText load_text_file(const QByteArray &path)

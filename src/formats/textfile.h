@@ -2,9 +2,11 @@
 #pragma once
 
 // A file read whole, by its raw path, as an RTF document with its formatting
-// or as plain text. The text viewer reads RTF documents this way; plain text
-// it reads in place, whatever its size (linefile.h).
+// or as plain text. The text viewer reads RTF documents this way, a part at
+// a time between the user's events (richtextbox.h); plain text it reads in
+// place, whatever its size (linefile.h).
 
+#include <chrono>
 #include <memory>
 
 #include <QByteArray>
@@ -16,6 +18,12 @@ namespace talvence {
 // Larger files are refused: a document of a bigger file would need several
 // times its size in memory (UTF-16, layout).
 inline constexpr qint64 max_text_file_size = qint64(256) << 20;
+
+class RtfReader;
+
+// A part of an RTF document read at a time: the viewer reads one between
+// two of the user's events.
+inline constexpr std::chrono::milliseconds rtf_part{25};
 
 struct LoadedText {
     enum class Kind { failed, rich, plain };
@@ -31,6 +39,10 @@ struct LoadedText {
 
 // The content of bytes: rich when they start with "{\rtf", plain otherwise.
 LoadedText read_text(QByteArrayView bytes);
+
+// Reads on with `reader` to the end of its document, a part of rtf_part at
+// a time as the viewer does, and hands the document over.
+std::unique_ptr<QTextDocument> read_rtf_document(RtfReader &reader);
 
 // Reads the file at `path` (raw bytes, as listed) and returns read_text of
 // its content, or a failure: a vanished file, a folder, a file above the cap.

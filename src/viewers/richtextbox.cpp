@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "richtextbox.h"
 
-#include <chrono>
 #include <new>
 
 #include <QScrollBar>
@@ -15,13 +14,6 @@
 #include "textfile.h"
 
 namespace talvence {
-
-namespace {
-
-// A part of an RTF document read between two of the user's events.
-constexpr std::chrono::milliseconds rtf_part{25};
-
-} // namespace
 
 RichTextBox::RichTextBox(QWidget *parent) : QStackedWidget(parent)
 {
@@ -76,6 +68,8 @@ bool RichTextBox::load_file(const QByteArray &path)
 // whole document into a document of its own between events, and that one
 // takes the first's place when it is complete: a document the view shows
 // would have each part laid out as it arrives, several times the reading.
+// That document is what read_rtf_document (textfile.h) makes of the same
+// bytes: the same reader, read in the same parts.
 bool RichTextBox::load_rich(const QByteArray &path)
 {
     try {
