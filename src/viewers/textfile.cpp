@@ -4,15 +4,41 @@
 #include <cerrno>
 #include <new>
 
+#include "compoundfile.h"
 #include "plaintext.h"
 #include "rawfile.h"
 #include "rtfreader.h"
+#include "wordreader.h"
 
 namespace talvence {
+
+QString encrypted_note()
+{
+    return QStringLiteral("Das Dokument ist verschlüsselt und kann nicht angezeigt werden.");
+}
 
 LoadedText read_text(QByteArrayView bytes)
 {
     LoadedText out;
+    if (CompoundFile::is_compound_file(bytes)) {
+        WordReader reader(bytes);
+        switch (reader.status()) {
+        case WordReader::Status::ok:
+            out.kind = LoadedText::Kind::rich;
+            out.document = reader.read();
+            return out;
+        case WordReader::Status::encrypted:
+            out.kind = LoadedText::Kind::note;
+            out.text = encrypted_note();
+            return out;
+        case WordReader::Status::not_word:
+            break; // some other file in a container: its bytes
+        case WordReader::Status::damaged:
+        case WordReader::Status::unsupported:
+            out.error = EINVAL;
+            return out;
+        }
+    }
     if (RtfReader::is_rtf(bytes)) {
         if (!RtfReader::fits(bytes)) {
             out.error = EFBIG;
@@ -20,6 +46,9 @@ LoadedText read_text(QByteArrayView bytes)
         }
         out.kind = LoadedText::Kind::rich;
         out.document = RtfReader(bytes).read();
+    } else if (CompoundFile::is_compound_file(bytes) || looks_binary(bytes)) {
+        out.kind = LoadedText::Kind::plain;
+        out.text = hex_text(bytes, max_hex_chars);
     } else {
         out.kind = LoadedText::Kind::plain;
         out.text = decode_plain_text(bytes);
