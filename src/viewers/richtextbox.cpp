@@ -17,6 +17,7 @@
 #include "rtfreader.h"
 #include "textfile.h"
 #include "wordreader.h"
+#include "wordxmlreader.h"
 
 namespace talvence {
 
@@ -67,6 +68,14 @@ bool RichTextBox::load_file(const QByteArray &path)
     if (RtfReader::is_rtf(file->sample())) {
         file.reset();
         return load_rich(path);
+    }
+    if (is_docx(file->sample())) {
+        show_note(docx_note());
+        return true;
+    }
+    if (is_word_xml(file->sample())) {
+        file.reset();
+        return load_word_xml(path);
     }
     if (CompoundFile::is_compound_file(file->sample())) {
         if (!load_word(path, file))
@@ -119,6 +128,23 @@ bool RichTextBox::load_rich(const QByteArray &path)
         return true;
     } catch (const std::bad_alloc &) {
         stop_reading();
+        return false;
+    }
+}
+
+bool RichTextBox::load_word_xml(const QByteArray &path)
+{
+    try {
+        const std::optional<QByteArray> bytes = read_raw_file(path, max_text_file_size);
+        if (!bytes || !is_word_xml(*bytes))
+            return false;
+        stop_reading();
+        show_rich(read_word_xml(*bytes));
+        plain_->clear();
+        setCurrentWidget(rich_);
+        setFocusProxy(rich_);
+        return true;
+    } catch (const std::bad_alloc &) {
         return false;
     }
 }

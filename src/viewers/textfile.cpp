@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "textfile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 
@@ -9,6 +10,7 @@
 #include "rawfile.h"
 #include "rtfreader.h"
 #include "wordreader.h"
+#include "wordxmlreader.h"
 
 namespace talvence {
 
@@ -17,9 +19,31 @@ QString encrypted_note()
     return QStringLiteral("Das Dokument ist verschlüsselt und kann nicht angezeigt werden.");
 }
 
+QString docx_note()
+{
+    return QStringLiteral("Das Dokument ist im Format von Word 2007 und später (.docx) "
+                          "gespeichert und kann hier nicht angezeigt werden.");
+}
+
+bool is_docx(QByteArrayView bytes)
+{
+    return bytes.startsWith("PK\x03\x04") &&
+           bytes.first(std::min<qsizetype>(bytes.size(), 64 << 10)).contains("word/");
+}
+
 LoadedText read_text(QByteArrayView bytes)
 {
     LoadedText out;
+    if (is_word_xml(bytes)) {
+        out.kind = LoadedText::Kind::rich;
+        out.document = read_word_xml(bytes);
+        return out;
+    }
+    if (is_docx(bytes)) {
+        out.kind = LoadedText::Kind::note;
+        out.text = docx_note();
+        return out;
+    }
     if (CompoundFile::is_compound_file(bytes)) {
         WordReader reader(bytes);
         switch (reader.status()) {

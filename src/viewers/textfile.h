@@ -34,12 +34,18 @@ struct LoadedText {
 
 inline constexpr qsizetype max_hex_chars = qsizetype(16) << 20;
 
-// What the viewer says of a document protected by a password.
+// What the viewer says of a document protected by a password, and of one
+// saved by Word 2007 or later (a ZIP package, which no reader here opens).
 QString encrypted_note();
+QString docx_note();
+// Whether bytes are such a package: a ZIP file with Word's part names.
+bool is_docx(QByteArrayView bytes);
 
-// What bytes are: an RTF document (they start with "{\rtf") or a Word
-// document (a compound file with a Word document in it) as rich; a Word
-// document that cannot be read fails with EINVAL, a protected one is a note;
+// What bytes are: an RTF document (they start with "{\rtf"), a Word
+// document (a compound file with a Word document in it) or Word 2003's XML
+// as rich; a Word
+// document that cannot be read fails with EINVAL, a protected one and a
+// .docx are a note;
 // anything else is plain, as text or as its hex view (looks_binary).
 LoadedText read_text(QByteArrayView bytes);
 

@@ -359,7 +359,6 @@ bool WordReader::read_fib()
     nfib_ = u16(word_, 2);
     lid_ = u16(word_, 6);
     const quint16 flags = u16(word_, 0x0A);
-    complex_ = (flags & 0x0004) != 0;
     if (nfib_ < 101) {
         status_ = Status::unsupported;
         return true;
@@ -423,7 +422,14 @@ bool WordReader::read_pieces()
 {
     const auto [fc_clx, lcb_clx] = fc_lcb(33);
     const QByteArrayView clx = part(table_, fc_clx, lcb_clx);
-    if (word97_ || (complex_ && !clx.isEmpty())) {
+    // Some writers put 16-bit text into a Word 95 document: then its text
+    // holds twice as many bytes as it has characters.
+    qint64 chars = 0;
+    for (const qint64 c : ccp_)
+        chars += c;
+    const qint64 fc_mac = u32(word_, 0x1C);
+    const bool wide = !word97_ && chars > 0 && fc_mac - fc_min_ >= 2 * chars;
+    if (word97_ || !clx.isEmpty()) {
         qint64 at = 0;
         QByteArrayView plc;
         while (at < clx.size()) {
@@ -453,7 +459,7 @@ bool WordReader::read_pieces()
                 p.compressed = (fc & 0x40000000u) != 0;
                 p.fc = p.compressed ? (fc & 0x3FFFFFFFu) / 2 : fc;
             } else {
-                p.compressed = true;
+                p.compressed = !wide;
                 p.fc = fc;
             }
             // Positions only grow; a piece out of order is left out.
@@ -463,15 +469,8 @@ bool WordReader::read_pieces()
         }
     } else {
         // Word 6 and 95 saved in full: the text lies in one piece.
-        const qint64 fc_mac = u32(word_, 0x1C);
         if (fc_mac <= fc_min_)
             return false;
-        // Some writers put 16-bit text into this form: then the text holds
-        // twice as many bytes as it has characters.
-        qint64 chars = 0;
-        for (const qint64 c : ccp_)
-            chars += c;
-        const bool wide = chars > 0 && fc_mac - fc_min_ >= 2 * chars;
         pieces_.push_back({0, wide ? (fc_mac - fc_min_) / 2 : fc_mac - fc_min_, fc_min_, !wide});
     }
     return !pieces_.empty();
@@ -504,7 +503,7 @@ void WordReader::read_fonts()
         const int chs = u8(ffn, word97_ ? 3 : 4);
         QString name;
         if (word97_) {
-            for (qint64 k = 40; k + 1 < ffn.size(); k += 2) {
+            for (qint64 k = 39; k + 1 < ffn.size(); k += 2) {
                 const char16_t c = u16(ffn, k);
                 if (c == 0)
                     break;

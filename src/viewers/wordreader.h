@@ -149,7 +149,6 @@ private:
     int nfib_ = 0;
     int lid_ = 0x409;
     int code_page_ = 1252; // of 8-bit text without a font that says otherwise
-    bool complex_ = false;
     qint64 fc_min_ = 0;
     std::vector<qint64> ccp_; // main, footnotes, headers, macros, comments, endnotes
     // Where the FIB's pairs of offset and size are, and how many there are.
