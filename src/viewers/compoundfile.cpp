@@ -87,15 +87,18 @@ bool CompoundFile::read_header()
 std::optional<std::vector<quint32>> CompoundFile::chain(const std::vector<quint32> &table,
                                                         quint32 start, quint64 count) const
 {
-    // A chain cannot be longer than the table, so a loop ends at that length.
+    // A chain cannot be longer than the table, and a sector that comes
+    // twice in it makes it a loop.
     if (count > table.size())
         return std::nullopt;
     std::vector<quint32> sectors;
     sectors.reserve(count);
+    std::vector<bool> seen(table.size(), false);
     quint32 at = start;
     while (sectors.size() < count) {
-        if (at >= table.size())
+        if (at >= table.size() || seen[at])
             return std::nullopt;
+        seen[at] = true;
         sectors.push_back(at);
         at = table[at];
     }
