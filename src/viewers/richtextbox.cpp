@@ -181,8 +181,9 @@ bool RichTextBox::load_word(const QByteArray &path, std::unique_ptr<LineFile> &f
         setCurrentWidget(rich_);
         setFocusProxy(rich_);
         if (!done) {
-            // The reader keeps what it needs of the file's bytes.
-            word_reader_ = std::make_unique<WordReader>(*bytes);
+            // The second reader is made in the first event after this one,
+            // so that the first screen does not wait for it.
+            word_ = std::move(*bytes);
             reader_timer_.start();
         }
         return true;
@@ -195,6 +196,12 @@ bool RichTextBox::load_word(const QByteArray &path, std::unique_ptr<LineFile> &f
 void RichTextBox::read_more()
 {
     try {
+        if (!reader_ && !word_reader_) {
+            // It keeps what it needs of the file's bytes.
+            word_reader_ = std::make_unique<WordReader>(word_);
+            word_.clear();
+            return;
+        }
         if (reader_ ? !reader_->read_part(rtf_part) : !word_reader_->read_part(rtf_part))
             return;
         // Where the user has scrolled to in the first part stays in view.
@@ -224,6 +231,7 @@ void RichTextBox::stop_reading()
     reader_timer_.stop();
     reader_.reset();
     word_reader_.reset();
+    word_.clear();
     rtf_.clear();
 }
 

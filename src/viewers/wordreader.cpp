@@ -18,6 +18,7 @@ constexpr int max_twips = 31680; // 22 inches, the widest page a word processor 
 constexpr int max_style_chain = 16;
 constexpr int max_open_fields = 64;
 constexpr std::size_t max_recent_formats = 8;
+constexpr qint64 gather_step = 1 << 16; // characters decoded at a time
 constexpr int font_key = QTextFormat::UserProperty + 1;
 constexpr int colour_key = QTextFormat::UserProperty + 2;
 
@@ -623,26 +624,54 @@ std::vector<WordReader::Run> WordReader::read_runs(qint64 fc_plc, qint64 lcb_plc
 void WordReader::gather_text()
 {
     // Every position needs a byte of the stream at least, so no more
-    // positions than that are read, whatever the counts say.
-    qint64 total = std::min<qint64>(ccp_[0], pieces_.back().cp_end);
-    total = std::min<qint64>(total, word_.size());
-    text_ = QString(total, QChar(0));
+    // positions than that are read, whatever the counts say. The text is
+    // decoded as the reading gets to it (gather_to): a long document's
+    // first screen waits for no more than its own text.
+    const qint64 total = std::min({ccp_[0], pieces_.back().cp_end, qint64(word_.size())});
+    text_.resize(total);
+}
+
+void WordReader::gather_to(qint64 cp)
+{
+    const qint64 target = std::min<qint64>(cp, text_.size());
     char16_t *out = reinterpret_cast<char16_t *>(text_.data());
     const auto *bytes = reinterpret_cast<const unsigned char *>(word_.constData());
-    for (const Piece &p : pieces_) {
-        for (qint64 cp = p.cp; cp < std::min(p.cp_end, total); ++cp) {
-            const qint64 fc = p.fc + (cp - p.cp) * (p.compressed ? 1 : 2);
-            if (fc < 0 || fc + (p.compressed ? 1 : 2) > word_.size())
-                break;
-            char16_t c;
-            if (!p.compressed)
-                c = char16_t(bytes[fc] | bytes[fc + 1] << 8);
-            else if (!word97_)
-                c = bytes[fc]; // decoded in its font's code page as it goes out
-            else
-                c = CodePageDecoder::windows_1252(bytes[fc]);
-            out[cp] = c == 0xFFFD ? 0 : c;
+    while (gathered_ < target) {
+        while (gather_piece_ < pieces_.size() && pieces_[gather_piece_].cp_end <= gathered_)
+            ++gather_piece_;
+        if (gather_piece_ == pieces_.size() || pieces_[gather_piece_].cp > gathered_) {
+            // Positions no piece covers stay empty.
+            const qint64 gap = gather_piece_ == pieces_.size()
+                                   ? target
+                                   : std::min(target, pieces_[gather_piece_].cp);
+            std::fill(out + gathered_, out + gap, char16_t(0));
+            gathered_ = gap;
+            continue;
         }
+        const Piece &p = pieces_[gather_piece_];
+        const int unit = p.compressed ? 1 : 2;
+        const qint64 end = std::min(target, p.cp_end);
+        // Where the stream holds bytes for the piece.
+        const qint64 held = p.fc >= 0 && p.fc < word_.size()
+                                ? std::min(end, p.cp + (word_.size() - p.fc) / unit)
+                                : p.cp;
+        const unsigned char *in = bytes + (held > gathered_ ? p.fc + (gathered_ - p.cp) * unit : 0);
+        char16_t *o = out + gathered_;
+        const qint64 count = std::max<qint64>(0, held - gathered_);
+        if (!p.compressed) {
+            for (qint64 i = 0; i < count; ++i)
+                o[i] = char16_t(in[2 * i] | in[2 * i + 1] << 8);
+        } else if (!word97_) {
+            for (qint64 i = 0; i < count; ++i)
+                o[i] = in[i]; // decoded in its font's code page as it goes out
+        } else {
+            for (qint64 i = 0; i < count; ++i) {
+                const char16_t c = CodePageDecoder::windows_1252(in[i]);
+                o[i] = c == 0xFFFD ? 0 : c;
+            }
+        }
+        std::fill(o + count, out + end, char16_t(0));
+        gathered_ = end;
     }
 }
 
@@ -1116,8 +1145,12 @@ void WordReader::start_paragraph(qint64 cp)
     // A paragraph's properties are those of its mark.
     qint64 mark = cp;
     const char16_t *t = reinterpret_cast<const char16_t *>(text_.constData());
-    while (mark < end_ && t[mark] != 0x0D && t[mark] != 0x07)
-        ++mark;
+    for (; mark < end_; ++mark) {
+        if (mark >= gathered_)
+            gather_to(mark + gather_step);
+        if (t[mark] == 0x0D || t[mark] == 0x07)
+            break;
+    }
     para_ = para_at(std::min(mark, end_ - 1));
     builder_->set_in_table(para_.in_table);
     paragraph_started_ = true;
@@ -1131,7 +1164,8 @@ bool WordReader::step()
         start_paragraph(cp_);
     qint64 run_end = 0;
     const CharProps p = chars_at(cp_, &run_end);
-    run_end = std::min(run_end, end_);
+    run_end = std::min({run_end, end_, cp_ + gather_step});
+    gather_to(run_end);
     const char16_t *t = reinterpret_cast<const char16_t *>(text_.constData());
     qint64 k = cp_;
     while (k < run_end && t[k] >= 0x20)

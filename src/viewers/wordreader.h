@@ -122,6 +122,7 @@ private:
     void read_summary_code_page(const CompoundFile &file);
     std::vector<Run> read_runs(qint64 fc_plc, qint64 lcb_plc, bool paragraphs) const;
     void gather_text();
+    void gather_to(qint64 cp);
 
     const Style *style(int index);
     void apply_char_sprms(CharProps &p, const CharProps &style_base, QByteArrayView sprms);
@@ -158,7 +159,9 @@ private:
 
     std::vector<Piece> pieces_;
     std::vector<QByteArray> piece_sprms_; // of the pieces, from the piece table's own list
-    QString text_;                        // the document's characters by position
+    QString text_; // the document's characters by position, decoded up to gathered_
+    qint64 gathered_ = 0;
+    std::size_t gather_piece_ = 0;
     std::vector<Run> char_runs_, para_runs_;
     std::vector<Style> styles_;
     std::vector<Font> fonts_;
