@@ -12,6 +12,9 @@ namespace talvence {
 Work &Work::state()
 {
     static Work instance;
+    // A stop signal during work waits for the work's next step.
+    [[maybe_unused]] static const bool deferred =
+        (defer_stop_while([] { return instance.running(); }), true);
     return instance;
 }
 

@@ -10,14 +10,13 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
-#include "busywork.h"
-
 namespace talvence {
 
 namespace {
 
 std::atomic<bool> received{false};
 int wake[2] = {-1, -1};
+std::function<bool()> busy;
 
 // Only what is safe inside a signal handler: a flag and a byte.
 void on_signal(int)
@@ -40,8 +39,8 @@ void install_stop_signals(std::function<void()> stop)
         char drain[64];
         while (::read(wake[0], drain, sizeof drain) > 0) {
         }
-        // A rename that runs stops at its next step and calls for the end itself.
-        if (!Work::state().running())
+        // Work that runs stops at its next step and calls for the end itself.
+        if (!busy || !busy())
             stop();
     });
     struct sigaction action {};
@@ -50,6 +49,11 @@ void install_stop_signals(std::function<void()> stop)
     action.sa_flags = SA_RESTART;
     for (const int sig : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(sig, &action, nullptr);
+}
+
+void defer_stop_while(std::function<bool()> working)
+{
+    busy = std::move(working);
 }
 
 bool stop_signal_received()
