@@ -316,6 +316,32 @@ private Q_SLOTS:
         QVERIFY(folder_->nothing_lost(before));
     }
 
+    // A click on a Word letter shows the letter, not the container's bytes.
+    void a_word_document_by_click()
+    {
+        QFile letter(QFINDTESTDATA("data/word/brief.doc"));
+        QVERIFY(letter.open(QIODevice::ReadOnly));
+        folder_->file("brief.doc", letter.readAll());
+        Form1 *form = press_start();
+        QVERIFY(form);
+        auto *list3 = child<QListView>(form, "list3");
+        int row = -1;
+        for (int r = 0; r < list3->model()->rowCount(); ++r)
+            if (list3->model()->index(r, 0).data(FileListModel::RawNameRole).toByteArray() ==
+                "brief.doc")
+                row = r;
+        QVERIFY(row >= 0);
+        QVERIFY(XUser::click(list3->viewport(),
+                             list3->visualRect(list3->model()->index(row, 0)).center()));
+        Viewers *viewers = frame_->viewers();
+        QTRY_VERIFY_WITH_TIMEOUT(viewers->text_viewer() &&
+                                     viewers->text_viewer()->box()->text().startsWith(
+                                         u"Sehr geehrte Frau Müller,\ndie Bäume"),
+                                 kWait);
+        QVERIFY(viewers->text_viewer()->box()->shows_rich_text());
+        QVERIFY(messages_.isEmpty());
+    }
+
     // A click on a program whose name is not UTF-8 runs exactly that file,
     // not the one whose name is the replacement character's bytes.
     void the_clicked_program_runs()

@@ -54,6 +54,12 @@ std::unique_ptr<LineFile> LineFile::open(const QByteArray &path, int *error)
 
 LineFile::LineFile(int fd, qint64 size) : fd_(fd), size_(size) {}
 
+void LineFile::show_as_hex()
+{
+    hex_ = true;
+    format_ = {PlainEncoding::windows_1252, 0};
+}
+
 LineFile::~LineFile()
 {
     stop_.store(true);
@@ -116,6 +122,10 @@ LineFile::Line LineFile::line_at(qint64 start) const
     Line line{start, start, start, false};
     if (start >= size_)
         return line;
+    if (hex_) {
+        line.end = line.next = std::min(start + hex_bytes, size_);
+        return line;
+    }
     const int u = unit();
     const qint64 brk = continues(start) ? start + B : align_up(start + B);
     // Most lines are short: a small read first, the whole piece only when
@@ -156,6 +166,8 @@ qint64 LineFile::line_containing(qint64 offset) const
     const int u = unit();
     if (size_ <= first || offset <= first)
         return first;
+    if (hex_)
+        return std::min(offset, size_ - 1) / hex_bytes * hex_bytes;
     qint64 x = first + (std::min(offset, size_ - 1) - first) / u * u;
     // Three pieces back: far enough to tell where a long line's pieces start.
     const qint64 lo = std::max(first, first + (x - 3 * B - 2 * u - first) / u * u);
@@ -192,6 +204,8 @@ qint64 LineFile::previous_line(qint64 start) const
 {
     if (start <= first_line())
         return first_line();
+    if (hex_)
+        return line_containing(start - 1);
     return line_containing(start - unit());
 }
 
@@ -204,6 +218,8 @@ QString LineFile::text_of(const Line &line) const
 {
     if (line.end <= line.start)
         return QString();
+    if (hex_)
+        return hex_line(line.start, read(line.start, line.end - line.start));
     // A character cut by a break: up to three more bytes, or one more unit.
     const QByteArray buf = read(line.start, line.end - line.start + 4);
     qsizetype from = 0;
@@ -239,6 +255,13 @@ void LineFile::start_index()
 {
     if (indexer_.joinable() || index_done())
         return;
+    if (hex_) {
+        // Every line has its place from the start.
+        count_ = (size_ + hex_bytes - 1) / hex_bytes;
+        indexed_.store(size_, std::memory_order_relaxed);
+        index_done_.store(true, std::memory_order_release);
+        return;
+    }
     indexer_ = std::thread([this] { build_index(); });
 }
 
@@ -368,6 +391,8 @@ std::optional<qint64> LineFile::line_start(qint64 n) const
         const std::lock_guard lock(index_mutex_);
         if (n < 0 || n >= count_)
             return std::nullopt;
+        if (hex_)
+            return n * hex_bytes;
         const qint64 entry = n / index_every;
         const Block &block = blocks_[std::size_t(entry / index_block)];
         at = block.base + block.offsets[std::size_t(entry % index_block)];
@@ -384,6 +409,9 @@ std::optional<qint64> LineFile::line_start(qint64 n) const
 std::optional<qint64> LineFile::line_number(qint64 offset) const
 {
     qint64 entry, at;
+    if (hex_)
+        return index_done() ? std::optional<qint64>(std::max<qint64>(offset, 0) / hex_bytes)
+                            : std::nullopt;
     {
         const std::lock_guard lock(index_mutex_);
         if (blocks_.empty() || blocks_.front().offsets.empty())

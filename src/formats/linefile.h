@@ -14,6 +14,10 @@
 // the bytes around any place, forward or backward, without the line's start.
 // The pieces are the lines the viewer counts and shows.
 //
+// A file that is not text is shown as bytes instead (show_as_hex): each
+// line the offset, the hex values and the printable characters of
+// hex_bytes bytes, so where a line starts is known without any index.
+//
 // A thread builds an index of where every 16th line starts, in blocks of
 // offsets of four bytes each, while the first screen is already shown; until
 // it is done the lines are found by scanning from a known place.
@@ -60,6 +64,13 @@ public:
     ~LineFile();
     LineFile(const LineFile &) = delete;
     LineFile &operator=(const LineFile &) = delete;
+
+    // Bytes per line of the hex view.
+    static constexpr qint64 hex_bytes = 16;
+
+    // From now on the file shows as lines of bytes; before start_index().
+    void show_as_hex();
+    bool hex() const { return hex_; }
 
     // The size when the file was opened; nothing beyond it is read.
     qint64 size() const { return size_; }
@@ -109,6 +120,7 @@ private:
 
     int fd_;
     qint64 size_;
+    bool hex_ = false;
     QByteArray sample_;
     PlainFormat format_;
 

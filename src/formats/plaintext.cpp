@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plaintext.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -13,14 +14,19 @@ namespace {
 
 constexpr char16_t replacement = 0xFFFD;
 
+// What control characters show as: the middle dot of Latin-1, which every
+// font has (the control pictures U+2400 to U+2421 are in hardly any, and
+// drew as empty boxes).
+constexpr char16_t control_sign = 0x00B7;
+
 // What a decoded character shows as. CR is handled by the caller: whether it
 // is dropped or becomes a line end depends on what follows.
 inline char16_t visible(char16_t c)
 {
     if (c < 0x20)
-        return c == '\t' || c == '\n' ? c : char16_t(0x2400 + c);
+        return c == '\t' || c == '\n' ? c : control_sign;
     if (c == 0x7F)
-        return 0x2421;
+        return control_sign;
     if (c >= 0x80 && c < 0xA0)
         return replacement;
     return c;
@@ -231,6 +237,61 @@ QString decode_plain_line(QByteArrayView bytes, PlainEncoding encoding)
         break;
     }
     return decode_windows_1252(p, n);
+}
+
+bool looks_binary(QByteArrayView sample)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(sample.data());
+    const qsizetype n = std::min<qsizetype>(sample.size(), 4096);
+    if (n >= 2 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF)))
+        return false;
+    qsizetype controls = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const unsigned char c = p[i];
+        if (c == 0)
+            return true;
+        // Tab, line ends, form feed and escape occur in text files.
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != 0x1B) ||
+            c == 0x7F)
+            ++controls;
+    }
+    return controls * 32 > n;
+}
+
+QString hex_line(qint64 offset, QByteArrayView bytes)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    QString line;
+    line.reserve(80);
+    const QString at = QString::number(offset, 16).toUpper();
+    line.append(QString(std::max<qsizetype>(0, 8 - at.size()), QLatin1Char('0'))).append(at);
+    line.append(u"  ");
+    for (qsizetype i = 0; i < 16; ++i) {
+        if (i == 8)
+            line.append(QLatin1Char(' '));
+        if (i < bytes.size()) {
+            const auto b = static_cast<unsigned char>(bytes[i]);
+            line.append(QLatin1Char(digits[b >> 4])).append(QLatin1Char(digits[b & 15]));
+        } else {
+            line.append(u"  ");
+        }
+        line.append(QLatin1Char(' '));
+    }
+    line.append(QLatin1Char(' '));
+    for (const char c : bytes)
+        line.append(c >= 0x20 && c < 0x7F ? QLatin1Char(c) : QLatin1Char('.'));
+    return line;
+}
+
+QString hex_text(QByteArrayView bytes, qsizetype cap)
+{
+    QString out;
+    for (qsizetype at = 0; at < bytes.size() && out.size() < cap; at += 16) {
+        out += hex_line(at, bytes.sliced(at, std::min<qsizetype>(16, bytes.size() - at)));
+        out += QLatin1Char('\n');
+    }
+    out.truncate(cap);
+    return out;
 }
 
 } // namespace talvence

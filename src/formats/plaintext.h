@@ -14,8 +14,8 @@ namespace talvence {
 
 // UTF-8 (a byte order mark selects UTF-8, UTF-16 LE or UTF-16 BE instead);
 // a file that is not valid UTF-8 is read as Windows-1252. Line ends CR LF and
-// lone CR become LF; other C0 controls and DEL become their pictures
-// (U+2400 to U+2421); bytes or units that cannot be decoded under a byte order
+// lone CR become LF; other C0 controls and DEL become a middle dot (U+00B7),
+// a sign every font draws; bytes or units that cannot be decoded under a byte order
 // mark, C1 controls and bytes Windows-1252 leaves undefined become U+FFFD.
 QString decode_plain_text(QByteArrayView bytes);
 
@@ -41,5 +41,18 @@ PlainFormat detect_plain_encoding(QByteArrayView sample, bool whole);
 // a byte that is not UTF-8 shows as U+FFFD. Any CR left inside ends up as
 // a line end; callers hand over lines without them.
 QString decode_plain_line(QByteArrayView bytes, PlainEncoding encoding);
+
+// Whether a file whose first bytes are `sample` holds something else than
+// text: a NUL, or more than a few control characters that text never has,
+// and no byte order mark of UTF-16.
+bool looks_binary(QByteArrayView sample);
+
+// One line of the hex view of a file that is not text: the offset of
+// `bytes` in the file, their values in hex and their printable ASCII
+// characters ("." for the rest), so every font can draw it.
+QString hex_line(qint64 offset, QByteArrayView bytes);
+
+// The hex view of all of `bytes` as one text, at most `cap` characters.
+QString hex_text(QByteArrayView bytes, qsizetype cap);
 
 } // namespace talvence

@@ -1,18 +1,68 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "textfile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 
+#include "compoundfile.h"
 #include "plaintext.h"
 #include "rawfile.h"
 #include "rtfreader.h"
+#include "wordreader.h"
+#include "wordxmlreader.h"
 
 namespace talvence {
+
+QString encrypted_note()
+{
+    return QStringLiteral("Das Dokument ist verschlüsselt und kann nicht angezeigt werden.");
+}
+
+QString docx_note()
+{
+    return QStringLiteral("Das Dokument ist im Format von Word 2007 und später (.docx) "
+                          "gespeichert und kann hier nicht angezeigt werden.");
+}
+
+bool is_docx(QByteArrayView bytes)
+{
+    return bytes.startsWith("PK\x03\x04") &&
+           bytes.first(std::min<qsizetype>(bytes.size(), 64 << 10)).contains("word/");
+}
 
 LoadedText read_text(QByteArrayView bytes)
 {
     LoadedText out;
+    if (is_word_xml(bytes)) {
+        out.kind = LoadedText::Kind::rich;
+        out.document = read_word_xml(bytes);
+        return out;
+    }
+    if (is_docx(bytes)) {
+        out.kind = LoadedText::Kind::note;
+        out.text = docx_note();
+        return out;
+    }
+    if (CompoundFile::is_compound_file(bytes)) {
+        WordReader reader(bytes);
+        switch (reader.status()) {
+        case WordReader::Status::ok:
+            out.kind = LoadedText::Kind::rich;
+            out.document = reader.read();
+            return out;
+        case WordReader::Status::encrypted:
+            out.kind = LoadedText::Kind::note;
+            out.text = encrypted_note();
+            return out;
+        case WordReader::Status::not_word:
+            break; // some other file in a container: its bytes
+        case WordReader::Status::damaged:
+        case WordReader::Status::unsupported:
+            out.error = EINVAL;
+            return out;
+        }
+    }
     if (RtfReader::is_rtf(bytes)) {
         if (!RtfReader::fits(bytes)) {
             out.error = EFBIG;
@@ -21,6 +71,9 @@ LoadedText read_text(QByteArrayView bytes)
         out.kind = LoadedText::Kind::rich;
         RtfReader reader(bytes);
         out.document = read_rtf_document(reader);
+    } else if (CompoundFile::is_compound_file(bytes) || looks_binary(bytes)) {
+        out.kind = LoadedText::Kind::plain;
+        out.text = hex_text(bytes, max_hex_chars);
     } else {
         out.kind = LoadedText::Kind::plain;
         out.text = decode_plain_text(bytes);

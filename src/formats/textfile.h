@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// A file read whole, by its raw path, as an RTF document with its formatting
-// or as plain text. The text viewer reads RTF documents this way, a part at
-// a time between the user's events (richtextbox.h); plain text it reads in
-// place, whatever its size (linefile.h).
+// A file read whole, by its raw path, as a document with its formatting (RTF,
+// or Word's binary format of Word 6 to 2003), as plain text, or, when it is
+// not text at all, as a hex view of its bytes. What a file is, its content
+// says, never its name. The text viewer reads whole documents this way (an
+// RTF document a part at a time between the user's events, richtextbox.h);
+// plain text and the hex view it reads in place, whatever the size
+// (linefile.h).
 
 #include <chrono>
 #include <memory>
@@ -26,18 +29,33 @@ class RtfReader;
 inline constexpr std::chrono::milliseconds rtf_part{25};
 
 struct LoadedText {
-    enum class Kind { failed, rich, plain };
+    enum class Kind { failed, rich, plain, note };
     Kind kind = Kind::failed;
     // The errno value of a failed load; EFBIG above max_text_file_size, and
     // for an RTF document of more paragraphs than memory can hold (RtfReader::fits).
     int error = 0;
     // An RTF document (kind rich), owned by the caller from here on.
     std::unique_ptr<QTextDocument> document;
-    // Any other file (kind plain).
+    // Any other file (kind plain): its text, or its hex view (at most
+    // max_hex_chars of it); kind note: the program's own words in its place.
     QString text;
 };
 
-// The content of bytes: rich when they start with "{\rtf", plain otherwise.
+inline constexpr qsizetype max_hex_chars = qsizetype(16) << 20;
+
+// What the viewer says of a document protected by a password, and of one
+// saved by Word 2007 or later (a ZIP package, which no reader here opens).
+QString encrypted_note();
+QString docx_note();
+// Whether bytes are such a package: a ZIP file with Word's part names.
+bool is_docx(QByteArrayView bytes);
+
+// What bytes are: an RTF document (they start with "{\rtf"), a Word
+// document (a compound file with a Word document in it) or Word 2003's XML
+// as rich; a Word
+// document that cannot be read fails with EINVAL, a protected one and a
+// .docx are a note;
+// anything else is plain, as text or as its hex view (looks_binary).
 LoadedText read_text(QByteArrayView bytes);
 
 // Reads on with `reader` to the end of its document, a part of rtf_part at

@@ -3,15 +3,20 @@
 
 #include <new>
 
+#include <QFontDatabase>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QTextEdit>
 
+#include "compoundfile.h"
 #include "linefile.h"
+#include "plaintext.h"
 #include "plaintextview.h"
 #include "rawfile.h"
 #include "rtfreader.h"
 #include "textfile.h"
+#include "wordreader.h"
+#include "wordxmlreader.h"
 
 namespace talvence {
 
@@ -47,21 +52,45 @@ void RichTextBox::set_accessible_name(const QString &name)
 
 bool RichTextBox::load_file(const QByteArray &path)
 {
-    // Plain text is read in place, whatever its size; only an RTF document
-    // is read whole, under the size cap.
+    // Plain text and the hex view are read in place, whatever the size;
+    // only a document is read whole, under the size cap.
     std::unique_ptr<LineFile> file = LineFile::open(path);
     if (!file)
         return false;
-    if (!RtfReader::is_rtf(file->sample())) {
-        stop_reading();
-        rich_->clear();
-        plain_->set_file(std::move(file));
-        setCurrentWidget(plain_);
-        setFocusProxy(plain_);
+    if (RtfReader::is_rtf(file->sample())) {
+        file.reset();
+        return load_rich(path);
+    }
+    if (is_docx(file->sample())) {
+        show_note(docx_note());
         return true;
     }
-    file.reset();
-    return load_rich(path);
+    if (is_word_xml(file->sample())) {
+        file.reset();
+        return load_word_xml(path);
+    }
+    if (CompoundFile::is_compound_file(file->sample())) {
+        if (!load_word(path, file))
+            return false;
+        if (!file)
+            return true;
+        file->show_as_hex(); // a container without a Word document in it
+    } else if (looks_binary(file->sample())) {
+        file->show_as_hex();
+    }
+    show_plain(std::move(file));
+    return true;
+}
+
+void RichTextBox::show_plain(std::unique_ptr<LineFile> file)
+{
+    stop_reading();
+    rich_->clear();
+    // Bytes line up in columns only in a font of one width.
+    plain_->setFont(file->hex() ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont());
+    plain_->set_file(std::move(file));
+    setCurrentWidget(plain_);
+    setFocusProxy(plain_);
 }
 
 // The first part of an RTF document shows at once. A second reader reads the
@@ -97,14 +126,81 @@ bool RichTextBox::load_rich(const QByteArray &path)
     }
 }
 
+bool RichTextBox::load_word_xml(const QByteArray &path)
+{
+    try {
+        const std::optional<QByteArray> bytes = read_raw_file(path, max_text_file_size);
+        if (!bytes || !is_word_xml(*bytes))
+            return false;
+        stop_reading();
+        show_rich(read_word_xml(*bytes));
+        plain_->clear();
+        setCurrentWidget(rich_);
+        setFocusProxy(rich_);
+        return true;
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+}
+
+// A Word document shows as an RTF document does: its first part at once,
+// the whole read between events into a document of its own. `file` is
+// handed back when the container holds no Word document, to be shown as
+// bytes, and released otherwise.
+bool RichTextBox::load_word(const QByteArray &path, std::unique_ptr<LineFile> &file)
+{
+    try {
+        std::optional<QByteArray> bytes = read_raw_file(path, max_text_file_size);
+        if (!bytes || !CompoundFile::is_compound_file(*bytes))
+            return false;
+        WordReader first(*bytes);
+        switch (first.status()) {
+        case WordReader::Status::ok:
+            break;
+        case WordReader::Status::encrypted:
+            file.reset();
+            show_note(encrypted_note());
+            return true;
+        case WordReader::Status::not_word:
+            return true;
+        case WordReader::Status::damaged:
+        case WordReader::Status::unsupported:
+            return false; // the box keeps what it held
+        }
+        file.reset();
+        stop_reading();
+        const bool done = first.read_part(rtf_part);
+        show_rich(first.take_document());
+        plain_->clear();
+        setCurrentWidget(rich_);
+        setFocusProxy(rich_);
+        if (!done) {
+            // The second reader is made in the first event after this one,
+            // so that the first screen does not wait for it.
+            word_ = std::move(*bytes);
+            reader_timer_.start();
+        }
+        return true;
+    } catch (const std::bad_alloc &) {
+        stop_reading();
+        return false;
+    }
+}
+
 void RichTextBox::read_more()
 {
     try {
-        if (!reader_->read_part(rtf_part))
+        if (!reader_ && !word_reader_) {
+            // It keeps what it needs of the file's bytes.
+            word_reader_ = std::make_unique<WordReader>(word_);
+            word_.clear();
+            return;
+        }
+        if (reader_ ? !reader_->read_part(rtf_part) : !word_reader_->read_part(rtf_part))
             return;
         // Where the user has scrolled to in the first part stays in view.
         const int at = rich_->verticalScrollBar()->value();
-        show_rich(reader_->take_document());
+        show_rich(reader_ ? reader_->take_document() : word_reader_->take_document());
         rich_->verticalScrollBar()->setValue(at);
     } catch (const std::bad_alloc &) {
         // The first part stays in view.
@@ -128,6 +224,8 @@ void RichTextBox::stop_reading()
 {
     reader_timer_.stop();
     reader_.reset();
+    word_reader_.reset();
+    word_.clear();
     rtf_.clear();
 }
 
@@ -147,7 +245,8 @@ QString RichTextBox::text() const
 
 bool RichTextBox::filling() const
 {
-    return reader_ != nullptr || (!shows_rich_text() && plain_->counting());
+    return reader_ != nullptr || word_reader_ != nullptr ||
+           (!shows_rich_text() && plain_->counting());
 }
 
 bool RichTextBox::shows_rich_text() const

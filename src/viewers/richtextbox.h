@@ -12,13 +12,16 @@ class QTextEdit;
 
 namespace talvence {
 
+class LineFile;
 class PlainTextView;
 class RtfReader;
+class WordReader;
 
 // The rich text box of the text viewer and the help window: it loads a file
-// given by its path in place of what it held, an RTF document whole with its
-// formatting, any other file as plain text of any size, of which only the
-// lines in sight are read. Read-only: a viewer never changes a file, and
+// given by its path in place of what it held, an RTF or Word document whole
+// with its formatting, any other file as plain text of any size, of which
+// only the lines in sight are read, or as the hex view of its bytes when it
+// is not text at all. Read-only: a viewer never changes a file, and
 // nothing typed here could be saved.
 class RichTextBox : public QStackedWidget {
     Q_OBJECT
@@ -46,6 +49,9 @@ public:
 
 private:
     bool load_rich(const QByteArray &path);
+    bool load_word(const QByteArray &path, std::unique_ptr<LineFile> &file);
+    bool load_word_xml(const QByteArray &path);
+    void show_plain(std::unique_ptr<LineFile> file);
     void show_rich(std::unique_ptr<QTextDocument> document);
     void read_more();
     void stop_reading();
@@ -57,6 +63,10 @@ private:
     // at a time between the user's events and shown when done.
     QByteArray rtf_;
     std::unique_ptr<RtfReader> reader_;
+    // A Word document likewise: its bytes until its second reader is made,
+    // which holds what it needs of them itself.
+    QByteArray word_;
+    std::unique_ptr<WordReader> word_reader_;
     QTimer reader_timer_;
 };
 

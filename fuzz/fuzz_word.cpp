@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Arbitrary bytes for the Word readers: the compound file, Word's binary
+// format and Word 2003's XML. Whatever the bytes, the reader ends without a
+// crash, a bad read or a hang, and what it shows is text the view can take.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include <QByteArrayView>
+#include <QGuiApplication>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFragment>
+
+#include "compoundfile.h"
+#include "wordreader.h"
+#include "wordxmlreader.h"
+
+namespace {
+
+void check(bool ok)
+{
+    if (!ok)
+        __builtin_trap();
+}
+
+void check_document(const QTextDocument &doc, qsizetype input)
+{
+    qsizetype shown = 0;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QString text = it.fragment().text();
+            for (qsizetype i = 0; i < text.size(); ++i) {
+                const char16_t c = text.at(i).unicode();
+                // No control characters but tab; the line separator and
+                // Qt's own marks are how the builder writes line breaks.
+                check(c >= 0x20 || c == '\t');
+            }
+        }
+        shown += b.length();
+    }
+    // Each character shown costs the file a byte at least, a table's cells
+    // (63 to a row at most) a few.
+    check(shown <= 64 * input + 64);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    static QGuiApplication app(*argc, *argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    talvence::WordReader reader(bytes);
+    if (reader.status() == talvence::WordReader::Status::ok) {
+        const std::unique_ptr<QTextDocument> doc = reader.read();
+        check(doc != nullptr);
+        check_document(*doc, bytes.size());
+    }
+    if (talvence::is_word_xml(bytes))
+        check_document(*talvence::read_word_xml(bytes), bytes.size());
+    return 0;
+}

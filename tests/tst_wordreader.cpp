@@ -1,0 +1,297 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Word documents in the text viewer: documents LibreOffice wrote from texts
+// of ours (tests/data/word: brief.rtf and kyrillisch.rtf through
+// `soffice --headless --convert-to doc`), and documents built here byte by
+// byte, for what LibreOffice does not write: 8-bit pieces beside 16-bit ones
+// in the order of a document saved quickly, a document protected by a
+// password (its command line passes no password to the Word filter), and
+// containers broken in chosen places.
+
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFragment>
+#include <QTextTable>
+#include <QtEndian>
+#include <QtTest>
+
+#include "linefile.h"
+#include "plaintextview.h"
+#include "richtextbox.h"
+#include "testfolder.h"
+#include "textfile.h"
+#include "wordreader.h"
+
+using namespace talvence;
+
+namespace {
+
+QByteArray fixture(const char *name)
+{
+    QFile f(QFINDTESTDATA(QStringLiteral("data/word/") + QLatin1String(name)));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void put16(QByteArray &b, int at, quint16 v)
+{
+    qToLittleEndian(v, b.data() + at);
+}
+
+void put32(QByteArray &b, int at, quint32 v)
+{
+    qToLittleEndian(v, b.data() + at);
+}
+
+constexpr quint32 end_of_chain = 0xFFFFFFFE, free_sector = 0xFFFFFFFF;
+
+// A compound file of 512-byte sectors: the FAT in sector 0, the directory
+// in sector 1, then each stream, padded to 4096 bytes so that none lives in
+// the mini stream.
+QByteArray compound_file(const std::vector<std::pair<QString, QByteArray>> &streams)
+{
+    QByteArray file(512, '\0');
+    const char signature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
+    file.replace(0, 8, QByteArray(signature, 8));
+    put16(file, 0x18, 0x3E);
+    put16(file, 0x1A, 3);
+    put16(file, 0x1C, 0xFFFE);
+    put16(file, 0x1E, 9);
+    put16(file, 0x20, 6);
+    put32(file, 0x2C, 1);            // FAT sectors
+    put32(file, 0x30, 1);            // the directory's first sector
+    put32(file, 0x38, 4096);         // the mini stream's cutoff
+    put32(file, 0x3C, end_of_chain); // no mini FAT
+    put32(file, 0x44, end_of_chain); // no DIFAT sectors
+    for (int i = 0; i < 109; ++i)
+        put32(file, 0x4C + 4 * i, i == 0 ? 0 : free_sector);
+    QByteArray fat(512, '\xFF'), directory(512, '\0'), data;
+    put32(fat, 0, 0xFFFFFFFD);
+    put32(fat, 4, end_of_chain);
+    quint32 next = 2;
+    auto entry = [&](int i, const QString &name, int type, quint32 right, quint32 child,
+                     quint32 start, quint32 size) {
+        const int at = 128 * i;
+        for (int k = 0; k < name.size(); ++k)
+            put16(directory, at + 2 * k, name.at(k).unicode());
+        put16(directory, at + 0x40, quint16(2 * name.size() + 2));
+        directory[at + 0x42] = char(type);
+        directory[at + 0x43] = 1; // black
+        put32(directory, at + 0x44, free_sector);
+        put32(directory, at + 0x48, right);
+        put32(directory, at + 0x4C, child);
+        put32(directory, at + 0x74, start);
+        put32(directory, at + 0x78, size);
+    };
+    entry(0, QStringLiteral("Root Entry"), 5, free_sector, 1, end_of_chain, 0);
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+        QByteArray bytes = streams[i].second;
+        const quint32 size = quint32(bytes.size());
+        bytes.append(QByteArray(
+            std::max<qsizetype>(4096, (bytes.size() + 511) / 512 * 512) - bytes.size(), '\0'));
+        const quint32 sectors = quint32(bytes.size() / 512);
+        for (quint32 s = 0; s < sectors; ++s)
+            put32(fat, int(4 * (next + s)), s + 1 < sectors ? next + s + 1 : end_of_chain);
+        const quint32 right = i + 1 < streams.size() ? quint32(i + 2) : free_sector;
+        entry(int(i + 1), streams[i].first, 2, right, free_sector, next, std::max(size, 4096u));
+        next += sectors;
+        data += bytes;
+    }
+    return file + fat + directory + data;
+}
+
+// A Word 97 document of two pieces: "Grüße aus " in 8 bits, stored after
+// "Привет" in UTF-16, as Word leaves a document it saved quickly.
+QByteArray two_pieces(quint16 flags = 0x0200)
+{
+    QByteArray word(4096, '\0');
+    put16(word, 0, 0xA5EC);
+    put16(word, 2, 0xC1);
+    put16(word, 0x0A, flags);
+    put16(word, 0x20, 14);   // csw
+    put16(word, 0x3E, 22);   // cslw
+    put32(word, 0x4C, 17);   // ccpText
+    put16(word, 0x98, 0x5D); // cbRgFcLcb
+    put32(word, 0x1A2, 0);   // fcClx
+    put32(word, 0x1A6, 33);  // lcbClx
+    word.replace(0x600, 10,
+                 QByteArray("Gr\xFC\xDF"
+                            "e aus "));
+    const QString russian = QStringLiteral("Привет\r");
+    for (int i = 0; i < russian.size(); ++i)
+        put16(word, 0x400 + 2 * i, russian.at(i).unicode());
+    QByteArray table(4096, '\0');
+    table[0] = 2;
+    put32(table, 1, 28);
+    put32(table, 5, 0);
+    put32(table, 9, 10);
+    put32(table, 13, 17);
+    put32(table, 17 + 2, (0x600 * 2) | 0x40000000);
+    put32(table, 25 + 2, 0x400);
+    return compound_file(
+        {{QStringLiteral("WordDocument"), word}, {QStringLiteral("1Table"), table}});
+}
+
+// What the document shows of text in one format and of its tables.
+QString text_in(const QTextDocument &doc, bool (*has)(const QTextCharFormat &))
+{
+    QString out;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (has(it.fragment().charFormat()))
+                out += it.fragment().text();
+    return out;
+}
+
+} // namespace
+
+class tst_wordreader : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void documents_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("German letter")
+            << fixture("brief.doc")
+            << u"Sehr geehrte Frau Müller,\ndie Bäume im Grünen Hof werden "
+               "gründlich und vorsichtig geschnitten; Straßensperren "
+               "gibt es keine.1\nBaum\nPreis\nAhorn\n12 €\nMit "
+               "freundlichen Grüßen"_qs;
+        QTest::newRow("Cyrillic in a German sentence")
+            << fixture("kyrillisch.doc") << u"Zwei Schriften: Привет und Grüße."_qs;
+        QTest::newRow("8-bit and 16-bit pieces out of order")
+            << two_pieces() << u"Grüße aus Привет"_qs;
+    }
+    void documents()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        const LoadedText loaded = read_text(bytes);
+        QCOMPARE(int(loaded.kind), int(LoadedText::Kind::rich));
+        QCOMPARE(loaded.document->toPlainText().trimmed(), text);
+    }
+
+    // The letter's formatting: bold and italic words, the table, the
+    // footnote's number raised, its text left out as the RTF reader does.
+    void formatting()
+    {
+        const LoadedText loaded = read_text(fixture("brief.doc"));
+        QTextDocument &doc = *loaded.document;
+        QCOMPARE(
+            text_in(doc, [](const QTextCharFormat &f) { return f.fontWeight() == QFont::Bold; }),
+            u"gründlich"_qs);
+        QCOMPARE(text_in(doc, [](const QTextCharFormat &f) { return f.fontItalic(); }),
+                 u"vorsichtig"_qs);
+        QCOMPARE(text_in(doc,
+                         [](const QTextCharFormat &f) {
+                             return f.verticalAlignment() == QTextCharFormat::AlignSuperScript;
+                         }),
+                 u"1"_qs);
+        QVERIFY(!doc.toPlainText().contains(u"Montag"));
+        QVERIFY(text_in(doc, [](const QTextCharFormat &f) {
+                    return f.fontFamilies().toStringList().value(0) == u"Liberation Sans";
+                }).startsWith(u"Baum"));
+        QTextTable *table = nullptr;
+        for (QTextFrame *f : doc.rootFrame()->childFrames())
+            table = table ? table : qobject_cast<QTextTable *>(f);
+        QVERIFY(table);
+        QCOMPARE(table->rows(), 2);
+        QCOMPARE(table->columns(), 2);
+        QTextCursor c = table->cellAt(1, 1).firstCursorPosition();
+        c.setPosition(table->cellAt(1, 1).lastCursorPosition().position(), QTextCursor::KeepAnchor);
+        QCOMPARE(c.selectedText(), u"12 €"_qs);
+    }
+
+    // What is not a readable Word document: a note, the failure path, or
+    // its bytes, and never a crash.
+    void not_readable_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("starts");
+        const int failed = int(LoadedText::Kind::failed), note = int(LoadedText::Kind::note),
+                  plain = int(LoadedText::Kind::plain);
+        const QByteArray letter = fixture("brief.doc");
+        QTest::newRow("protected by a password") << two_pieces(0x0300) << note << encrypted_note();
+        QTest::newRow("truncated in the middle") << letter.first(letter.size() / 2) << failed << "";
+        QTest::newRow("only its header") << letter.first(512) << failed << "";
+        QByteArray looped = two_pieces();
+        put32(looped, 512 + 4 * 2, 2); // the first stream's chain points to itself
+        QTest::newRow("a chain that loops") << looped << failed << "";
+        QByteArray wild = two_pieces();
+        put32(wild, 1536 + 4096 + 17 + 2, 0x7FFFFFF0); // a piece far beyond the stream
+        QTest::newRow("a piece beyond the stream")
+            << wild << int(LoadedText::Kind::rich) << "Привет";
+        QTest::newRow("a workbook, no Word document")
+            << compound_file({{QStringLiteral("Workbook"), QByteArray(100, 'x')}}) << plain
+            << "00000000  D0 CF 11 E0 A1 B1 1A E1  00 00";
+        QTest::newRow("a .docx named .doc")
+            << QByteArray("PK\x03\x04\x14\0\0\0word/document.xml", 25) << note << docx_note();
+    }
+    void not_readable()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, kind);
+        QFETCH(QString, starts);
+        const LoadedText loaded = read_text(bytes);
+        QCOMPARE(int(loaded.kind), kind);
+        if (loaded.kind == LoadedText::Kind::failed)
+            QCOMPARE(loaded.error, EINVAL);
+        const QString shown = loaded.document ? loaded.document->toPlainText() : loaded.text;
+        QVERIFY2(starts.isEmpty() || shown.startsWith(starts), qPrintable(shown.left(80)));
+    }
+
+    // Word 2003's XML, saved under ".doc": its text, not its markup.
+    void word_xml()
+    {
+        const QByteArray xml =
+            "<?xml version=\"1.0\"?><?mso-application progid=\"Word.Document\"?>"
+            "<w:wordDocument xmlns:w=\"http://schemas.microsoft.com/office/word/2003/wordml\">"
+            "<w:styles><w:style><w:name w:val=\"Normal\"/></w:style></w:styles><w:body>"
+            "<w:p><w:r><w:rPr><w:b/></w:rPr><w:t>Grüße</w:t></w:r><w:r><w:t> aus Ulm</w:t></w:r>"
+            "</w:p><w:tbl><w:tr><w:tc><w:p><w:r><w:t>A</w:t></w:r></w:p></w:tc><w:tc><w:p><w:r>"
+            "<w:instrText>PAGE</w:instrText><w:t>B</w:t></w:r></w:p></w:tc></w:tr></w:tbl>"
+            "</w:body></w:wordDocument>";
+        const LoadedText loaded = read_text(xml);
+        QCOMPARE(int(loaded.kind), int(LoadedText::Kind::rich));
+        QCOMPARE(loaded.document->toPlainText().trimmed(), u"Grüße aus Ulm\nA\nB"_qs);
+        QCOMPARE(text_in(*loaded.document,
+                         [](const QTextCharFormat &f) { return f.fontWeight() == QFont::Bold; }),
+                 u"Grüße"_qs);
+    }
+
+    // In the viewer's box: a Word document as a document, a protected one
+    // as the note, a file that is not text as lines of its bytes, a damaged
+    // document as a failure that keeps what the box showed.
+    void in_the_box()
+    {
+        QTemporaryDir dir;
+        const QByteArray folder = QFile::encodeName(dir.path());
+        QVERIFY(write_file(folder + "/brief.doc", fixture("brief.doc")));
+        QVERIFY(write_file(folder + "/geheim.doc", two_pieces(0x0300)));
+        QVERIFY(write_file(folder + "/kaputt.doc", fixture("brief.doc").first(3000)));
+        QByteArray driver("MZ\x90\0\x03\0\0\0", 8);
+        driver += QByteArray(64, '\0') + "Treiber";
+        QVERIFY(write_file(folder + "/treiber.sys", driver));
+        RichTextBox box;
+        box.resize(600, 400);
+        box.show();
+        QVERIFY(box.load_file(folder + "/brief.doc"));
+        QVERIFY(box.shows_rich_text());
+        QVERIFY(box.text().startsWith(u"Sehr geehrte Frau Müller,"));
+        QVERIFY(!box.load_file(folder + "/kaputt.doc"));
+        QVERIFY(box.text().startsWith(u"Sehr geehrte Frau Müller,"));
+        QVERIFY(box.load_file(folder + "/geheim.doc"));
+        QCOMPARE(box.text(), encrypted_note());
+        QVERIFY(box.load_file(folder + "/treiber.sys"));
+        QVERIFY(!box.shows_rich_text());
+        QVERIFY(box.plain_view()->file()->hex());
+        QCOMPARE(
+            box.plain_view()->visible_lines().value(0),
+            u"00000000  4D 5A 90 00 03 00 00 00  00 00 00 00 00 00 00 00  MZ.............."_qs);
+        QCOMPARE(box.plain_view()->visible_lines().value(4),
+                 u"00000040  00 00 00 00 00 00 00 00  54 72 65 69 62 65 72     ........Treiber"_qs);
+    }
+};
+
+QTEST_MAIN(tst_wordreader)
+#include "tst_wordreader.moc"
