@@ -1,7 +1,7 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds a fuzz target with clang in build-fuzz and runs it for a bounded
-# time: fuzz/run.sh [names|rtf|pcx] [libFuzzer options...]. The target is
+# time: fuzz/run.sh [names|rtf|pcx|journal] [libFuzzer options...]. The target is
 # names by default; FUZZ_SECONDS sets the time (60 by default). New inputs
 # collect in build-fuzz/corpus/<target>, the seeds in fuzz/corpus/<target>
 # stay as they are; fuzz/<target>.dict is used where there is one. A crash
@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
 target=names
 case "${1:-}" in
-names | rtf | pcx)
+names | rtf | pcx | journal)
     target=$1
     shift
     ;;

@@ -43,7 +43,8 @@ bool BusyWork::step(int pass, int passes, qsizetype done, qsizetype total)
     if ((++calls_ & 15) != 0 || since_.elapsed() < 100)
         return true;
     since_.restart();
-    const QLocale locale;
+    // Grouped the German way, as the words around them are German.
+    const QLocale locale(QLocale::German, QLocale::Germany);
     QString text = QStringLiteral("%1 von %2 Dateien")
                        .arg(locale.toString(qlonglong(done)), locale.toString(qlonglong(total)));
     if (passes > 1)

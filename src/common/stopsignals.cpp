@@ -7,8 +7,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QWidget>
 
 #include "busywork.h"
 
@@ -40,9 +42,13 @@ void install_stop_signals(std::function<void()> stop)
         char drain[64];
         while (::read(wake[0], drain, sizeof drain) > 0) {
         }
-        // A rename that runs stops at its next step and calls for the end itself.
+        // A rename that runs stops at its next step and calls for the end
+        // itself; a message it waits on (the prefix that is too long) goes,
+        // so that it gets there.
         if (!Work::state().running())
             stop();
+        else if (QWidget *modal = QApplication::activeModalWidget())
+            modal->close();
     });
     struct sigaction action {};
     action.sa_handler = on_signal;
