@@ -24,8 +24,8 @@
 #include <QByteArray>
 #include <QCoreApplication>
 
-#include "journal.h"
 #include "renamestandard.h"
+#include "runhistory.h"
 
 using namespace talvence;
 using Clock = std::chrono::steady_clock;

@@ -61,6 +61,13 @@ public:
     }
 
     QByteArray path() const { return QFile::encodeName(mount_point_); }
+    // The stick is pulled out: the file system's process is gone, and every
+    // call into the volume fails from now on.
+    void pull()
+    {
+        ::kill(pid_t(process_.processId()), SIGKILL);
+        process_.waitForFinished(10000);
+    }
     // The file system stops answering: every call into it waits. The signal
     // reaches one thread first, and until that one has stopped the others,
     // a worker can still answer a call; so this waits until all have stopped.

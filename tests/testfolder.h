@@ -137,6 +137,10 @@ private:
                 out[name] = "<link to " + QByteArray(target, qMax<ssize_t>(n, 0)) + '>';
             } else if (S_ISDIR(st.st_mode)) {
                 out[name] = "<folder " + name + '>';
+            } else if (!S_ISREG(st.st_mode)) {
+                out[name] = "<special " + name + '>'; // a FIFO's content would wait for a writer
+            } else if (st.st_size > (1 << 26)) {
+                out[name] = "<large " + QByteArray::number(qint64(st.st_size)) + '>';
             } else {
                 out[name] = read(full);
             }

@@ -101,14 +101,22 @@ private Q_SLOTS:
 
     void menus()
     {
-        const QList<QAction *> bar = frame_->menuBar()->actions();
+        QList<QAction *> bar = frame_->menuBar()->actions();
         QStringList top;
         for (QAction *a : bar)
             top << a->text();
-        QCOMPARE(top, QStringList({"Start", "Ansicht", "Hilfe", "Ende"}));
+        QCOMPARE(top, QStringList({"Start", "Bearbeiten", "Ansicht", "Hilfe", "Ende"}));
         QCOMPARE(bar[0], action("start"));
-        QCOMPARE(bar[3], action("ende"));
-        QVERIFY(!bar[0]->menu() && !bar[3]->menu());
+        QCOMPARE(bar[4], action("ende"));
+        QVERIFY(!bar[0]->menu() && !bar[4]->menu());
+        // The one addition: "Rückgängig" with Strg+Z, off without a rename window.
+        QCOMPARE(bar[1]->menu()->objectName(), QStringLiteral("bearbeiten"));
+        QAction *undo = action("rueckgaengig");
+        QCOMPARE(bar[1]->menu()->actions(), QList<QAction *>({undo}));
+        QCOMPARE(undo->text(), QString::fromUtf8("Rückgängig"));
+        QCOMPARE(undo->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
+        QVERIFY(!undo->isEnabled());
+        bar.removeAt(1);
         QCOMPARE(bar[1]->menu()->objectName(), QStringLiteral("Programm"));
         QCOMPARE(bar[2]->menu()->objectName(), QStringLiteral("help"));
         auto entries = [](QMenu *m) {
@@ -123,7 +131,7 @@ private Q_SLOTS:
                               QString::fromUtf8("help_dateien_groß_kleinschr=Dateinamen in "
                                                 "Groß/Kleinschreibweise")}));
         for (QAction *a : frame_->findChildren<QAction *>()) {
-            if (a->text().isEmpty())
+            if (a->text().isEmpty() || a == undo)
                 continue;
             QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->text()));
             QVERIFY2(!a->text().contains(QLatin1Char('&')), qPrintable(a->text()));

@@ -3,15 +3,16 @@
 // process killed outright at points of every pass, then restored.
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QtTest>
 
 #include "fatvolume.h"
-#include "journal.h"
 #include "renamecase.h"
 #include "renamestandard.h"
+#include "runhistory.h"
 #include "testfolder.h"
 
 using namespace talvence;
@@ -132,12 +133,14 @@ private Q_SLOTS:
         io.reread = [](const NameList &) {};
         QCOMPARE(rename_standard(f.path(), io), 2);
         QVERIFY(find_interrupted_runs(f.path()).empty());
-        // A refused rename ends the run too: a folder holds a number.
+        // A refused rename ends the run too: a folder holds a number. Its
+        // record is the undo record, out of the folder.
         TestFolder g;
         fill(g, 5);
         g.folder("3.jpg");
         QVERIFY(rename_standard(g.path(), io) < 2);
         QVERIFY(find_interrupted_runs(g.path()).empty());
+        QCOMPARE(undo_paths(g.path()).size(), std::size_t(1));
     }
 
     // Someone gives a file one of the old names while the run is cut
@@ -232,6 +235,68 @@ private Q_SLOTS:
             const QByteArray name = folder + "/Foto " + QByteArray::number(i) + ".jpg";
             QCOMPARE(TestFolder::read(name), "photo " + QByteArray::number(i));
         }
+    }
+
+    // What a folder may carry under a journal's name: each is skipped and
+    // told of, none holds up the opening of the folder or takes it down,
+    // and none moves a file.
+    void hostile_journals_are_skipped_data()
+    {
+        QTest::addColumn<QByteArray>("kind");
+        QTest::newRow("fifo") << QByteArray("fifo");
+        QTest::newRow("sparse 100 GB") << QByteArray("sparse");
+        QTest::newRow("40 ranges 0-100000000") << QByteArray("ranges");
+        QTest::newRow("park path elsewhere") << QByteArray("park");
+        QTest::newRow("name with a slash") << QByteArray("slash");
+        QTest::newRow("not a journal") << QByteArray("garbage");
+        QTest::newRow("a folder") << QByteArray("folder");
+    }
+    void hostile_journals_are_skipped()
+    {
+        QFETCH(QByteArray, kind);
+        TestFolder f;
+        f.file("a.txt");
+        f.file("b.txt");
+        TestFolder elsewhere;
+        const QByteArray journal = f.at(".talvence-journal");
+        const QByteArray head = "talvence-journal 1\nstarted 1\nfolder " + f.path() +
+                                "\nfolder-id 0\nidentity 0\nrun c\nprefix \ncase upper plain\n";
+        if (kind == "fifo") {
+            QCOMPARE(::mkfifo(journal.constData(), 0600), 0);
+        } else if (kind == "sparse") {
+            TestFolder::write(journal, head);
+            QCOMPARE(::truncate(journal.constData(), off_t(100) << 30), 0);
+        } else if (kind == "ranges") {
+            QByteArray text =
+                head + "park talvence-1-1\nfiles 2\n1 a.txt\n2 b.txt\nready\npass c 0";
+            for (int i = 0; i < 40; ++i)
+                text += " 0-100000000";
+            TestFolder::write(journal, text + "\n");
+        } else if (kind == "park") {
+            TestFolder::write(journal, head + "park " + elsewhere.path() +
+                                           "/p\nfiles 2\n1 a.txt\n2 b.txt\nready\npass c 0 0-1\n");
+        } else if (kind == "slash") {
+            TestFolder::write(journal, head + "park talvence-1-1\nfiles 1\n1 ..%2F..%2Fx\nready\n");
+        } else if (kind == "garbage") {
+            TestFolder::write(journal, QByteArray(5000, '\x7f'));
+        } else {
+            f.folder(".talvence-journal");
+        }
+        // Names only: reading a FIFO's content would wait for a writer.
+        const auto before = f.names();
+        std::vector<QByteArray> damaged;
+        QVERIFY(find_interrupted_runs(f.path(), &damaged).empty());
+        QCOMPARE(damaged.size(), std::size_t(1));
+        const RestoreReport report = restore_interrupted_run(f.path(), {journal, 1, false});
+        QVERIFY(report.damaged && !report.finished);
+        QCOMPARE(f.names(), before);
+        QCOMPARE(f.content("a.txt"), QByteArray("content of a.txt"));
+        QVERIFY(elsewhere.names().empty());
+        // A parking name is a name of the folder, or no rename happens.
+        const Folder folder(f.path());
+        QCOMPARE(
+            rename_in_folder(folder.fd(), "a.txt", "A.TXT", (elsewhere.path() + "/p").constData()),
+            EINVAL);
     }
 
 private:

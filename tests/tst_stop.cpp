@@ -11,7 +11,7 @@
 #include "busywork.h"
 #include "form1.h"
 #include "frmmain.h"
-#include "journal.h"
+#include "runhistory.h"
 #include "seams.h"
 #include "stopsignals.h"
 #include "testfolder.h"

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLocale>
+#include <QWidget>
 
 #include "stopsignals.h"
 
@@ -14,7 +15,16 @@ Work &Work::state()
     static Work instance;
     // A stop signal during work waits for the work's next step.
     [[maybe_unused]] static const bool deferred =
-        (defer_stop_while([] { return instance.running(); }), true);
+        (defer_stop_while([] {
+             if (!instance.running())
+                 return false;
+             // A message the work waits on (a prefix that is too long) goes,
+             // so that the work gets to its next step.
+             if (QWidget *modal = QApplication::activeModalWidget())
+                 modal->close();
+             return true;
+         }),
+         true);
     return instance;
 }
 
@@ -46,7 +56,8 @@ bool BusyWork::step(int pass, int passes, qsizetype done, qsizetype total)
     if ((++calls_ & 15) != 0 || since_.elapsed() < 100)
         return true;
     since_.restart();
-    const QLocale locale;
+    // Grouped the German way, as the words around them are German.
+    const QLocale locale(QLocale::German, QLocale::Germany);
     QString text = QStringLiteral("%1 von %2 Dateien")
                        .arg(locale.toString(qlonglong(done)), locale.toString(qlonglong(total)));
     if (passes > 1)

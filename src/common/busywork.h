@@ -25,6 +25,9 @@ public:
     bool end_requested() const { return end_requested_; }
     // Keys and clicks that arrived during work and went nowhere.
     int swallowed() const { return swallowed_; }
+    // How the last work ended, for the status bar until the next action;
+    // empty gives it back its usual text.
+    void tell(const QString &text) { Q_EMIT progress(text); }
 
 Q_SIGNALS:
     // How far the work is, for the status bar; empty once it is over.

@@ -19,8 +19,6 @@
 
 namespace talvence {
 
-namespace {
-
 // Once for each name of every rename.
 bool is_plain_name(QByteArrayView n)
 {
@@ -30,6 +28,8 @@ bool is_plain_name(QByteArrayView n)
         return false;
     return !std::memchr(p, '/', size) && !std::memchr(p, '\0', size);
 }
+
+namespace {
 
 bool refused(int e)
 {
@@ -430,7 +430,8 @@ std::optional<FolderListing> list_folder(const QByteArray &folder)
 
 int rename_in_folder(int dirfd, QByteArrayView from_name, QByteArrayView to_name, const char *park)
 {
-    if (!is_plain_name(from_name) || !is_plain_name(to_name))
+    if (!is_plain_name(from_name) || !is_plain_name(to_name) ||
+        (park && !is_plain_name(QByteArrayView(park))))
         return EINVAL;
     const char *const from = from_name.data();
     const char *const to = to_name.data();

@@ -36,6 +36,11 @@ private:
     int error_ = 0;
 };
 
+// A name that stays in its folder: not empty, not "." or "..", no "/"
+// and no NUL. Every name given to a rename, and every name read from a
+// record, must be one.
+bool is_plain_name(QByteArrayView name);
+
 // The folder joined to a name as they stand; in "/" that gives "//name".
 QByteArray full_path(const QByteArray &folder, const QByteArray &name);
 

@@ -1,18 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "form1.h"
 
+#include <cerrno>
 #include <climits>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListView>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 
 #include "busywork.h"
 #include "buttonpictures.h"
@@ -21,10 +25,10 @@
 #include "filelistmodel.h"
 #include "folder.h"
 #include "folderlist.h"
-#include "journal.h"
 #include "names.h"
 #include "renamecase.h"
 #include "renamestandard.h"
+#include "runhistory.h"
 #include "seams.h"
 #include "twips.h"
 
@@ -80,9 +84,11 @@ QByteArray working_folder()
 
 // The file list. Focus that arrives by Tab selects nothing, so it opens
 // nothing; the first arrow key then selects the first file, as in a list box.
+// Enter chooses the current file as a click does.
 class FileList : public QListView {
 public:
     using QListView::QListView;
+    std::function<void()> entered;
 
 protected:
     void focusInEvent(QFocusEvent *event) override
@@ -92,7 +98,62 @@ protected:
         if (!had_current && selectionModel() && !selectionModel()->hasSelection())
             selectionModel()->clearCurrentIndex();
     }
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+            event->modifiers() == Qt::NoModifier && currentIndex().isValid() &&
+            selectionModel()->isSelected(currentIndex()) && entered) {
+            entered();
+            return;
+        }
+        QListView::keyPressEvent(event);
+    }
 };
+
+// Numbers in the status bar and the messages are grouped the German way,
+// as the words around them are German, whatever the user's locale.
+QString number(qsizetype n)
+{
+    return QLocale(QLocale::German, QLocale::Germany).toString(qlonglong(n));
+}
+
+QString files_text(qsizetype n)
+{
+    return n == 1 ? QStringLiteral("1 Datei") : QStringLiteral("%1 Dateien").arg(number(n));
+}
+
+QString run_name(PassKind kind, TargetCase target)
+{
+    if (kind != PassKind::Case)
+        return QStringLiteral("Standardisieren");
+    return target == TargetCase::Upper ? QStringLiteral("ALLES GROSS")
+                                       : QStringLiteral("alles klein");
+}
+
+QString error_text(int e)
+{
+    switch (e) {
+    case EIO:
+        return QStringLiteral("Ein-/Ausgabefehler");
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("der Datenträger ist voll");
+    case EROFS:
+        return QStringLiteral("der Datenträger ist schreibgeschützt");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("keine Berechtigung");
+    case ENAMETOOLONG:
+        return QStringLiteral("der Name ist zu lang");
+    case ENODEV:
+    case ENXIO:
+    case ENOTCONN:
+    case ESTALE:
+        return QStringLiteral("der Datenträger ist nicht mehr erreichbar");
+    default:
+        return QStringLiteral("Fehler Nr. %1").arg(e);
+    }
+}
 
 QString restore_report(const RestoreReport &report)
 {
@@ -104,16 +165,43 @@ QString restore_report(const RestoreReport &report)
         lines << QStringLiteral(
                      "„%1“ ist eine andere Datei als die umbenannte und bleibt, wie sie ist.")
                      .arg(display_name(now));
+    for (const auto &[now, was] : report.renamed)
+        lines << QStringLiteral("„%1“ wurde seither umbenannt und heißt weiter „%2“.")
+                     .arg(display_name(was), display_name(now));
     for (const QByteArray &was : report.missing)
         lines << QStringLiteral("„%1“ ist nicht mehr im Ordner.").arg(display_name(was));
+    for (const auto &[was, e] : report.failed)
+        lines << (was.isEmpty() ? QStringLiteral("Die Aufzeichnung kann nicht geschrieben werden "
+                                                 "(%1).")
+                                      .arg(error_text(e))
+                                : QStringLiteral("„%1“ kann nicht umbenannt werden (%2).")
+                                      .arg(display_name(was), error_text(e)));
     const qsizetype shown = 10;
     const qsizetype more = lines.size() - shown;
     if (more > 0) {
         lines = lines.mid(0, shown);
-        lines << QStringLiteral("… und %1 weitere.").arg(more);
+        lines << QStringLiteral("… und %1 weitere.").arg(number(more));
     }
-    return QStringLiteral("Nicht jede Datei hat ihren alten Namen zurückbekommen:\n\n") +
-           lines.join(QLatin1Char('\n'));
+    QStringList parts;
+    if (!lines.isEmpty())
+        parts << QStringLiteral("Nicht jede Datei hat ihren alten Namen zurückbekommen:\n\n") +
+                     lines.join(QLatin1Char('\n'));
+    if (report.folder_error)
+        parts << QStringLiteral("Der Ordner kann nicht gelesen werden (%1). Es wurde nichts "
+                                "umbenannt.")
+                     .arg(error_text(report.folder_error));
+    if (report.unplaced)
+        parts << QStringLiteral("Die meisten Dateien der Umbenennung sind in diesem Ordner nicht "
+                                "zu finden. Es wurde nichts umbenannt.");
+    if (report.locked)
+        parts << QStringLiteral("Die Umbenennung wird gerade von einem anderen Talvence "
+                                "bearbeitet.");
+    if (report.damaged)
+        parts << QStringLiteral("Die Aufzeichnung der Umbenennung ist beschädigt.");
+    if (!report.finished && (report.folder_error || report.unplaced || !report.failed.empty()))
+        parts << QStringLiteral("Die Aufzeichnung bleibt erhalten: die alten Namen können später "
+                                "noch zurückgegeben werden.");
+    return parts.join(QStringLiteral("\n\n"));
 }
 
 } // namespace
@@ -252,13 +340,14 @@ void Form1::build()
     // A file is opened at every click on it, also on the one already
     // selected, and at every move of the selection by keyboard; a click
     // counts once, when the button comes up on the entry it went down on.
-    connect(list3, &QListView::clicked, this, [this] { Q_EMIT file_clicked(); });
+    connect(list3, &QListView::clicked, this, [this] { Q_EMIT file_clicked(false); });
+    static_cast<FileList *>(list3)->entered = [this] { Q_EMIT file_clicked(false); };
     // Only a move that selects counts: the focus arriving moves no selection.
     connect(list3->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) {
                 if (current.isValid() && list3->selectionModel()->isSelected(current) &&
                     !(QApplication::mouseButtons() & Qt::LeftButton))
-                    Q_EMIT file_clicked();
+                    Q_EMIT file_clicked(true);
             });
 }
 
@@ -303,6 +392,8 @@ void Form1::folder_changed()
     else
         reread_files();
     Drive1->show_drive_of(current_folder());
+    Work::state().tell(QString());
+    refresh_undoable();
     // Once the window stands: a question must not come up in the middle
     // of opening it.
     if (!restore_check_queued_) {
@@ -315,7 +406,21 @@ void Form1::offer_restore()
 {
     restore_check_queued_ = false;
     const QByteArray folder = current_folder();
-    const std::vector<InterruptedRun> runs = find_interrupted_runs(folder);
+    std::vector<QByteArray> damaged;
+    const std::vector<InterruptedRun> runs = find_interrupted_runs(folder, &damaged);
+    // A damaged or foreign record is told of once; it stays as it is.
+    static QSet<QByteArray> told;
+    QStringList unreadable;
+    for (const QByteArray &path : damaged)
+        if (!told.contains(path)) {
+            told.insert(path);
+            unreadable << QStringLiteral("„%1“").arg(display_name(path));
+        }
+    if (!unreadable.isEmpty())
+        seams().message(QStringLiteral("Eine Aufzeichnung einer Umbenennung in diesem Ordner ist "
+                                       "beschädigt oder nicht von Talvence und wird übergangen:"
+                                       "\n\n") +
+                        unreadable.join(QLatin1Char('\n')));
     if (runs.empty())
         return;
     const int answer = seams().ask(
@@ -328,62 +433,129 @@ void Form1::offer_restore()
     if (answer == 1) {
         for (const InterruptedRun &run : runs)
             drop_interrupted_run(run);
+        refresh_undoable();
         return;
     }
     if (answer != 0)
         return;
-    RestoreReport all;
+    RestoreReport report;
     {
         BusyWork busy;
-        // The newest run first: each gives back the names the one before left.
-        for (const InterruptedRun &run : runs) {
-            const RestoreReport report = restore_interrupted_run(
-                folder, run, [&busy](int, int, qsizetype done, qsizetype total) {
-                    return busy.step(1, 1, done, total);
-                });
-            all.taken.insert(all.taken.end(), report.taken.begin(), report.taken.end());
-            all.replaced.insert(all.replaced.end(), report.replaced.begin(), report.replaced.end());
-            all.missing.insert(all.missing.end(), report.missing.begin(), report.missing.end());
-            if (!report.finished)
-                break;
-        }
+        report = restore_interrupted_runs(folder, runs,
+                                          [&busy](int, int, qsizetype done, qsizetype total) {
+                                              return busy.step(1, 1, done, total);
+                                          });
         reread_files();
     }
-    if (all.problems())
-        seams().message(restore_report(all));
+    refresh_undoable();
+    if (report.problems())
+        seams().message(restore_report(report));
+}
+
+void Form1::refresh_undoable()
+{
+    undoable_ = last_undoable_run(current_folder());
+    Q_EMIT undo_changed();
+}
+
+void Form1::undo_last_run()
+{
+    refresh_undoable();
+    if (!undoable_)
+        return;
+    const UndoableRun run = *undoable_;
+    RestoreReport report;
+    {
+        BusyWork busy;
+        report =
+            undo_run(current_folder(), run, [&busy](int, int, qsizetype done, qsizetype total) {
+                return busy.step(1, 1, done, total);
+            });
+        reread_files();
+    }
+    refresh_undoable();
+    if (report.finished)
+        Work::state().tell(QStringLiteral("Rückgängig gemacht: %1 (%2)")
+                               .arg(run_name(run.kind, run.target), files_text(run.files)));
+    if (report.problems())
+        seams().message(restore_report(report));
+}
+
+void Form1::tell_outcome(const RunOutcome &outcome, PassKind kind)
+{
+    refresh_undoable();
+    const QString undo = outcome.undo ? QStringLiteral(" – Rückgängig mit Strg+Z") : QString();
+    switch (outcome.end) {
+    case RunOutcome::End::Finished:
+        if (outcome.files > 0)
+            Work::state().tell(
+                QStringLiteral("%1 umbenannt")
+                    .arg(files_text(kind == PassKind::Case ? outcome.renamed : outcome.files)) +
+                undo);
+        break;
+    case RunOutcome::End::Refused:
+        if (outcome.renamed > 0)
+            Work::state().tell(QStringLiteral("Umbenennung nach %1 von %2 Dateien angehalten")
+                                   .arg(number(outcome.reached), number(outcome.files)) +
+                               undo);
+        break;
+    case RunOutcome::End::NoRecord: {
+        const QByteArray state = state_folder();
+        seams().message(
+            QStringLiteral("Die Umbenennung wurde nicht begonnen: weder dieser Ordner noch der "
+                           "Ordner „%1“ kann ihre Aufzeichnung aufnehmen (%2). Keine Datei wurde "
+                           "umbenannt.")
+                .arg(state.isEmpty() ? QStringLiteral("~/.local/state/talvence")
+                                     : display_name(state),
+                     error_text(outcome.error)));
+        break;
+    }
+    default:
+        break;
+    }
 }
 
 void Form1::rename_standard_clicked()
 {
-    BusyWork busy;
-    StandardRenameIo io;
-    io.prefix = [this] { return Textfeld_format->text(); };
-    io.prefix_too_long = [&busy] {
-        // The message is modal: it takes keys and clicks, and the wait
-        // cursor must not stand over it.
-        busy.pause();
-        seams().message(QStringLiteral(
-            "Die maximal zulässige Gesamtlänge des Dateinamens wurde überschritten! Bitte "
-            "korrigieren Sie Ihre Eingaben und versuchen es dann erneut."));
-        busy.resume();
-    };
-    io.reread = [this](const NameList &numbered) { reread_files(numbered); };
-    io.shown = &files_->names();
-    io.progress = [&busy](int pass, int passes, qsizetype done, qsizetype total) {
-        return busy.step(pass, passes, done, total);
-    };
-    rename_standard(current_folder(), io);
+    RunOutcome outcome;
+    {
+        BusyWork busy;
+        StandardRenameIo io;
+        io.prefix = [this] { return Textfeld_format->text(); };
+        io.prefix_too_long = [&busy] {
+            // The message is modal: it takes keys and clicks, and the wait
+            // cursor must not stand over it.
+            busy.pause();
+            seams().message(QStringLiteral(
+                "Die maximal zulässige Gesamtlänge des Dateinamens wurde überschritten! Bitte "
+                "korrigieren Sie Ihre Eingaben und versuchen es dann erneut."));
+            busy.resume();
+        };
+        io.reread = [this](const NameList &numbered) { reread_files(numbered); };
+        io.shown = &files_->names();
+        io.progress = [&busy](int pass, int passes, qsizetype done, qsizetype total) {
+            return busy.step(pass, passes, done, total);
+        };
+        io.outcome = &outcome;
+        rename_standard(current_folder(), io);
+    }
+    tell_outcome(outcome, PassKind::Numbering);
 }
 
 void Form1::rename_case_clicked(bool upper)
 {
-    BusyWork busy;
-    rename_case(
-        current_folder(), upper ? TargetCase::Upper : TargetCase::Lower,
-        [this](const NameList &renamed) { reread_files(renamed); }, &files_->names(),
-        [&busy](int pass, int passes, qsizetype done, qsizetype total) {
-            return busy.step(pass, passes, done, total);
-        });
+    RunOutcome outcome;
+    {
+        BusyWork busy;
+        rename_case(
+            current_folder(), upper ? TargetCase::Upper : TargetCase::Lower,
+            [this](const NameList &renamed) { reread_files(renamed); }, &files_->names(),
+            [&busy](int pass, int passes, qsizetype done, qsizetype total) {
+                return busy.step(pass, passes, done, total);
+            },
+            &outcome);
+    }
+    tell_outcome(outcome, PassKind::Case);
 }
 
 } // namespace talvence

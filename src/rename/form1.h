@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "childwindow.h"
 #include "folder.h"
+#include "runhistory.h"
+#include "runoutcome.h"
 
 class QGroupBox;
 class QLabel;
@@ -36,10 +39,17 @@ public:
     QByteArray full_path(const QByteArray &name) const;
     // Reads the current folder's files afresh.
     void reread_files(const NameList &likely = {});
+    // The last run in the current folder that can be taken back, if any.
+    const std::optional<UndoableRun> &undoable() const { return undoable_; }
+    // Takes it back: every file of it gets the name it had before.
+    void undo_last_run();
 
 Q_SIGNALS:
-    // A file was selected in the file list, by mouse or by keyboard.
-    void file_clicked();
+    // A file was chosen in the file list: by a click or Enter, or, with
+    // `walking`, by moving the selection with the keys.
+    void file_clicked(bool walking);
+    // What undoable() says has changed.
+    void undo_changed();
 
 private:
     void build();
@@ -49,6 +59,10 @@ private:
     void rename_case_clicked(bool upper);
     // A run cut short in the current folder: offers its names back.
     void offer_restore();
+    // After a run: the status bar says how it ended, a run without its
+    // record says why it did not begin.
+    void tell_outcome(const RunOutcome &outcome, PassKind kind);
+    void refresh_undoable();
 
     QWidget *client_;
     QGroupBox *Frame_standardisieren;
@@ -71,6 +85,7 @@ private:
     FileListModel *files_;
     DriveProbe *probe_;
     bool restore_check_queued_ = false;
+    std::optional<UndoableRun> undoable_;
 };
 
 } // namespace talvence

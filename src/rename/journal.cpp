@@ -8,12 +8,10 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
-#include <string_view>
+#include <new>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace talvence {
 
@@ -23,8 +21,9 @@ namespace {
 // with a stick that is pulled out halfway; where the folder cannot take it,
 // in the user's state folder, named after the folder's path.
 constexpr std::string_view in_folder_name = ".talvence-journal";
-constexpr int most_journals = 100;
 constexpr std::string_view magic = "talvence-journal 1\n";
+constexpr std::size_t header_bytes = 64 * 1024;
+constexpr qsizetype longest_name = 4096;
 
 // Names are bytes: everything but printable ASCII (and the escape itself) is
 // written as %XX, so that any name, text or not, stands on one line.
@@ -42,22 +41,33 @@ void escape(std::string &out, std::string_view name)
     }
 }
 
-bool unescape(std::string_view text, QByteArray &out)
+int hex_digit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+bool unescape(std::string_view text, QByteArray &out, qsizetype longest)
 {
     out.clear();
-    out.reserve(qsizetype(text.size()));
     for (std::size_t i = 0; i < text.size(); ++i) {
+        if (out.size() >= longest)
+            return false;
         if (text[i] != '%') {
             out += text[i];
             continue;
         }
         if (i + 2 >= text.size())
             return false;
-        unsigned value = 0;
-        const auto r = std::from_chars(text.data() + i + 1, text.data() + i + 3, value, 16);
-        if (r.ec != std::errc() || r.ptr != text.data() + i + 3)
+        const int high = hex_digit(text[i + 1]), low = hex_digit(text[i + 2]);
+        if (high < 0 || low < 0)
             return false;
-        out += char(value);
+        out += char(high * 16 + low);
         i += 2;
     }
     return true;
@@ -68,32 +78,24 @@ std::string_view view(QByteArrayView b)
     return std::string_view(b.data(), std::size_t(b.size()));
 }
 
-bool write_all(int fd, const std::string &text)
+bool write_all(int fd, std::string_view text)
 {
     std::size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
             return false;
+        }
         done += std::size_t(n);
     }
     return true;
 }
 
-QByteArray state_folder()
-{
-    const char *state = std::getenv("XDG_STATE_HOME");
-    if (state && state[0] == '/')
-        return QByteArray(state) + "/talvence";
-    const char *home = std::getenv("HOME");
-    if (!home || home[0] != '/')
-        return {};
-    return QByteArray(home) + "/.local/state/talvence";
-}
-
-// The state folder's journals of one folder start with this.
+// The state folder's records of one folder start with this.
 QByteArray state_stem(const QByteArray &folder)
 {
     std::uint64_t h = 14695981039346656037ull; // FNV-1a
@@ -116,7 +118,13 @@ QByteArray state_journal_name(const QByteArray &folder, int index)
            ".journal";
 }
 
-// Opens a folder, made first with the folders above it where `create` says so.
+QByteArray undo_name(const QByteArray &folder, qint64 started)
+{
+    return state_stem(folder) + '-' + QByteArray::number(started) + ".undo";
+}
+
+// Opens a folder, made first with the folders above it where `create` says
+// so; the state folder is the user's alone.
 int open_folder(const QByteArray &path, bool create)
 {
     if (create) {
@@ -131,10 +139,10 @@ int open_folder(const QByteArray &path, bool create)
 // Creates the first free journal file of a folder, locked for this run.
 int create_journal(int dirfd, const QByteArray &folder, bool in_folder, QByteArray &name)
 {
-    for (int i = 0; i < most_journals; ++i) {
+    for (int i = 0; i < journals_per_folder; ++i) {
         name = in_folder ? journal_name(i) : state_journal_name(folder, i);
         const int fd = ::openat(dirfd, name.constData(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+                                O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd >= 0) {
             ::flock(fd, LOCK_EX);
             return fd;
@@ -142,6 +150,7 @@ int create_journal(int dirfd, const QByteArray &folder, bool in_folder, QByteArr
         if (errno != EEXIST)
             return -1;
     }
+    errno = EEXIST;
     return -1;
 }
 
@@ -168,36 +177,395 @@ void add_ranges(std::string &out, const std::vector<std::uint32_t> &order)
     }
 }
 
-} // namespace
-
-std::unique_ptr<RunJournal> RunJournal::begin(int dirfd, const QByteArray &folder, const Run &run,
-                                              const NameList &names, const FileIds &ids)
+void sync_folder_of(const QByteArray &path)
 {
-    std::unique_ptr<RunJournal> j(new RunJournal);
-    QByteArray name;
-    int holder = ::dup(dirfd);
-    int fd = holder >= 0 ? create_journal(holder, folder, true, name) : -1;
-    if (fd < 0) {
-        if (holder >= 0)
-            ::close(holder);
-        holder = -1;
-        const QByteArray state = state_folder();
-        if (!state.isEmpty())
-            holder = open_folder(state, true);
-        fd = holder >= 0 ? create_journal(holder, folder, false, name) : -1;
-        if (fd < 0) {
-            if (holder >= 0)
-                ::close(holder);
-            return nullptr;
+    const QByteArray folder = path.left(path.lastIndexOf('/'));
+    const int dirfd =
+        ::open(folder.isEmpty() ? "/" : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirfd >= 0) {
+        ::fsync(dirfd);
+        ::close(dirfd);
+    }
+}
+
+// The names in a folder that start with `start` and end with `end`, plain
+// names only.
+std::vector<QByteArray> names_in(const QByteArray &folder, const QByteArray &start,
+                                 QByteArrayView end)
+{
+    std::vector<QByteArray> out;
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return out;
+    while (const dirent *d = ::readdir(dir)) {
+        const QByteArrayView name(d->d_name);
+        if (name.startsWith(start) && name.endsWith(end) && is_plain_name(name))
+            out.push_back(name.toByteArray());
+    }
+    ::closedir(dir);
+    return out;
+}
+
+// When an undo record's run began, from its name.
+qint64 undo_started(QByteArrayView name)
+{
+    const qsizetype dash = name.lastIndexOf('-');
+    qint64 started = 0;
+    const QByteArrayView digits = name.sliced(dash + 1, name.size() - dash - 1 - 5);
+    const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), started);
+    return r.ec == std::errc() && r.ptr == digits.data() + digits.size() ? started : -1;
+}
+
+// Drops the oldest undo records beyond the bounds: per folder, in number and
+// in bytes. Only names of our own form are looked at.
+void prune_undo_records(const QByteArray &folder)
+{
+    const QByteArray state = state_folder();
+    struct Kept {
+        qint64 started;
+        QByteArray name;
+        bool this_folder;
+        std::int64_t bytes;
+    };
+    std::vector<Kept> all;
+    const QByteArray stem = state_stem(folder) + '-';
+    for (const QByteArray &name : names_in(state, {}, ".undo")) {
+        const qint64 started = undo_started(name);
+        struct stat st {};
+        if (started < 0 || ::lstat((state + '/' + name).constData(), &st) != 0)
+            continue;
+        all.push_back({started, name, name.startsWith(stem), std::int64_t(st.st_size)});
+    }
+    std::sort(all.begin(), all.end(),
+              [](const Kept &a, const Kept &b) { return a.started > b.started; });
+    int of_folder = 0, kept = 0;
+    std::int64_t bytes = 0;
+    for (const Kept &k : all) {
+        const bool over = (k.this_folder && ++of_folder > undo_records_per_folder) ||
+                          ++kept > undo_records_total || (bytes += k.bytes) > undo_bytes_total;
+        if (over)
+            ::unlink((state + '/' + k.name).constData());
+    }
+}
+
+template <typename T> bool number_of(std::string_view text, T &out)
+{
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
+    return !text.empty() && r.ec == std::errc() && r.ptr == text.data() + text.size();
+}
+
+// The records of a pass as ranges; each at most once, each one the record
+// knows. So no range can make the order larger than the record.
+bool parse_ranges(std::string_view text, std::size_t records, std::vector<std::uint32_t> &order)
+{
+    std::vector<bool> seen(records, false);
+    while (!text.empty()) {
+        const std::size_t space = text.find(' ');
+        const std::string_view item = text.substr(0, space);
+        text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+        if (item.empty())
+            continue;
+        const std::size_t dash = item.find('-');
+        std::uint32_t from = 0, to = 0;
+        if (!number_of(item.substr(0, dash), from))
+            return false;
+        to = from;
+        if (dash != std::string_view::npos && !number_of(item.substr(dash + 1), to))
+            return false;
+        if (to < from || to >= records || order.size() + (to - from) >= records)
+            return false;
+        for (std::uint64_t i = from; i <= to; ++i) {
+            if (seen[std::size_t(i)])
+                return false;
+            seen[std::size_t(i)] = true;
+            order.push_back(std::uint32_t(i));
         }
     }
-    j->fd_ = fd;
-    j->dirfd_ = holder;
-    j->path_ = name;
-    const qint64 started = now_ns();
-    j->stem_ =
-        "talvence-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(started / 1000000);
+    return true;
+}
+
+bool parse_file_line(std::string_view record, RunRecord &j)
+{
+    const std::size_t gap = record.find(' ');
+    std::uint64_t id = 0;
+    QByteArray name;
+    if (gap == std::string_view::npos || !number_of(record.substr(0, gap), id) ||
+        !unescape(record.substr(gap + 1), name, longest_name) || !is_plain_name(name) ||
+        j.names.size() >= record_max_files)
+        return false;
+    j.ids.push_back(id);
+    j.names.push_back(std::move(name));
+    return true;
+}
+
+bool parse_lines(std::string_view text, RunRecord &j, ParseDepth depth)
+{
+    if (text.substr(0, magic.size()) != magic)
+        return false;
+    std::size_t at = magic.size();
+    std::size_t files = 0;
+    bool in_files = false, have_files = false;
+    while (at < text.size()) {
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string_view::npos)
+            break; // the last line never made it to the disk whole
+        const std::string_view line = text.substr(at, end - at);
+        at = end + 1;
+        if (in_files) {
+            if (!parse_file_line(line, j))
+                return false;
+            in_files = j.names.size() < files;
+            continue;
+        }
+        const std::size_t space = line.find(' ');
+        const std::string_view key = line.substr(0, space);
+        const std::string_view rest =
+            space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
+        if (key == "add") {
+            if (!j.ready || !parse_file_line(rest, j))
+                return false;
+        } else if (key == "started") {
+            if (!number_of(rest, j.started))
+                return false;
+        } else if (key == "folder") {
+            if (!unescape(rest, j.folder, longest_name))
+                return false;
+        } else if (key == "folder-id") {
+            if (!number_of(rest, j.folder_id))
+                return false;
+        } else if (key == "park") {
+            j.park = QByteArray(rest.data(), qsizetype(rest.size()));
+            if (!is_park_stem(j.park))
+                return false;
+        } else if (key == "identity") {
+            j.identity = rest == "1";
+        } else if (key == "run") {
+            j.run = rest == "c" ? PassKind::Case : PassKind::Numbering;
+        } else if (key == "prefix") {
+            if (!unescape(rest, j.prefix, 1024))
+                return false;
+        } else if (key == "case") {
+            j.target = rest.substr(0, 5) == "upper" ? TargetCase::Upper : TargetCase::Lower;
+            j.turkic = rest.find("turkic") != std::string_view::npos;
+        } else if (key == "files") {
+            if (have_files || !number_of(rest, files) || files > record_max_files)
+                return false;
+            have_files = true;
+            j.files = files;
+            if (depth == ParseDepth::Header)
+                return true;
+            j.names.reserve(std::min<std::size_t>(files, (text.size() - at) / 3 + 1));
+            j.ids.reserve(j.names.capacity());
+            in_files = files > 0;
+        } else if (key == "ready") {
+            // The parking names are the record's own, or it cannot be followed.
+            if (!have_files || j.park.isEmpty())
+                return false;
+            j.ready = true;
+        } else if (key == "pass") {
+            RecordPass pass;
+            if (!j.ready || j.passes.size() >= record_max_passes || rest.size() < 2 ||
+                rest[1] != ' ')
+                return false;
+            switch (rest[0]) {
+            case 't':
+                pass.rule.kind = PassKind::Parking;
+                break;
+            case 'n':
+                pass.rule.kind = PassKind::Numbering;
+                break;
+            case 'c':
+                pass.rule.kind = PassKind::Case;
+                break;
+            default:
+                return false;
+            }
+            std::string_view tail = rest.substr(2);
+            const std::size_t gap = tail.find(' ');
+            if (!number_of(tail.substr(0, gap), pass.rule.counter_start) ||
+                pass.rule.counter_start < 0 || pass.rule.counter_start > (std::int64_t(1) << 40))
+                return false;
+            tail = gap == std::string_view::npos ? std::string_view() : tail.substr(gap + 1);
+            if (!parse_ranges(tail, j.names.size(), pass.order))
+                return false;
+            pass.rule.prefix = j.prefix;
+            pass.rule.target = j.target;
+            pass.rule.turkic = j.turkic;
+            j.passes.push_back(std::move(pass));
+        } else if (key == "done") {
+            if (j.passes.empty() || !number_of(rest, j.passes.back().done) ||
+                j.passes.back().done < 0 ||
+                std::size_t(j.passes.back().done) > j.passes.back().order.size())
+                return false;
+        } else if (key == "end") {
+            j.ended = true;
+        } else if (key == "undo") {
+            j.undoing = true;
+        }
+    }
+    // A header must reach its "files" line; a whole record may end anywhere
+    // after its first line: cut before "ready", it is dropped unused.
+    return depth == ParseDepth::Whole;
+}
+
+} // namespace
+
+qsizetype RunRecord::renamed() const
+{
+    qsizetype most = 0;
+    for (const RecordPass &p : passes)
+        most = std::max(most, p.done >= 0 ? p.done : qsizetype(p.order.size()));
+    return most;
+}
+
+bool parse_record(std::string_view text, RunRecord &out, ParseDepth depth)
+{
+    out = RunRecord();
+    if (text.size() > std::size_t(record_max_bytes))
+        return false;
+    try {
+        if (parse_lines(text, out, depth))
+            return true;
+    } catch (const std::bad_alloc &) {
+    }
+    out = RunRecord();
+    return false;
+}
+
+QByteArray state_folder()
+{
+    const char *state = std::getenv("XDG_STATE_HOME");
+    if (state && state[0] == '/')
+        return QByteArray(state) + "/talvence";
+    const char *home = std::getenv("HOME");
+    if (!home || home[0] != '/')
+        return {};
+    return QByteArray(home) + "/.local/state/talvence";
+}
+
+RecordRead read_record(const QByteArray &path, ParseDepth depth, RunRecord &out, int *lock)
+{
+    if (lock)
+        *lock = -1;
+    // A FIFO or a device under a journal's name must not hold the window:
+    // opened without waiting, and only a regular file is read.
+    constexpr int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    int fd = ::open(path.constData(), O_RDWR | flags);
+    if (fd < 0 && (errno == EROFS || errno == EACCES || errno == EPERM))
+        fd = ::open(path.constData(), O_RDONLY | flags);
+    if (fd < 0)
+        return errno == ENOENT ? RecordRead::Absent : RecordRead::Damaged;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > record_max_bytes) {
+        ::close(fd);
+        return RecordRead::Damaged;
+    }
+    // A run that is still going holds its journal locked.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return RecordRead::Locked;
+    }
+    // A small record is read whole all the same: it costs little, and a
+    // damaged one is known before anyone is asked about it.
+    if (depth == ParseDepth::Header && st.st_size <= off_t(header_bytes) * 16)
+        depth = ParseDepth::Whole;
+    RecordRead result = RecordRead::Damaged;
+    try {
+        const std::size_t wanted = depth == ParseDepth::Header
+                                       ? std::min(std::size_t(st.st_size), header_bytes)
+                                       : std::size_t(st.st_size);
+        std::string text(wanted, '\0');
+        std::size_t got = 0;
+        while (got < wanted) {
+            const ssize_t n = ::pread(fd, text.data() + got, wanted - got, off_t(got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += std::size_t(n);
+        }
+        text.resize(got);
+        if (parse_record(text, out, depth)) {
+            result = RecordRead::Ok;
+            if (depth == ParseDepth::Header) {
+                // The lines that mark the end of a run and of its undo stand
+                // last; a look at the tail is enough.
+                char tail[16] = {};
+                const off_t from = std::max<off_t>(0, st.st_size - off_t(sizeof tail));
+                const ssize_t n = ::pread(fd, tail, sizeof tail, from);
+                const std::string_view t(tail, std::size_t(std::max<ssize_t>(n, 0)));
+                out.undoing = t.ends_with("\nundo\n");
+                out.ended = out.undoing || t.ends_with("\nend\n");
+            }
+        }
+    } catch (const std::bad_alloc &) {
+        result = RecordRead::Damaged;
+    }
+    if (result == RecordRead::Ok && lock)
+        *lock = fd;
+    else
+        ::close(fd);
+    return result;
+}
+
+bool mark_undo_begun(int lock)
+{
+    return lock >= 0 && ::lseek(lock, 0, SEEK_END) >= 0 && write_all(lock, "undo\n") &&
+           ::fdatasync(lock) == 0;
+}
+
+void remove_record(const QByteArray &path)
+{
+    if (::unlink(path.constData()) == 0)
+        sync_folder_of(path);
+}
+
+std::vector<QByteArray> journal_paths(const QByteArray &folder)
+{
+    std::vector<QByteArray> out;
+    // Every number is looked at: one kept journal among gaps is found too.
+    struct stat st {};
+    for (int i = 0; i < journals_per_folder; ++i) {
+        const QByteArray path = full_path(folder, journal_name(i));
+        if (::lstat(path.constData(), &st) == 0)
+            out.push_back(path);
+    }
+    const QByteArray state = state_folder();
+    if (!state.isEmpty())
+        for (const QByteArray &name : names_in(state, state_stem(folder), ".journal"))
+            out.push_back(state + '/' + name);
+    return out;
+}
+
+std::vector<QByteArray> undo_paths(const QByteArray &folder)
+{
+    std::vector<QByteArray> out;
+    const QByteArray state = state_folder();
+    if (state.isEmpty())
+        return out;
+    for (const QByteArray &name : names_in(state, state_stem(folder) + '-', ".undo"))
+        if (undo_started(name) >= 0)
+            out.push_back(state + '/' + name);
+    return out;
+}
+
+bool record_belongs(const QByteArray &path, const RunRecord &record, const QByteArray &folder)
+{
+    if (path.startsWith(full_path(folder, {})) && path.indexOf('/', folder.size() + 1) < 0)
+        return true;
+    struct stat st {};
+    return ::stat(folder.constData(), &st) == 0 && record.folder == folder &&
+           record.folder_id == std::uint64_t(st.st_ino);
+}
+
+std::unique_ptr<RunJournal> RunJournal::begin(int dirfd, const QByteArray &folder, const Run &run,
+                                              const NameList &names, const FileIds &ids, int *error)
+{
+    std::unique_ptr<RunJournal> j(new RunJournal);
+    j->started_ = now_ns();
+    j->stem_ = park_stem(::getpid(), j->started_ / 1000000);
     j->records_ = std::uint32_t(names.size());
+    j->folder_ = folder;
 
     struct stat folder_st {};
     ::fstat(dirfd, &folder_st);
@@ -213,7 +581,7 @@ std::unique_ptr<RunJournal> RunJournal::begin(int dirfd, const QByteArray &folde
 
     std::string text(magic);
     text.reserve(std::size_t(names.name_bytes()) * 11 / 10 + std::size_t(names.size()) * 24 + 512);
-    text += "started " + std::to_string(started) + '\n';
+    text += "started " + std::to_string(j->started_) + '\n';
     text += "folder ";
     escape(text, view(folder));
     text += "\nfolder-id " + std::to_string(folder_st.st_ino) + '\n';
@@ -221,6 +589,7 @@ std::unique_ptr<RunJournal> RunJournal::begin(int dirfd, const QByteArray &folde
     text += view(j->stem_);
     text += "\nidentity ";
     text += identity ? "1\n" : "0\n";
+    text += run.kind == PassKind::Case ? "run c\n" : "run n\n";
     text += "prefix ";
     escape(text, view(run.prefix));
     text += "\ncase ";
@@ -236,27 +605,64 @@ std::unique_ptr<RunJournal> RunJournal::begin(int dirfd, const QByteArray &folde
         text += '\n';
     }
     text += "ready\n";
-    // The journal and its name in the folder are on disk before any file
-    // is renamed.
-    if (!write_all(fd, text) || ::fsync(fd) != 0 || ::fsync(holder) != 0) {
-        ::unlinkat(holder, name.constData(), 0);
-        ::close(fd);
-        ::close(holder);
-        j->fd_ = j->dirfd_ = -1;
-        return nullptr;
+
+    // In the folder where it is the user's own and takes the journal whole;
+    // else in the state folder. The journal and its name are on disk before
+    // any file is renamed.
+    int last_error = 0;
+    for (const bool in_folder : {true, false}) {
+        int holder = -1;
+        if (in_folder) {
+            if (folder_st.st_uid != ::geteuid()) {
+                last_error = EACCES;
+                continue;
+            }
+            holder = ::dup(dirfd);
+        } else {
+            const QByteArray state = state_folder();
+            holder = state.isEmpty() ? -1 : open_folder(state, true);
+        }
+        QByteArray name;
+        const int fd = holder >= 0 ? create_journal(holder, folder, in_folder, name) : -1;
+        if (fd < 0) {
+            last_error = errno;
+            if (holder >= 0)
+                ::close(holder);
+            continue;
+        }
+        if (!write_all(fd, text) || ::fsync(fd) != 0 || ::fsync(holder) != 0) {
+            last_error = errno;
+            ::unlinkat(holder, name.constData(), 0);
+            ::close(fd);
+            ::close(holder);
+            continue;
+        }
+        j->fd_ = fd;
+        j->dirfd_ = holder;
+        j->name_ = name;
+        j->in_state_ = !in_folder;
+        return j;
     }
-    return j;
+    if (error)
+        *error = last_error ? last_error : EIO;
+    return nullptr;
 }
 
 RunJournal::~RunJournal()
 {
-    if (fd_ >= 0) {
-        if (!pending_.empty())
-            write_all(fd_, pending_);
+    if (fd_ >= 0 && !pending_.empty())
+        write_all(fd_, pending_);
+    close_all();
+}
+
+void RunJournal::close_all()
+{
+    if (fd_ >= 0)
         ::close(fd_);
-    }
     if (dirfd_ >= 0)
         ::close(dirfd_);
+    fd_ = dirfd_ = -1;
+    pending_.clear();
 }
 
 bool RunJournal::append(const std::string &text, bool durable)
@@ -301,435 +707,78 @@ void RunJournal::end_pass(qsizetype renamed)
     append("done " + std::to_string(renamed) + '\n', false);
 }
 
-void RunJournal::finish()
+bool RunJournal::finish(bool renamed, bool all_done)
 {
     if (fd_ < 0)
-        return;
-    ::unlinkat(dirfd_, path_.constData(), 0);
-    ::close(fd_);
-    fd_ = -1;
-    pending_.clear();
-    ::fsync(dirfd_);
+        return false;
+    // Nothing renamed: nothing to take back.
+    if (!renamed) {
+        ::unlinkat(dirfd_, name_.constData(), 0);
+        ::fsync(dirfd_);
+        close_all();
+        return false;
+    }
+    if (!append("end\n", true)) {
+        // A record that cannot say how far the run came stays a journal.
+        close_all();
+        return false;
+    }
+    const QByteArray undo = undo_name(folder_, started_);
+    bool kept = false;
+    if (in_state_) {
+        kept = ::renameat(dirfd_, name_.constData(), dirfd_, undo.constData()) == 0 &&
+               ::fsync(dirfd_) == 0;
+    } else {
+        const QByteArray state = state_folder();
+        const int state_fd = state.isEmpty() ? -1 : open_folder(state, true);
+        const int out = state_fd < 0 ? -1
+                                     : ::openat(state_fd, undo.constData(),
+                                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (out >= 0) {
+            kept = true;
+            off_t from = 0;
+            char buffer[65536];
+            for (;;) {
+                const ssize_t n = ::pread(fd_, buffer, sizeof buffer, from);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0) {
+                    kept = false;
+                    break;
+                }
+                if (n == 0)
+                    break;
+                if (!write_all(out, std::string_view(buffer, std::size_t(n)))) {
+                    kept = false;
+                    break;
+                }
+                from += n;
+            }
+            kept = ::fsync(out) == 0 && kept;
+            ::close(out);
+            kept = kept && ::fsync(state_fd) == 0;
+            if (!kept)
+                ::unlinkat(state_fd, undo.constData(), 0);
+        }
+        if (state_fd >= 0)
+            ::close(state_fd);
+        // The journal in the folder goes once the undo record is on disk;
+        // where there is none, a run that left files on the way keeps it,
+        // and the next opening of the folder offers the names back.
+        if (kept || all_done) {
+            ::unlinkat(dirfd_, name_.constData(), 0);
+            ::fsync(dirfd_);
+        }
+    }
+    close_all();
+    if (kept)
+        prune_undo_records(folder_);
+    return kept;
 }
 
 QByteArray RunJournal::park_name(std::uint32_t record) const
 {
-    return stem_ + '-' + QByteArray::number(record) + ".tmp";
-}
-
-namespace {
-
-struct Pass {
-    char kind = 0;
-    std::int64_t counter = 0;
-    std::vector<std::uint32_t> order;
-    qsizetype done = -1; // -1: the pass was cut short somewhere
-};
-
-struct Journal {
-    qint64 started = 0;
-    QByteArray folder;
-    std::uint64_t folder_id = 0;
-    QByteArray park;
-    bool identity = false;
-    QByteArray prefix;
-    TargetCase target = TargetCase::Lower;
-    bool turkic = false;
-    bool ready = false;
-    std::vector<QByteArray> names;
-    std::vector<std::uint64_t> ids;
-    std::vector<Pass> passes;
-};
-
-bool read_whole(int fd, std::string &out)
-{
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        out.append(buffer, std::size_t(n));
-    }
-}
-
-template <typename T> bool number_of(std::string_view text, T &out)
-{
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size();
-}
-
-bool parse_ranges(std::string_view text, std::vector<std::uint32_t> &order)
-{
-    while (!text.empty()) {
-        const std::size_t space = text.find(' ');
-        const std::string_view item = text.substr(0, space);
-        text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
-        if (item.empty())
-            continue;
-        const std::size_t dash = item.find('-');
-        std::uint32_t from = 0, to = 0;
-        if (!number_of(item.substr(0, dash), from))
-            return false;
-        to = from;
-        if (dash != std::string_view::npos && !number_of(item.substr(dash + 1), to))
-            return false;
-        if (to < from || to - from > 100000000u)
-            return false;
-        for (std::uint64_t i = from; i <= to; ++i)
-            order.push_back(std::uint32_t(i));
-    }
-    return true;
-}
-
-// Reads a journal; a line cut off by a crash ends it. False where the
-// journal is not one of ours.
-bool parse(const std::string &text, Journal &j)
-{
-    if (text.compare(0, magic.size(), magic) != 0)
-        return false;
-    std::size_t at = magic.size();
-    std::size_t files = 0;
-    bool in_files = false;
-    while (at < text.size()) {
-        const std::size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            break; // the last line never made it to the disk whole
-        const std::string_view line(text.data() + at, end - at);
-        at = end + 1;
-        const std::size_t space = line.find(' ');
-        const std::string_view key = line.substr(0, space);
-        const std::string_view rest =
-            space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
-        if (in_files || key == "add") {
-            const std::string_view record = key == "add" ? rest : line;
-            const std::size_t gap = record.find(' ');
-            std::uint64_t id = 0;
-            QByteArray name;
-            if (gap == std::string_view::npos || !number_of(record.substr(0, gap), id) ||
-                !unescape(record.substr(gap + 1), name))
-                return false;
-            j.ids.push_back(id);
-            j.names.push_back(name);
-            if (in_files && j.names.size() == files)
-                in_files = false;
-        } else if (key == "started") {
-            number_of(rest, j.started);
-        } else if (key == "folder") {
-            unescape(rest, j.folder);
-        } else if (key == "folder-id") {
-            number_of(rest, j.folder_id);
-        } else if (key == "park") {
-            j.park = QByteArray(rest.data(), qsizetype(rest.size()));
-        } else if (key == "identity") {
-            j.identity = rest == "1";
-        } else if (key == "prefix") {
-            unescape(rest, j.prefix);
-        } else if (key == "case") {
-            j.target = rest.substr(0, 5) == "upper" ? TargetCase::Upper : TargetCase::Lower;
-            j.turkic = rest.find("turkic") != std::string_view::npos;
-        } else if (key == "files") {
-            if (!number_of(rest, files))
-                return false;
-            in_files = files > 0;
-        } else if (key == "ready") {
-            j.ready = true;
-        } else if (key == "pass") {
-            Pass pass;
-            if (rest.size() < 2 || rest[1] != ' ')
-                return false;
-            pass.kind = rest[0];
-            std::string_view tail = rest.substr(2);
-            const std::size_t gap = tail.find(' ');
-            if (!number_of(tail.substr(0, gap), pass.counter))
-                return false;
-            tail = gap == std::string_view::npos ? std::string_view() : tail.substr(gap + 1);
-            if (!parse_ranges(tail, pass.order))
-                return false;
-            j.passes.push_back(std::move(pass));
-        } else if (key == "done") {
-            if (j.passes.empty() || !number_of(rest, j.passes.back().done))
-                return false;
-        }
-    }
-    return true;
-}
-
-// The journal files of a folder that exist, in the folder and in the state folder.
-std::vector<QByteArray> journal_files(const QByteArray &folder)
-{
-    std::vector<QByteArray> out;
-    struct stat st {};
-    for (int i = 0; i < most_journals; ++i) {
-        const QByteArray path = full_path(folder, journal_name(i));
-        if (::lstat(path.constData(), &st) != 0)
-            break;
-        out.push_back(path);
-    }
-    const QByteArray state = state_folder();
-    if (!state.isEmpty())
-        for (int i = 0; i < most_journals; ++i) {
-            const QByteArray path = state + '/' + state_journal_name(folder, i);
-            if (::lstat(path.constData(), &st) != 0)
-                break;
-            out.push_back(path);
-        }
-    return out;
-}
-
-bool load(const QByteArray &path, Journal &j, int *locked_fd)
-{
-    const int fd = ::open(path.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return false;
-    // A run that is still going holds its journal locked.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return false;
-    }
-    std::string text;
-    const bool ok = read_whole(fd, text) && parse(text, j);
-    if (!ok || !locked_fd)
-        ::close(fd);
-    else
-        *locked_fd = fd;
-    return ok;
-}
-
-std::string key(QByteArrayView b)
-{
-    return std::string(b.data(), std::size_t(b.size()));
-}
-
-QByteArray new_name(const Journal &j, const Pass &pass, std::size_t place, const QByteArray &name)
-{
-    switch (pass.kind) {
-    case 't':
-        return make_temp_name(pass.counter + std::int64_t(place) + 1, name);
-    case 'n':
-        return make_numbered_name(pass.counter + std::int64_t(place) + 1, j.prefix, name);
-    default:
-        return case_name(name, j.target, j.turkic);
-    }
-}
-
-void remove_journal(const QByteArray &path)
-{
-    ::unlink(path.constData());
-    const QByteArray folder = path.left(path.lastIndexOf('/'));
-    const int dirfd =
-        ::open(folder.isEmpty() ? "/" : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirfd >= 0) {
-        ::fsync(dirfd);
-        ::close(dirfd);
-    }
-}
-
-} // namespace
-
-std::vector<InterruptedRun> find_interrupted_runs(const QByteArray &folder)
-{
-    std::vector<InterruptedRun> runs;
-    struct stat folder_st {};
-    if (::stat(folder.constData(), &folder_st) != 0)
-        return runs;
-    for (const QByteArray &path : journal_files(folder)) {
-        Journal j;
-        if (!load(path, j, nullptr))
-            continue;
-        // A journal in the state folder belongs to this folder only if it
-        // names it; one in the folder goes with it wherever it is mounted.
-        const bool in_folder = path.startsWith(full_path(folder, {}));
-        if (!in_folder && (j.folder != folder || j.folder_id != folder_st.st_ino))
-            continue;
-        runs.push_back({path, j.started});
-    }
-    std::sort(runs.begin(), runs.end(), [](const InterruptedRun &a, const InterruptedRun &b) {
-        return a.started > b.started;
-    });
-    return runs;
-}
-
-bool drop_interrupted_run(const InterruptedRun &run)
-{
-    remove_journal(run.journal);
-    return true;
-}
-
-RestoreReport restore_interrupted_run(const QByteArray &folder_path, const InterruptedRun &run,
-                                      const RenameProgress &progress)
-{
-    RestoreReport report;
-    Journal j;
-    int lock = -1;
-    if (!load(run.journal, j, &lock))
-        return report;
-    const Folder folder(folder_path);
-    if (!folder.is_open()) {
-        ::close(lock);
-        return report;
-    }
-    const std::size_t count = j.names.size();
-    // A journal that never got ready was cut short before the first rename.
-    if (!j.ready || count == 0) {
-        remove_journal(run.journal);
-        ::close(lock);
-        report.finished = true;
-        return report;
-    }
-
-    // What the folder holds now, name for name, as the folder spells them.
-    std::unordered_set<std::string> on_disk;
-    {
-        DIR *dir = ::fdopendir(::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!dir) {
-            ::close(lock);
-            return report;
-        }
-        while (const dirent *d = ::readdir(dir))
-            on_disk.insert(d->d_name);
-        ::closedir(dir);
-    }
-    const auto exists = [&](const QByteArray &name) { return on_disk.count(key(name)) > 0; };
-
-    // Follow every file through the passes the journal knows of: a pass
-    // that ended tells how far it came. A pass goes through its files in
-    // order and stops at a refused rename, so where one was cut short, the
-    // last file it renamed is the last whose new name is on disk while its
-    // old one is not (no later file can have taken that old name), and
-    // every file before it was renamed too.
-    std::vector<QByteArray> now(j.names);
-    std::vector<QByteArray> or_else(count); // the name before the cut-short pass
-    for (const Pass &pass : j.passes) {
-        std::vector<QByteArray> next(pass.order.size());
-        for (std::size_t place = 0; place < pass.order.size(); ++place)
-            if (pass.order[place] < count)
-                next[place] = new_name(j, pass, place, now[pass.order[place]]);
-        qsizetype reached = pass.done;
-        if (reached < 0) {
-            reached = 0;
-            for (std::size_t place = pass.order.size(); place-- > 0;) {
-                const std::uint32_t r = pass.order[place];
-                if (r < count && exists(next[place]) &&
-                    (next[place] == now[r] || !exists(now[r]))) {
-                    reached = qsizetype(place) + 1;
-                    break;
-                }
-            }
-        }
-        for (std::size_t place = 0; place < std::size_t(reached) && place < pass.order.size();
-             ++place) {
-            const std::uint32_t r = pass.order[place];
-            if (r >= count)
-                continue;
-            if (pass.done < 0)
-                or_else[r] = now[r];
-            now[r] = next[place];
-        }
-        if (pass.done < 0)
-            break;
-    }
-
-    const auto park = [&](std::uint32_t r) {
-        return j.park + '-' + QByteArray::number(r) + ".tmp";
-    };
-    const auto same_file = [&](const QByteArray &name, std::uint32_t r) {
-        if (!j.identity)
-            return true;
-        struct stat st {};
-        return ::fstatat(folder.fd(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-               st.st_ino == j.ids[r];
-    };
-
-    struct Todo {
-        std::uint32_t record;
-        QByteArray at;
-    };
-    std::vector<Todo> todo;
-    std::unordered_map<std::string, std::uint32_t> held; // names our files stand on now
-    for (std::uint32_t r = 0; r < count; ++r) {
-        const QByteArray &original = j.names[r];
-        QByteArray at;
-        for (const QByteArray *candidate :
-             std::initializer_list<const QByteArray *>{&now[r], &or_else[r], &original}) {
-            if (!candidate->isEmpty() && exists(*candidate) && same_file(*candidate, r)) {
-                at = *candidate;
-                break;
-            }
-        }
-        const QByteArray parked = park(r);
-        if (exists(parked) && same_file(parked, r))
-            at = parked;
-        if (at.isEmpty()) {
-            // Is the file under a name of the run at all, but not itself?
-            if (exists(now[r]) && now[r] != original)
-                report.replaced.emplace_back(now[r], original);
-            else
-                report.missing.push_back(original);
-            continue;
-        }
-        if (at == original)
-            continue;
-        held.emplace(key(at), r);
-        todo.push_back({r, at});
-    }
-
-    const qsizetype total = qsizetype(todo.size());
-    // Back to the old names, none replaced. A file whose old name another
-    // of ours still holds waits for it; where files wait for each other in
-    // a ring, one steps aside onto its parking name.
-    while (!todo.empty()) {
-        bool moved = false;
-        std::vector<Todo> waiting;
-        for (Todo &t : todo) {
-            const QByteArray &original = j.names[t.record];
-            const QByteArray parked = park(t.record);
-            const int e = rename_in_folder(folder.fd(), t.at, original, parked.constData());
-            if (e == 0) {
-                held.erase(key(t.at));
-                ++report.restored;
-                moved = true;
-                if (progress && !progress(1, 1, report.restored, total)) {
-                    ::close(lock); // the journal stays: the next restore goes on
-                    return report;
-                }
-            } else if (e == EEXIST && held.count(key(original))) {
-                waiting.push_back(std::move(t));
-            } else if (e == EEXIST) {
-                report.taken.emplace_back(t.at, original);
-                held.erase(key(t.at));
-            } else {
-                report.missing.push_back(original);
-                held.erase(key(t.at));
-            }
-        }
-        if (!moved && !waiting.empty()) {
-            auto it = std::find_if(waiting.begin(), waiting.end(),
-                                   [&](const Todo &w) { return w.at != park(w.record); });
-            if (it == waiting.end())
-                it = waiting.begin();
-            Todo &t = *it;
-            const QByteArray parked = park(t.record);
-            if (t.at == parked || rename_in_folder(folder.fd(), t.at, parked) != 0) {
-                for (const Todo &w : waiting)
-                    report.taken.emplace_back(w.at, j.names[w.record]);
-                waiting.clear();
-            } else {
-                held.erase(key(t.at));
-                held.emplace(key(parked), t.record);
-                t.at = parked;
-            }
-        }
-        todo = std::move(waiting);
-    }
-    ::fsync(folder.fd());
-    remove_journal(run.journal);
-    ::close(lock);
-    report.finished = true;
-    return report;
+    return talvence::park_name(stem_, record);
 }
 
 } // namespace talvence

@@ -10,97 +10,95 @@
 #include "folder.h"
 #include "journal.h"
 #include "names.h"
+#include "passnames.h"
 
 namespace talvence {
 
-namespace {
-
-// Whether the folder's file system takes a name in another case for the
-// same file: then a change of case passes over a parking name. A name of
-// another case that the folder does not list but still finds says so.
-bool ignores_case(int dirfd, const NameList &names, const NameList &renamed)
-{
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        if (names[i] == renamed[i])
-            continue;
-        struct stat st {};
-        if (::fstatat(dirfd, renamed[i].data(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return false;
-        for (qsizetype k = 0; k < names.size(); ++k)
-            if (names[k] == renamed[i])
-                return false;
-        return true;
-    }
-    return false;
-}
-
-} // namespace
-
 bool rename_case(const QByteArray &folder_path, TargetCase target,
                  const std::function<void(const NameList &renamed)> &reread, const NameList *shown,
-                 const RenameProgress &progress)
+                 const RenameProgress &progress, RunOutcome *outcome_out)
 {
+    RunOutcome ignored;
+    RunOutcome &outcome = outcome_out ? *outcome_out : ignored;
+    outcome = RunOutcome();
+    outcome.end = RunOutcome::End::NoFolder;
     const Folder folder(folder_path);
     if (!folder.is_open())
         return false;
-    auto names =
-        shown ? list_ordinary_files_again(folder.fd(), *shown) : list_ordinary_files(folder.fd());
+    // The identities come with the one reading of the folder: the run's
+    // record keeps them.
+    FileIds ids;
+    auto names = shown ? list_ordinary_files_again(folder.fd(), *shown, &ids)
+                       : list_ordinary_files(folder.fd(), &ids);
     if (!names)
         return false;
-    const bool turkic = locale_is_turkic();
+    PassRule rule;
+    rule.kind = PassKind::Case;
+    rule.target = target;
+    rule.turkic = locale_is_turkic();
     // Every new name first, then the renames one after the other: between
     // two system calls as little as possible pushes the kernel's own data
     // out of the caches.
     NameList renamed;
-    const auto make_new_names = [&] {
-        renamed = NameList();
-        renamed.reserve(names->size(), names->name_bytes() + names->size());
-        std::string to;
-        for (qsizetype i = 0; i < names->size(); ++i) {
-            const std::size_t length = case_name((*names)[i], target, turkic, to);
-            renamed.append(QByteArrayView(to.data(), qsizetype(length)));
-        }
-    };
-    make_new_names();
-    // Only a file on a parking name could lose its name if the run were cut
-    // short; elsewhere every file has its old name or its new one.
-    std::unique_ptr<RunJournal> journal;
-    if (ignores_case(folder.fd(), *names, renamed)) {
-        // Only here does the run need each file's identity: the folder is
-        // read once more for it, which leaves the list as it was unless the
-        // folder changed meanwhile.
-        FileIds ids;
-        names = list_ordinary_files_again(folder.fd(), *names, &ids);
-        if (!names)
-            return false;
-        make_new_names();
-        RunJournal::Run run;
-        run.first = RunJournal::PassKind::Case;
-        run.target = target;
-        run.turkic = turkic;
-        journal = RunJournal::begin(folder.fd(), folder_path, run, *names, ids);
-        std::vector<std::uint32_t> order(std::size_t(names->size()));
-        std::iota(order.begin(), order.end(), 0u);
-        if (journal && !journal->begin_pass(RunJournal::PassKind::Case, 0, order))
-            return false;
+    renamed.reserve(names->size(), names->name_bytes() + names->size());
+    std::string to;
+    qsizetype changes = 0;
+    for (qsizetype i = 0; i < names->size(); ++i) {
+        pass_new_name(rule, std::size_t(i), (*names)[i], to);
+        renamed.append(QByteArrayView(to));
+        changes += renamed[i] != (*names)[i];
+    }
+    outcome.files = names->size();
+    outcome.end = RunOutcome::End::Finished;
+    if (changes == 0) {
+        // Every name is as it would become: nothing to record or take back.
+        for (qsizetype i = 0; i < names->size(); ++i)
+            if (const int e = rename_in_folder(folder.fd(), (*names)[i], renamed[i])) {
+                outcome.end = RunOutcome::End::Refused;
+                outcome.error = e;
+                return false;
+            }
+        outcome.reached = names->size();
+        reread(renamed);
+        return true;
+    }
+    RunJournal::Run run;
+    run.kind = PassKind::Case;
+    run.target = target;
+    run.turkic = rule.turkic;
+    std::unique_ptr<RunJournal> journal =
+        RunJournal::begin(folder.fd(), folder_path, run, *names, ids, &outcome.error);
+    std::vector<std::uint32_t> order(std::size_t(names->size()));
+    std::iota(order.begin(), order.end(), 0u);
+    if (!journal || !journal->begin_pass(PassKind::Case, 0, order)) {
+        // No run without its record: no file is touched.
+        if (journal)
+            journal->finish(false, false);
+        outcome.end = RunOutcome::End::NoRecord;
+        return false;
     }
     QByteArray park;
     for (qsizetype i = 0; i < names->size(); ++i) {
         names->prefetch(i + 1);
         renamed.prefetch(i + 1);
-        if (journal)
-            park = journal->park_name(std::uint32_t(i));
-        if (rename_in_folder(folder.fd(), (*names)[i], renamed[i],
-                             journal ? park.constData() : nullptr) != 0) {
-            if (journal)
-                journal->finish();
+        park = journal->park_name(std::uint32_t(i));
+        if (const int e =
+                rename_in_folder(folder.fd(), (*names)[i], renamed[i], park.constData())) {
+            journal->end_pass(i);
+            outcome.end = RunOutcome::End::Refused;
+            outcome.error = e;
+            outcome.undo = journal->finish(outcome.renamed > 0, false);
             return false;
         }
-        if (progress && !progress(1, 1, i + 1, names->size()))
-            return false;
+        outcome.reached = i + 1;
+        outcome.renamed += renamed[i] != (*names)[i];
+        if (progress && !progress(1, 1, i + 1, names->size())) {
+            outcome.end = RunOutcome::End::Stopped;
+            return false; // the journal stays for a restore
+        }
     }
-    if (journal)
-        journal->finish();
+    journal->end_pass(names->size());
+    outcome.undo = journal->finish(true, true);
     reread(renamed);
     return true;
 }

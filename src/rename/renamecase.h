@@ -7,6 +7,7 @@
 
 #include "folder.h"
 #include "names.h"
+#include "runoutcome.h"
 
 namespace talvence {
 
@@ -16,11 +17,14 @@ namespace talvence {
 // taken. Returns whether every file went through. `shown`, where given, is
 // the folder's list as the window shows it: the pass reads the folder all
 // the same, and where it still holds just those files, needs no new sort.
-// Where the file system ignores case, each file passes over a parking name,
-// and a journal keeps every name recoverable while the run goes on.
-// `progress`, where given, hears of every rename and may stop the run.
+// Where the file system ignores case, each file passes over a parking name.
+// A journal keeps every name recoverable while the run goes on and becomes
+// its undo record at its end; where none can be written, no file is touched.
+// `progress`, where given, hears of every rename and may stop the run;
+// `outcome`, where given, learns how it ended.
 bool rename_case(const QByteArray &folder, TargetCase target,
                  const std::function<void(const NameList &renamed)> &reread,
-                 const NameList *shown = nullptr, const RenameProgress &progress = {});
+                 const NameList *shown = nullptr, const RenameProgress &progress = {},
+                 RunOutcome *outcome = nullptr);
 
 } // namespace talvence

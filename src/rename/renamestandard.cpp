@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "renamestandard.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <numeric>
@@ -10,6 +12,7 @@
 #include "folder.h"
 #include "journal.h"
 #include "names.h"
+#include "passnames.h"
 
 namespace talvence {
 
@@ -17,21 +20,22 @@ namespace {
 
 enum class PassEnd { Done, Refused, Stopped };
 
-// One pass over a snapshot of the folder. `given` learns the new name of
-// each file, so that afterwards it lists this run's names in the order it
-// gave them.
-template <typename NewName>
+// One pass over a snapshot of the folder, its names by `rule`. `given`
+// learns the new name of each file, so that afterwards it lists this run's
+// names in the order it gave them; `refusal` the error of a refused rename.
 PassEnd rename_pass(const Folder &folder, const NameList &names, NameList &given, int pass,
-                    const RenameProgress &progress, NewName new_name)
+                    const RenameProgress &progress, const PassRule &rule, int &refusal)
 {
     std::string to;
     given.reserve(names.size(), names.name_bytes() + 8 * names.size());
     for (qsizetype i = 0; i < names.size(); ++i) {
         const QByteArrayView from = names[i];
         names.prefetch(i + 1);
-        new_name(from, to);
-        if (rename_in_folder(folder.fd(), from, to) != 0)
+        pass_new_name(rule, std::size_t(i), from, to);
+        if (const int e = rename_in_folder(folder.fd(), from, to)) {
+            refusal = e;
             return PassEnd::Refused;
+        }
         given.append(QByteArrayView(to));
         if (progress && !progress(pass, 4, i + 1, names.size()))
             return PassEnd::Stopped;
@@ -97,6 +101,10 @@ private:
 
 int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
 {
+    RunOutcome ignored;
+    RunOutcome &outcome = io.outcome ? *io.outcome : ignored;
+    outcome = RunOutcome();
+    outcome.end = RunOutcome::End::NoFolder;
     std::int64_t temp_number = 0; // runs on through both cycles
     int finished = 0;
     // The names this run has given, in the order it gave them: every pass
@@ -111,27 +119,33 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
     };
     std::unique_ptr<RunJournal> journal;
     std::unique_ptr<Records> records;
-    bool journal_tried = false;
+    bool last_cycle_done = false;
 
     // One pass with its journal: the order first, durable; then the renames.
     const auto run_pass = [&](const Folder &folder, const NameList &names, qsizetype taken,
-                              const std::vector<std::uint32_t> &kept, RunJournal::PassKind kind,
-                              std::int64_t counter, int pass, NameList &given, auto new_name) {
-        std::vector<std::uint32_t> order;
-        if (journal) {
-            order = records->of_pass(folder.fd(), names, taken, kept);
-            if (!journal->begin_pass(kind, counter, order))
-                return PassEnd::Refused;
+                              const std::vector<std::uint32_t> &kept, const PassRule &rule,
+                              int pass, NameList &given) {
+        const std::vector<std::uint32_t> order = records->of_pass(folder.fd(), names, taken, kept);
+        if (!journal->begin_pass(rule.kind, rule.counter_start, order)) {
+            outcome.error = errno;
+            return PassEnd::Refused;
         }
-        const PassEnd end = rename_pass(folder, names, given, pass, io.progress, new_name);
-        if (journal) {
-            journal->end_pass(given.size());
-            records->after_pass(names, order, taken, given.size());
-        }
+        const PassEnd end =
+            rename_pass(folder, names, given, pass, io.progress, rule, outcome.error);
+        journal->end_pass(given.size());
+        records->after_pass(names, order, taken, given.size());
+        outcome.files = names.size();
+        outcome.reached = given.size();
+        outcome.renamed = std::max(outcome.renamed, given.size());
         return end;
+    };
+    const auto stopped = [&] {
+        outcome.end = RunOutcome::End::Stopped;
+        return -1; // the journal stays for a restore
     };
 
     for (int cycle = 0; cycle < 2; ++cycle) {
+        last_cycle_done = false;
         const Folder folder(folder_path);
         if (!folder.is_open())
             continue;
@@ -148,52 +162,68 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
         // rename of the pass would see.
         if (prefix_too_long(io.prefix().toUtf8())) {
             if (journal)
-                journal->finish();
+                outcome.undo = journal->finish(outcome.renamed > 0, false);
+            outcome.end = RunOutcome::End::PrefixTooLong;
             io.prefix_too_long();
             return finished;
         }
-        if (!journal_tried && !names->empty()) {
-            journal_tried = true;
+        if (names->empty() && !journal) {
+            outcome.end = RunOutcome::End::Finished;
+            last_cycle_done = true;
+            io.reread(ours);
+            ++finished;
+            continue;
+        }
+        if (!journal) {
             RunJournal::Run run;
             run.prefix = io.prefix().toUtf8();
-            journal = RunJournal::begin(folder.fd(), folder_path, run, *names, ids);
-            if (journal)
-                records = std::make_unique<Records>(journal.get());
+            journal = RunJournal::begin(folder.fd(), folder_path, run, *names, ids, &outcome.error);
+            // No run without its record: where none can be written, no
+            // file is touched.
+            if (!journal) {
+                outcome.end = RunOutcome::End::NoRecord;
+                return finished;
+            }
+            records = std::make_unique<Records>(journal.get());
         }
-        const std::int64_t temp_start = temp_number;
+        outcome.end = RunOutcome::End::Refused;
+        PassRule rule;
+        rule.kind = PassKind::Parking;
+        rule.counter_start = temp_number;
         NameList parking;
-        const PassEnd parked =
-            run_pass(folder, *names, taken, kept, RunJournal::PassKind::Parking, temp_start,
-                     2 * cycle + 1, parking, [&](QByteArrayView name, std::string &to) {
-                         make_temp_name(++temp_number, name, to);
-                     });
+        const PassEnd parked = run_pass(folder, *names, taken, kept, rule, 2 * cycle + 1, parking);
+        // The counter is raised before each rename, also before one refused.
+        temp_number += parking.size() + (parked == PassEnd::Refused ? 1 : 0);
         if (parked == PassEnd::Stopped)
-            return -1;
+            return stopped();
         keep_ours(*names, taken, parking);
         if (parked != PassEnd::Done)
             continue;
 
-        const QByteArray prefix = io.prefix().toUtf8();
+        rule.kind = PassKind::Numbering;
+        rule.counter_start = 0;
+        rule.prefix = io.prefix().toUtf8();
         names = list_pass(folder.fd(), ours, &taken, &kept);
         if (!names)
             continue;
-        std::int64_t number = 0;
         NameList numbering;
         const PassEnd numbered =
-            run_pass(folder, *names, taken, kept, RunJournal::PassKind::Numbering, 0, 2 * cycle + 2,
-                     numbering, [&](QByteArrayView name, std::string &to) {
-                         make_numbered_name(++number, prefix, name, to);
-                     });
+            run_pass(folder, *names, taken, kept, rule, 2 * cycle + 2, numbering);
         if (numbered == PassEnd::Stopped)
-            return -1;
+            return stopped();
         keep_ours(*names, taken, numbering);
         if (numbered != PassEnd::Done)
             continue;
         io.reread(ours);
         ++finished;
+        last_cycle_done = true;
+        outcome.end = RunOutcome::End::Finished;
+        outcome.error = 0;
     }
+    if (!last_cycle_done && outcome.end == RunOutcome::End::Finished)
+        outcome.end = RunOutcome::End::NoFolder;
     if (journal)
-        journal->finish();
+        outcome.undo = journal->finish(outcome.renamed > 0, last_cycle_done);
     return finished;
 }
 

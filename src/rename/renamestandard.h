@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "folder.h"
+#include "runoutcome.h"
 
 namespace talvence {
 
@@ -24,15 +25,18 @@ struct StandardRenameIo {
     const NameList *shown = nullptr;
     // Told after every rename; may stop the run (see RenameProgress).
     RenameProgress progress;
+    // Where given, learns how the run ended.
+    RunOutcome *outcome = nullptr;
 };
 
 // Gives every ordinary file of the folder a running number (behind the prefix,
 // if any) and keeps its last four characters. Runs two cycles; each parks all
 // files on "_zyx_" names and then numbers them, so no new name can meet an
 // old one still waiting. A failed rename ends its cycle quietly; nothing is
-// ever replaced. A journal beside the folder keeps every name recoverable
-// while the run goes on. Returns the number of cycles that ran to their
-// end, or -1 where `progress` stopped the run.
+// ever replaced. A journal keeps every name recoverable while the run goes
+// on, and becomes the run's undo record at its end; where none can be
+// written, no file is touched. Returns the number of cycles that ran to
+// their end, or -1 where `progress` stopped the run.
 int rename_standard(const QByteArray &folder, const StandardRenameIo &io);
 
 } // namespace talvence

@@ -3,6 +3,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QScreen>
@@ -62,6 +63,21 @@ void frmMain::create_actions()
     connect(start, &QAction::triggered, this, [this] { show_rename_window(); });
     bar->addAction(start);
 
+    // The one entry beyond the design's menu bar: every run can be taken back.
+    bearbeiten = bar->addMenu(QStringLiteral("Bearbeiten"));
+    bearbeiten->setObjectName(QStringLiteral("bearbeiten"));
+    rueckgaengig = action("rueckgaengig", QStringLiteral("Rückgängig"));
+    rueckgaengig->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    // Also while a child window inside the frame has the focus.
+    rueckgaengig->setShortcutContext(Qt::WindowShortcut);
+    rueckgaengig->setEnabled(false);
+    connect(rueckgaengig, &QAction::triggered, this, [this] {
+        if (rename_window_ && !Work::state().running())
+            rename_window_->undo_last_run();
+    });
+    bearbeiten->addAction(rueckgaengig);
+    connect(bearbeiten, &QMenu::aboutToShow, this, &frmMain::update_undo);
+
     Programm = bar->addMenu(QStringLiteral("Ansicht"));
     Programm->setObjectName(QStringLiteral("Programm"));
     vordergrund = action("vordergrund", QStringLiteral("immer im Vordergrund"));
@@ -111,13 +127,38 @@ Form1 *frmMain::show_rename_window()
 {
     if (make_single(area_, rename_window_)) {
         Form1 *form = rename_window_;
-        connect(form, &Form1::file_clicked, this, [this, form] {
+        connect(form, &Form1::file_clicked, this, [this, form](bool walking) {
             const QByteArray name = form->selected_file();
-            viewers_->open_selected_file(name, form->full_path(name));
+            // Walking through the list with the keys opens viewers as it
+            // goes, but starts no program.
+            viewers_->open_selected_file(name, form->full_path(name), !walking);
         });
+        connect(form, &Form1::undo_changed, this, &frmMain::update_undo);
+        connect(form, &QObject::destroyed, this, &frmMain::update_undo, Qt::QueuedConnection);
+        update_undo();
     }
     bring_forward(area_, rename_window_);
     return rename_window_;
+}
+
+void frmMain::update_undo()
+{
+    const std::optional<UndoableRun> run =
+        rename_window_ ? rename_window_->undoable() : std::nullopt;
+    if (!run) {
+        rueckgaengig->setText(QStringLiteral("Rückgängig"));
+        rueckgaengig->setEnabled(false);
+        return;
+    }
+    const QLocale german(QLocale::German, QLocale::Germany);
+    const QString name = run->kind != PassKind::Case        ? QStringLiteral("Standardisieren")
+                         : run->target == TargetCase::Upper ? QStringLiteral("ALLES GROSS")
+                                                            : QStringLiteral("alles klein");
+    const QString files =
+        run->files == 1 ? QStringLiteral("1 Datei")
+                        : QStringLiteral("%1 Dateien").arg(german.toString(qlonglong(run->files)));
+    rueckgaengig->setText(QStringLiteral("Rückgängig: %1 (%2)").arg(name, files));
+    rueckgaengig->setEnabled(true);
 }
 
 void frmMain::toggle_always_on_top()

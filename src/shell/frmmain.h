@@ -41,13 +41,16 @@ protected:
 private:
     void create_actions();
     void toggle_always_on_top();
+    // "Rückgängig" names the last run of the rename window's folder, and is
+    // off where there is none or no rename window.
+    void update_undo();
     void record_placement();
 
     QMdiArea *area_;
     StatusBar *sbStatusBar;
-    QAction *start, *vordergrund, *help_Dateinamen_standardisieren, *help_dateien_groß_kleinschr,
-        *ende;
-    QMenu *Programm, *help;
+    QAction *start, *rueckgaengig, *vordergrund, *help_Dateinamen_standardisieren,
+        *help_dateien_groß_kleinschr, *ende;
+    QMenu *bearbeiten, *Programm, *help;
     QPointer<Form1> rename_window_;
     Viewers *viewers_;
     Help *help_pages_;

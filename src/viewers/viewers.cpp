@@ -99,7 +99,8 @@ void Viewers::choice_text()
     seams().message(open_failed);
 }
 
-void Viewers::open_selected_file(const QByteArray &name, const QByteArray &path)
+void Viewers::open_selected_file(const QByteArray &name, const QByteArray &path,
+                                 bool may_start_program)
 {
     switch (classify_file_name(name)) {
     case FileAction::image_viewer:
@@ -111,6 +112,8 @@ void Viewers::open_selected_file(const QByteArray &name, const QByteArray &path)
             seams().message(open_failed);
         break;
     case FileAction::start_program:
+        if (!may_start_program)
+            break;
         // The whole path is the program: no shell, no splitting at blanks.
         if (!seams().start_program(path))
             seams().message(open_failed);

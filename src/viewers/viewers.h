@@ -34,8 +34,11 @@ public:
     void show_viewer_choice();
 
     // What a click on an entry of the file list does, by the name's ending:
-    // a viewer, a program started, or the viewer choice.
-    void open_selected_file(const QByteArray &name, const QByteArray &path);
+    // a viewer, a program started, or the viewer choice. A program starts
+    // only where `may_start_program` (a click or Enter, not a walk through
+    // the list with the keys).
+    void open_selected_file(const QByteArray &name, const QByteArray &path,
+                            bool may_start_program = true);
 
     textbetrachter *text_viewer() const;
     bildbetrachter *image_viewer() const;

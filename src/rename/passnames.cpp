@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "passnames.h"
+
+namespace talvence {
+
+void pass_new_name(const PassRule &rule, std::size_t place, QByteArrayView name, std::string &out)
+{
+    const std::int64_t number = rule.counter_start + std::int64_t(place) + 1;
+    switch (rule.kind) {
+    case PassKind::Parking:
+        make_temp_name(number, name, out);
+        return;
+    case PassKind::Numbering:
+        make_numbered_name(number, rule.prefix, name, out);
+        return;
+    case PassKind::Case:
+        out.resize(case_name(name, rule.target, rule.turkic, out));
+        return;
+    }
+}
+
+QByteArray pass_new_name(const PassRule &rule, std::size_t place, QByteArrayView name)
+{
+    std::string out;
+    pass_new_name(rule, place, name, out);
+    return QByteArray(out.data(), qsizetype(out.size()));
+}
+
+QByteArray park_stem(std::int64_t pid, std::int64_t started_ms)
+{
+    return "talvence-" + QByteArray::number(pid) + '-' + QByteArray::number(started_ms);
+}
+
+QByteArray park_name(QByteArrayView stem, std::uint32_t record)
+{
+    return stem.toByteArray() + '-' + QByteArray::number(record) + ".tmp";
+}
+
+bool is_park_stem(QByteArrayView stem)
+{
+    constexpr QByteArrayView start("talvence-");
+    if (!stem.startsWith(start) || stem.size() > 64)
+        return false;
+    int dashes = 0;
+    bool digit_before = false;
+    for (qsizetype i = start.size(); i < stem.size(); ++i) {
+        const char c = stem[i];
+        if (c == '-' && digit_before && dashes == 0) {
+            ++dashes;
+            digit_before = false;
+        } else if (c >= '0' && c <= '9') {
+            digit_before = true;
+        } else {
+            return false;
+        }
+    }
+    return dashes == 1 && digit_before;
+}
+
+} // namespace talvence
