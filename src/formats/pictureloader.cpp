@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImageReader>
 
+#include "jpegdecoder.h"
 #include "pcxhandler.h"
 #include "rawfile.h"
 
@@ -20,6 +21,20 @@ namespace {
 bool within_bound(QSize size)
 {
     return size.isValid() && qint64(size.width()) * size.height() <= max_picture_pixels;
+}
+
+// The bytes of a whole file or buffer, where they can be had without a copy.
+const uchar *whole(QIODevice *device, qsizetype *size)
+{
+    if (auto *buffer = qobject_cast<QBuffer *>(device)) {
+        *size = buffer->data().size();
+        return reinterpret_cast<const uchar *>(buffer->data().constData());
+    }
+    if (auto *file = qobject_cast<QFile *>(device)) {
+        *size = file->size();
+        return *size > 0 ? file->map(0, *size) : nullptr;
+    }
+    return nullptr;
 }
 
 std::optional<QImage> failed(int *error, int value)
@@ -52,6 +67,14 @@ std::optional<QImage> decode_picture(QIODevice *device)
         const QSize size = reader.size();
         if (size.isValid() && !within_bound(size))
             return std::nullopt;
+        // A JPEG that stands as it is goes straight into the screen's format.
+        qsizetype length = 0;
+        const uchar *bytes = nullptr;
+        if (reader.format() == "jpeg" &&
+            reader.transformation() == QImageIOHandler::TransformationNone &&
+            (bytes = whole(device, &length)))
+            if (std::optional<QImage> direct = decode_jpeg_rgb32(bytes, length, max_picture_pixels))
+                return direct;
         image = reader.read();
     }
     if (image.isNull() || !within_bound(image.size()))
