@@ -23,20 +23,6 @@ bool within_bound(QSize size)
     return size.isValid() && qint64(size.width()) * size.height() <= max_picture_pixels;
 }
 
-// The bytes of a whole file or buffer, where they can be had without a copy.
-const uchar *whole(QIODevice *device, qsizetype *size)
-{
-    if (auto *buffer = qobject_cast<QBuffer *>(device)) {
-        *size = buffer->data().size();
-        return reinterpret_cast<const uchar *>(buffer->data().constData());
-    }
-    if (auto *file = qobject_cast<QFile *>(device)) {
-        *size = file->size();
-        return *size > 0 ? file->map(0, *size) : nullptr;
-    }
-    return nullptr;
-}
-
 std::optional<QImage> failed(int *error, int value)
 {
     if (error)
@@ -68,13 +54,17 @@ std::optional<QImage> decode_picture(QIODevice *device)
         if (size.isValid() && !within_bound(size))
             return std::nullopt;
         // A JPEG that stands as it is goes straight into the screen's format.
-        qsizetype length = 0;
-        const uchar *bytes = nullptr;
+        // Qt's reader has read the header; where this fails, it goes on from
+        // where it stood.
         if (reader.format() == "jpeg" &&
-            reader.transformation() == QImageIOHandler::TransformationNone &&
-            (bytes = whole(device, &length)))
-            if (std::optional<QImage> direct = decode_jpeg_rgb32(bytes, length, max_picture_pixels))
-                return direct;
+            reader.transformation() == QImageIOHandler::TransformationNone) {
+            const qint64 at = device->pos();
+            if (device->seek(0)) {
+                if (std::optional<QImage> direct = decode_jpeg_rgb32(device, max_picture_pixels))
+                    return direct;
+            }
+            device->seek(at);
+        }
         image = reader.read();
     }
     if (image.isNull() || !within_bound(image.size()))
