@@ -19,6 +19,7 @@ run_packages=(
   cmake ninja-build g++ pkg-config   # the build
   qt6-base-dev qt6-base-dev-tools    # Qt Core, Gui, Widgets, Test
   libicu-dev                         # the collator behind the natural order
+  libjpeg62-turbo-dev                # photos decoded straight into the screen's format
 )
 # and what the program needs at run time beyond the libraries it links
 while read -r p _; do

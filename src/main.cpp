@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "firstpaint.h"
 #include "frmmain.h"
 #include "module1.h"
 #include "platform.h"
@@ -15,6 +16,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Talvence"));
     QApplication::setOrganizationName(QStringLiteral("Talvence"));
     const QPointer<QWidget> frame(talvence::Module1::Main());
+    talvence::report_first_paint(frame);
     // A kill, Ctrl+C or a logout closes the frame as its close box does,
     // after a rename that runs has stopped between two renames.
     talvence::install_stop_signals([frame] {

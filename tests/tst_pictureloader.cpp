@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <QBuffer>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -165,6 +166,35 @@ private Q_SLOTS:
         QVERIFY2(qAbs(qRed(got) - qRed(colour)) <= 16 && qAbs(qGreen(got) - qGreen(colour)) <= 16 &&
                      qAbs(qBlue(got) - qBlue(colour)) <= 16,
                  qPrintable(QString::number(got, 16)));
+    }
+
+    // JPEGs go straight into the screen's format: to the same pixels as Qt's
+    // own reader gives, grey ones staying grey.
+    void jpeg_as_qt_reads_it_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QImage noisy(67, 45, QImage::Format_RGB32); // odd sizes: the chroma's edges
+        for (int y = 0; y < noisy.height(); ++y)
+            for (int x = 0; x < noisy.width(); ++x)
+                noisy.setPixel(x, y, qRgb(x * 37 % 256, y * 53 % 256, (x * y) % 256));
+        QTest::newRow("colour") << encoded(noisy, "jpeg");
+        QTest::newRow("grey") << encoded(noisy.convertToFormat(QImage::Format_Grayscale8), "jpeg");
+    }
+    void jpeg_as_qt_reads_it()
+    {
+        QFETCH(QByteArray, content);
+        QBuffer buffer(&content);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        const QImage expected = QImageReader(&buffer).read();
+        QVERIFY(!expected.isNull());
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.path()) + "/foto.jpg";
+        QVERIFY(write_file(path, content));
+        for (const std::optional<QImage> &image : {load_picture(path), decode_picture(content)}) {
+            QVERIFY(image);
+            QCOMPARE(image->format(), expected.format());
+            QVERIFY(*image == expected);
+        }
     }
 
     void failures_data()
