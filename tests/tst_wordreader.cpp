@@ -240,6 +240,16 @@ private Q_SLOTS:
         QVERIFY2(starts.isEmpty() || shown.startsWith(starts), qPrintable(shown.left(80)));
     }
 
+    // A document the fuzzer made of the letter: a font whose code page
+    // turns its letters into control characters, which the view never gets.
+    void no_control_characters()
+    {
+        const LoadedText loaded = read_text(fixture("controls-from-a-code-page.doc"));
+        QVERIFY(loaded.document);
+        for (const QChar c : loaded.document->toPlainText())
+            QVERIFY(c.unicode() >= 0x20 || c == u'\t' || c == u'\n');
+    }
+
     // Word 2003's XML, saved under ".doc": its text, not its markup.
     void word_xml()
     {

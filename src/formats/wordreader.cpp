@@ -140,6 +140,14 @@ QString roman(int n)
     return out;
 }
 
+// Text as the view can take it: a code page of the font's (an EBCDIC one,
+// say) can make control characters of letters, and those are left out.
+QString visible(QString text)
+{
+    text.removeIf([](QChar c) { return c.unicode() < 0x20 && c != u'\t'; });
+    return text;
+}
+
 bool double_byte(int code_page)
 {
     return code_page == 932 || code_page == 936 || code_page == 949 || code_page == 950;
@@ -1197,7 +1205,7 @@ void WordReader::put_text(qint64 from, qint64 to, const CharProps &p)
             else
                 sign = QChar(p.symbol_char);
             builder_->set_char_format(char_format(p));
-            builder_->append(sign);
+            builder_->append(visible(sign));
         }
         return;
     }
@@ -1217,7 +1225,7 @@ void WordReader::put_text(qint64 from, qint64 to, const CharProps &p)
                 decoded.append(QChar(CodePageDecoder::windows_1252(quint8(b))));
         }
         decoded.remove(QChar(0xFFFD));
-        builder_->append(decoded);
+        builder_->append(visible(decoded));
         return;
     }
     const QStringView text = QStringView(text_).sliced(from, to - from);
@@ -1229,7 +1237,7 @@ void WordReader::put_text(qint64 from, qint64 to, const CharProps &p)
             bytes.append(char(c.unicode() & 0xFF));
         QString sign;
         decoder_.append(sign, bytes, page);
-        builder_->append(sign);
+        builder_->append(visible(sign));
         return;
     }
     builder_->append(text);

@@ -41,7 +41,12 @@ std::unique_ptr<QTextDocument> read_word_xml(QByteArrayView bytes)
             return;
         builder.set_in_table(cells > 0);
         builder.set_char_format(run);
-        builder.append(t);
+        // Line ends inside a text element are spaces to Word.
+        QString shown = t.toString();
+        for (QChar &c : shown)
+            if (c.unicode() < 0x20 && c != u'\t')
+                c = u' ';
+        builder.append(shown);
     };
     while (!xml.atEnd()) {
         const QXmlStreamReader::TokenType token = xml.readNext();
