@@ -5,8 +5,10 @@
 # user's cache folder), so that nothing of the checkout is renamed by a
 # first click.
 set -euo pipefail
+# FOLDER is where the caller stands, not inside the checkout.
+if [ $# -ge 1 ]; then case $1 in /*) ;; *) set -- "$PWD/$1" ;; esac; fi
 cd "$(dirname "$0")"
-scripts/setup.sh
+scripts/setup.sh run
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target talvence talvence_sample_folder
 program="$(pwd)/build/src/talvence"

@@ -8,7 +8,7 @@
 # EMAIL where those are unset; DEBEMAIL may also hold "Name <address>").
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh package
 
 name=${DEBFULLNAME:-${NAME:-}}
 mail=${DEBEMAIL:-${EMAIL:-}}

@@ -26,6 +26,7 @@
 #include "seams.h"
 #include "testfolder.h"
 #include "twips.h"
+#include "windowtest.h"
 
 using namespace talvence;
 
@@ -63,13 +64,7 @@ class tst_form1 : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        static QTemporaryDir settings;
-        qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
-        qputenv("HOME", settings.path().toUtf8());
-        qputenv("XDG_STATE_HOME", settings.path().toUtf8());
-    }
+    void initTestCase() { test::use_private_home(); }
 
     void init()
     {
@@ -83,8 +78,7 @@ private Q_SLOTS:
         messages_.clear();
         terminations_ = 0;
         drives_ = {{"/", QString()}, {folder_->path(), QStringLiteral("Stick")}};
-        seams().message = [this](const QString &text) { messages_ << text; };
-        seams().terminate = [this] { ++terminations_; };
+        test::record_seams(messages_, terminations_);
         seams().drives = [this] { return drives_; };
         form_ = std::make_unique<Form1>();
     }

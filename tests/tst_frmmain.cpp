@@ -21,6 +21,7 @@
 #include "seams.h"
 #include "statusbar.h"
 #include "twips.h"
+#include "windowtest.h"
 
 using namespace talvence;
 
@@ -55,24 +56,19 @@ QStringList twips_of(const QRect &r)
 class tst_frmmain : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> settings_, work_;
+    std::unique_ptr<QTemporaryDir> work_;
     std::unique_ptr<frmMain> frame_;
     int terminations_ = 0;
 
     QAction *action(const char *name) { return frame_->findChild<QAction *>(QLatin1String(name)); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        // QSettings finds its folder once per process: one private folder for all.
-        settings_ = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", settings_->path().toUtf8());
-        qputenv("HOME", settings_->path().toUtf8());
-    }
+    void initTestCase() { test::use_private_home(); }
     void init()
     {
-        QDir(settings_->path()).removeRecursively();
-        QDir().mkpath(settings_->path());
+        const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+        QDir(config).removeRecursively();
+        QDir().mkpath(config);
         work_ = std::make_unique<QTemporaryDir>();
         QDir::setCurrent(work_->path());
         terminations_ = 0;

@@ -18,6 +18,7 @@
 #include "seams.h"
 #include "testfolder.h"
 #include "twips.h"
+#include "windowtest.h"
 
 using namespace talvence;
 
@@ -42,12 +43,7 @@ class tst_help : public QObject {
     QString shown() { return window() ? window()->box()->text() : QString(); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        static QTemporaryDir settings;
-        qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
-        qputenv("HOME", settings.path().toUtf8());
-    }
+    void initTestCase() { test::use_private_home(); }
     void init()
     {
         pages_ = std::make_unique<QTemporaryDir>();

@@ -19,19 +19,14 @@
 #include "seams.h"
 #include "stopsignals.h"
 #include "testfolder.h"
+#include "windowtest.h"
 
 using namespace talvence;
 
 class tst_stop : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase()
-    {
-        static QTemporaryDir settings;
-        qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
-        qputenv("XDG_STATE_HOME", settings.path().toUtf8());
-        qputenv("HOME", settings.path().toUtf8());
-    }
+    void initTestCase() { test::use_private_home(); }
 
     void sigterm_during_a_rename_then_restore()
     {

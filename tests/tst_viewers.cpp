@@ -24,6 +24,7 @@
 #include "textbetrachter.h"
 #include "twips.h"
 #include "viewers.h"
+#include "windowtest.h"
 
 using namespace talvence;
 
@@ -70,12 +71,7 @@ class tst_viewers : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        static QTemporaryDir settings;
-        qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
-        qputenv("HOME", settings.path().toUtf8());
-    }
+    void initTestCase() { test::use_private_home(); }
     void init()
     {
         folder_ = std::make_unique<TestFolder>();

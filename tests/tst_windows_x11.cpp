@@ -36,6 +36,7 @@
 #include "testfolder.h"
 #include "textbetrachter.h"
 #include "viewers.h"
+#include "windowtest.h"
 #include "xuser.h"
 
 using namespace talvence;
@@ -106,10 +107,7 @@ private Q_SLOTS:
                  "needs a real X server: run it through tests/run_x11.sh");
         if (!XUser::available())
             QSKIP("xdotool is not installed (package xdotool)");
-        static QTemporaryDir settings;
-        qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
-        qputenv("XDG_STATE_HOME", settings.path().toUtf8());
-        qputenv("HOME", settings.path().toUtf8());
+        test::use_private_home();
     }
 
     void init()

@@ -5,7 +5,8 @@
 
 function(talvence_x11_test name)
   add_executable(${name} ${CMAKE_CURRENT_LIST_DIR}/${name}.cpp
-                 ${CMAKE_CURRENT_LIST_DIR}/testfolder.h ${CMAKE_CURRENT_LIST_DIR}/xuser.h)
+                 ${CMAKE_CURRENT_LIST_DIR}/testfolder.h ${CMAKE_CURRENT_LIST_DIR}/xuser.h
+                 ${CMAKE_CURRENT_LIST_DIR}/windowtest.h)
   target_link_libraries(${name} PRIVATE talvence_shell Qt6::Test)
   add_test(NAME ${name} COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_x11.sh $<TARGET_FILE:${name}>)
   set_tests_properties(${name} PROPERTIES

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLocale>
+#include <QWidget>
 
 #include "stopsignals.h"
 
@@ -12,6 +13,18 @@ namespace talvence {
 Work &Work::state()
 {
     static Work instance;
+    // A stop signal during work waits for the work's next step; a message
+    // the work waits on (the prefix that is too long) goes, so that it gets
+    // there.
+    [[maybe_unused]] static const bool deferred =
+        (defer_stop_while([] {
+             if (!instance.running())
+                 return false;
+             if (QWidget *modal = QApplication::activeModalWidget())
+                 modal->close();
+             return true;
+         }),
+         true);
     return instance;
 }
 

@@ -7,12 +7,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QWidget>
-
-#include "busywork.h"
 
 namespace talvence {
 
@@ -20,6 +16,7 @@ namespace {
 
 std::atomic<bool> received{false};
 int wake[2] = {-1, -1};
+std::function<bool()> busy;
 
 // Only what is safe inside a signal handler: a flag and a byte.
 void on_signal(int)
@@ -42,13 +39,9 @@ void install_stop_signals(std::function<void()> stop)
         char drain[64];
         while (::read(wake[0], drain, sizeof drain) > 0) {
         }
-        // A rename that runs stops at its next step and calls for the end
-        // itself; a message it waits on (the prefix that is too long) goes,
-        // so that it gets there.
-        if (!Work::state().running())
+        // Work that runs stops at its next step and calls for the end itself.
+        if (!busy || !busy())
             stop();
-        else if (QWidget *modal = QApplication::activeModalWidget())
-            modal->close();
     });
     struct sigaction action {};
     action.sa_handler = on_signal;
@@ -56,6 +49,11 @@ void install_stop_signals(std::function<void()> stop)
     action.sa_flags = SA_RESTART;
     for (const int sig : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(sig, &action, nullptr);
+}
+
+void defer_stop_while(std::function<bool()> working)
+{
+    busy = std::move(working);
 }
 
 bool stop_signal_received()

@@ -12,5 +12,8 @@ namespace talvence {
 
 void install_stop_signals(std::function<void()> stop);
 bool stop_signal_received();
+// While `working` answers true, a stop signal leaves `stop` to the work that
+// runs, which checks stop_signal_received() between its steps.
+void defer_stop_while(std::function<bool()> working);
 
 } // namespace talvence

@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "names.h"
+#include "utf8.h"
 
 namespace talvence {
 

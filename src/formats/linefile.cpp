@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "rawfile.h"
+
 namespace talvence {
 
 namespace {
@@ -33,28 +35,10 @@ std::unique_ptr<LineFile> LineFile::open(const QByteArray &path, int *error)
             *error = value;
         return nullptr;
     };
-    if (path.isEmpty())
-        return failed(ENOENT);
-    if (path.contains('\0'))
-        return failed(EINVAL);
-    // Non-blocking, so that a FIFO handed over by mistake cannot hang the
-    // window; regular files read the same either way.
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return failed(errno);
-    struct stat st;
-    int err = 0;
-    if (::fstat(fd, &st) != 0)
-        err = errno;
-    else if (S_ISDIR(st.st_mode))
-        err = EISDIR;
-    else if (!S_ISREG(st.st_mode))
-        err = EINVAL;
-    if (err != 0) {
-        ::close(fd);
-        return failed(err);
-    }
-    std::unique_ptr<LineFile> file(new LineFile(fd, st.st_size));
+    Result<RegularFile> opened = open_regular_file(path);
+    if (!opened)
+        return failed(opened.error());
+    std::unique_ptr<LineFile> file(new LineFile(opened->fd.release(), opened->size));
     // Three bytes more, so that a character the sample's end cuts in two
     // can still be told from a byte that is not UTF-8.
     file->sample_ = file->read(0, sample_bytes + 3);

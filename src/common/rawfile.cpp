@@ -11,22 +11,6 @@ namespace talvence {
 
 namespace {
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 std::optional<QByteArray> failed(int *error, int value)
 {
     if (error)
@@ -68,27 +52,39 @@ bool read_all(int fd, QByteArray &data, qsizetype filled, qint64 cap, int *error
 
 } // namespace
 
-std::optional<QByteArray> read_raw_file(const QByteArray &path, qint64 cap, int *error)
+void Descriptor::reset()
 {
-    // A NUL would cut the path short and open some other file.
-    if (path.isEmpty())
-        return failed(error, ENOENT);
-    if (path.contains('\0'))
-        return failed(error, EINVAL);
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
 
-    // Non-blocking, so that a FIFO handed over by mistake cannot hang the
-    // window; regular files read the same either way.
-    const Descriptor fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.get() < 0)
-        return failed(error, errno);
+Result<RegularFile> open_regular_file(const QByteArray &path)
+{
+    if (path.isEmpty())
+        return Result<RegularFile>::failure(ENOENT);
+    if (path.contains('\0'))
+        return Result<RegularFile>::failure(EINVAL);
+    Descriptor fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd.valid())
+        return Result<RegularFile>::failure(errno);
     struct stat st;
     if (::fstat(fd.get(), &st) != 0)
-        return failed(error, errno);
+        return Result<RegularFile>::failure(errno);
     if (S_ISDIR(st.st_mode))
-        return failed(error, EISDIR);
+        return Result<RegularFile>::failure(EISDIR);
     if (!S_ISREG(st.st_mode))
-        return failed(error, EINVAL);
-    if (st.st_size > cap)
+        return Result<RegularFile>::failure(EINVAL);
+    return RegularFile{std::move(fd), qint64(st.st_size)};
+}
+
+std::optional<QByteArray> read_raw_file(const QByteArray &path, qint64 cap, int *error)
+{
+    Result<RegularFile> file = open_regular_file(path);
+    if (!file)
+        return failed(error, file.error());
+    const Descriptor &fd = file->fd;
+    if (file->size > cap)
         return failed(error, EFBIG);
 
     // One allocation of the size the file says it has; files that report
@@ -96,7 +92,7 @@ std::optional<QByteArray> read_raw_file(const QByteArray &path, qint64 cap, int 
     int err = 0;
     QByteArray data;
     try {
-        data.resize(qsizetype(st.st_size) + 1);
+        data.resize(qsizetype(file->size) + 1);
         if (!read_all(fd.get(), data, 0, cap, &err))
             return failed(error, err);
     } catch (const std::bad_alloc &) {

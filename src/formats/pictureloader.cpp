@@ -11,6 +11,7 @@
 #include <QImageReader>
 
 #include "pcxhandler.h"
+#include "rawfile.h"
 
 namespace talvence {
 
@@ -69,30 +70,15 @@ std::optional<QImage> decode_picture(const QByteArray &bytes)
 
 std::optional<QImage> load_picture(const QByteArray &path, int *error)
 {
-    // A NUL would cut the path short and open some other file.
-    if (path.isEmpty())
-        return failed(error, ENOENT);
-    if (path.contains('\0'))
-        return failed(error, EINVAL);
-    // Opened by its raw name; non-blocking, so that a FIFO cannot hang the
-    // window.
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return failed(error, errno);
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return failed(error, EIO);
-    }
-    struct stat st;
-    if (::fstat(fd, &st) != 0)
-        return failed(error, errno);
-    if (S_ISDIR(st.st_mode))
-        return failed(error, EISDIR);
-    if (!S_ISREG(st.st_mode))
-        return failed(error, EINVAL);
-    if (st.st_size > max_picture_file_size)
+    Result<RegularFile> opened = open_regular_file(path);
+    if (!opened)
+        return failed(error, opened.error());
+    if (opened->size > max_picture_file_size)
         return failed(error, EFBIG);
+    QFile file;
+    if (!file.open(opened->fd.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return failed(error, EIO);
+    opened->fd.release();
     if (error)
         *error = 0;
     return decode_picture(&file);

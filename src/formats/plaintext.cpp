@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "codepagedecoder.h"
-#include "names.h"
+#include "utf8.h"
 
 namespace talvence {
 
