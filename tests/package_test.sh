@@ -146,10 +146,10 @@ help_page_fails() {
     fi
     x=$(xwininfo -id "$frame" | awk '/Absolute upper-left X/{print $4}')
     y=$(xwininfo -id "$frame" | awk '/Absolute upper-left Y/{print $4}')
-    # "Hilfe" in the menu bar (in the design's font), then its first entry
-    xdotool mousemove $((x + 110)) $((y + 10)) click 1
+    # "Hilfe" in the menu bar (in the design's font, after "Bearbeiten"), then its first entry
+    xdotool mousemove $((x + 180)) $((y + 10)) click 1
     sleep 0.5
-    xdotool mousemove $((x + 150)) $((y + 32)) click 1
+    xdotool mousemove $((x + 220)) $((y + 32)) click 1
     seen=1
     tries=0
     while [ $tries -lt 30 ]; do

@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QtTest>
 
+#include "busywork.h"
 #include "drivelist.h"
 #include "folderlist.h"
 #include "form1.h"
@@ -422,6 +423,64 @@ private Q_SLOTS:
         form_ = std::make_unique<Form1>();
         QTest::qWait(0);
         QCOMPARE(asked.size(), 1);
+    }
+
+    // "So lassen": the names stay as the cut left them and the journal goes.
+    void so_lassen_keeps_the_names()
+    {
+        for (int i = 0; i < 100; ++i)
+            folder_->file("Foto " + QByteArray::number(i) + ".jpg");
+        const pid_t runner = ::fork();
+        if (runner == 0) {
+            StandardRenameIo io;
+            io.prefix = [] { return QString(); };
+            io.prefix_too_long = [] {};
+            io.reread = [](const NameList &) {};
+            io.progress = [](int pass, int, qsizetype done, qsizetype) {
+                if (pass == 2 && done == 30)
+                    ::kill(::getpid(), SIGKILL);
+                return true;
+            };
+            rename_standard(folder_->path(), io);
+            ::_exit(0);
+        }
+        ::waitpid(runner, nullptr, 0);
+        const auto cut = folder_->state();
+        int asked = 0;
+        seams().ask = [&](const QString &, const QStringList &buttons) {
+            ++asked;
+            return int(buttons.indexOf(QStringLiteral("So lassen")));
+        };
+        form_ = std::make_unique<Form1>();
+        QTRY_COMPARE(asked, 1);
+        auto expected = cut;
+        QVERIFY(expected.erase(".talvence-journal"));
+        QCOMPARE(folder_->state(), expected);
+        QVERIFY(find_interrupted_runs(folder_->path()).empty());
+        QVERIFY(messages_.isEmpty());
+    }
+
+    // How a run ended stays in the status bar, its numbers grouped the
+    // German way; the undo takes it back and says so.
+    void status_tells_how_to_take_a_run_back()
+    {
+        for (int i = 0; i < 1234; ++i)
+            folder_->file("Bild " + QByteArray::number(i) + ".jpg");
+        form_->reread_files();
+        const auto before = folder_->state();
+        QStringList told;
+        connect(&Work::state(), &Work::progress, this, [&](const QString &t) { told << t; });
+        click("rename_standard_button");
+        QCOMPARE(told.last(), QString::fromUtf8("1.237 Dateien umbenannt – Rückgängig mit Strg+Z"));
+        QVERIFY(form_->undoable());
+        QCOMPARE(form_->undoable()->files, qsizetype(1237));
+        form_->undo_last_run();
+        QCOMPARE(folder_->state(), before);
+        QCOMPARE(told.last(),
+                 QString::fromUtf8("Rückgängig gemacht: Standardisieren (1.237 Dateien)"));
+        QVERIFY(!form_->undoable());
+        QVERIFY(messages_.isEmpty());
+        Work::state().disconnect(this);
     }
 
     void vanished_folder_leaves_an_empty_list()

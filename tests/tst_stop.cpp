@@ -5,7 +5,11 @@
 
 #include <csignal>
 
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
 #include <QtTest>
 
 #include "busywork.h"
@@ -63,6 +67,37 @@ private Q_SLOTS:
         QVERIFY(report.finished && !report.problems());
         QVERIFY(folder.state() == before);
         QVERIFY(messages.isEmpty());
+        Work::state().disconnect(this);
+        seams() = Seams::defaults();
+    }
+
+    // A stop signal while the prefix message waits for its OK: the message
+    // goes and the program ends, as a logout expects.
+    void sigterm_while_the_prefix_message_is_up()
+    {
+        TestFolder folder;
+        folder.file("a.txt");
+        QVERIFY(QDir::setCurrent(QFile::decodeName(folder.path())));
+        bool shown = false;
+        seams().message = [&](const QString &text) {
+            QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Talvence"), text, QMessageBox::Ok);
+            QTimer::singleShot(0, &box, [&] {
+                shown = box.isVisible();
+                ::raise(SIGTERM);
+            });
+            box.exec();
+        };
+        auto frame = std::make_unique<frmMain>();
+        frame->show();
+        install_stop_signals([&] { frame->close(); });
+        Form1 *form = frame->show_rename_window();
+        form->findChild<QRadioButton *>(QStringLiteral("Option2"))->click();
+        form->findChild<QLineEdit *>(QStringLiteral("Textfeld_format"))->setText(QString(236, 'p'));
+        QTest::mouseClick(form->findChild<QPushButton *>(QStringLiteral("rename_standard_button")),
+                          Qt::LeftButton);
+        QVERIFY(shown);
+        QTRY_VERIFY(!frame->isVisible());
+        QCOMPARE(folder.content("a.txt"), QByteArray("content of a.txt"));
         seams() = Seams::defaults();
     }
 };

@@ -268,6 +268,59 @@ private Q_SLOTS:
                                   QStringLiteral("content of a.txt"), kWait);
     }
 
+    // Walking through the list with the arrow keys starts no program; a
+    // click or Enter on one does.
+    void arrow_keys_start_no_program()
+    {
+        for (const char *name : {"walk0.exe", "walk1.exe", "walk2.exe"})
+            folder_->file(name);
+        QByteArrayList started;
+        seams().start_program = [&](const QByteArray &path) {
+            started << path.mid(path.lastIndexOf('/') + 1);
+            return true;
+        };
+        Form1 *form = press_start();
+        QVERIFY(form);
+        auto *list3 = child<QListView>(form, "list3");
+        const auto row_of = [&](const QByteArray &name) {
+            for (int r = 0; r < list3->model()->rowCount(); ++r)
+                if (list3->model()->index(r, 0).data(FileListModel::RawNameRole).toByteArray() ==
+                    name)
+                    return list3->model()->index(r, 0);
+            return QModelIndex();
+        };
+        QVERIFY(XUser::click(list3->viewport(), list3->visualRect(row_of("walk0.exe")).center()));
+        QTRY_COMPARE_WITH_TIMEOUT(started, QByteArrayList{"walk0.exe"}, kWait);
+        QVERIFY(XUser::key(QStringLiteral("Down")));
+        QVERIFY(XUser::key(QStringLiteral("Down")));
+        QTRY_COMPARE_WITH_TIMEOUT(form->selected_file(), QByteArray("walk2.exe"), kWait);
+        QCOMPARE(started, QByteArrayList{"walk0.exe"});
+        QVERIFY(XUser::key(QStringLiteral("Return")));
+        QTRY_COMPARE_WITH_TIMEOUT(started, (QByteArrayList{"walk0.exe", "walk2.exe"}), kWait);
+    }
+
+    // Before the test below: once a close has waited for a run, the
+    // program ends after the next one.
+    // A run, then Strg+Z: every name back; the entry names the run and is
+    // off once there is nothing left to take back.
+    void ctrl_z_takes_the_run_back()
+    {
+        const auto before = folder_->state();
+        Form1 *form = press_start();
+        QVERIFY(form);
+        auto *undo = frame_->findChild<QAction *>(QStringLiteral("rueckgaengig"));
+        QVERIFY(!undo->isEnabled());
+        QVERIFY(XUser::click(child<QPushButton>(form, "rename_standard_button")));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(QFile::decodeName(folder_->at("1.txt"))), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(undo->isEnabled(), kWait);
+        QCOMPARE(undo->text(), QString::fromUtf8("Rückgängig: Standardisieren (2 Dateien)"));
+        QVERIFY(XUser::key(QStringLiteral("ctrl+z")));
+        QTRY_VERIFY_WITH_TIMEOUT(folder_->state() == before, kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(!undo->isEnabled(), kWait);
+        QCOMPARE(undo->text(), QString::fromUtf8("Rückgängig"));
+        QVERIFY(messages_.isEmpty());
+    }
+
     // While a rename runs the frame tells how far it is; a click on a file
     // starts nothing, and the window manager's close waits for the end.
     void a_rename_takes_no_input_and_the_close_waits()
@@ -304,9 +357,13 @@ private Q_SLOTS:
         QVERIFY(progress.size() >= 2);
         QVERIFY2(progress.front().startsWith(QStringLiteral("Schritt 1 von 4: ")) &&
                      progress.front().endsWith(
-                         QStringLiteral(" von %1 Dateien").arg(QLocale().toString(20002))),
+                         QStringLiteral(" von %1 Dateien")
+                             .arg(QLocale(QLocale::German, QLocale::Germany).toString(20002))),
                  qPrintable(progress.front()));
-        QCOMPARE(progress.back(), QString());
+        // The status bar's own text back, then how the run ended.
+        QCOMPARE(progress.back(),
+                 QString::fromUtf8("20.002 Dateien umbenannt – Rückgängig mit Strg+Z"));
+        QCOMPARE(progress[progress.size() - 2], QString());
         QVERIFY(!frame_->viewers()->image_viewer());
         QVERIFY(messages_.isEmpty());
         // The run went to its end: every file numbered, no journal left.

@@ -13,7 +13,9 @@ namespace talvence {
 Work &Work::state()
 {
     static Work instance;
-    // A stop signal during work waits for the work's next step.
+    // A stop signal during work waits for the work's next step; a message
+    // the work waits on (the prefix that is too long) goes, so that it gets
+    // there.
     [[maybe_unused]] static const bool deferred =
         (defer_stop_while([] {
              if (!instance.running())
