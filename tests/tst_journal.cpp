@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include "fatvolume.h"
+#include "namelists.h"
 #include "renamecase.h"
 #include "renamestandard.h"
 #include "runhistory.h"
@@ -18,17 +19,6 @@
 using namespace talvence;
 
 namespace {
-
-// Names as people's folders hold them: umlauts, blanks, bytes that are not
-// UTF-8, short names, tails that begin with a digit, names that look like
-// the run's own parking and numbered names.
-QByteArray varied_name(int i)
-{
-    static const char *const stems[] = {"Urlaub ", "M\xc3\xbcller_", "M\xfcller ", "ab",
-                                        "kapitel", "_zyx_ ",         "IMG_",       "x"};
-    static const char *const tails[] = {".jpg", ".JPG", "1.md", "", ".txt", ".tar.gz", "\xe4"};
-    return stems[i % 8] + QByteArray::number(i) + tails[(i / 8) % 7];
-}
 
 void fill(TestFolder &f, int count)
 {

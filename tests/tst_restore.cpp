@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "fatvolume.h"
+#include "namelists.h"
 #include "renamecase.h"
 #include "renamestandard.h"
 #include "runhistory.h"
@@ -20,14 +21,6 @@
 using namespace talvence;
 
 namespace {
-
-QByteArray varied_name(int i)
-{
-    static const char *const stems[] = {"Urlaub ", "M\xc3\xbcller_", "M\xfcller ", "ab",
-                                        "kapitel", "_zyx_ ",         "IMG_",       "x"};
-    static const char *const tails[] = {".jpg", ".JPG", "1.md", "", ".txt", ".tar.gz", "\xe4"};
-    return stems[i % 8] + QByteArray::number(i) + tails[(i / 8) % 7];
-}
 
 RunOutcome numbering(const QByteArray &folder, const QString &prefix = {},
                      const RenameProgress &progress = {})
