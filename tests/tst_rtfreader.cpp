@@ -279,6 +279,48 @@ private Q_SLOTS:
         QCOMPARE(table->cellAt(1, 1).firstCursorPosition().block().text(), u"B"_qs);
     }
 
+    // Tables inside cells as Word writes them: each inner row's definition
+    // in \\nesttableprops after its cells, a fallback for old readers in
+    // \\nonesttables, the text around the inner table in the outer cell.
+    void nested_tables()
+    {
+        const auto doc =
+            read("{\\rtf1\\trowd\\cellx3000\\cellx6000\\pard\\intbl\\itap1 Vorher\\par"
+                 "\\pard\\intbl\\itap2 A\\nestcell B\\nestcell{\\*\\nesttableprops\\trowd"
+                 "\\cellx1000\\clcbpat1\\cellx2500\\nestrow}{\\nonesttables Ersatz\\par}"
+                 "\\pard\\intbl\\itap3 Tief\\nestcell{\\*\\nesttableprops\\trowd\\cellx500"
+                 "\\nestrow}\\pard\\intbl\\itap2 C\\nestcell D\\nestcell{\\*\\nesttableprops"
+                 "\\trowd\\cellx1000\\clcbpat1\\cellx2500\\nestrow}{\\nonesttables Ersatz\\par}"
+                 "\\pard\\intbl\\itap1 Nachher\\cell Rechts\\cell\\trowd\\cellx3000\\cellx6000"
+                 "\\row\\pard Ende}");
+        QVERIFY(!doc->toPlainText().contains(u"Ersatz"_qs));
+        const auto table_of = [&](const QString &text) {
+            for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+                if (b.text() == text)
+                    return QTextCursor(b).currentTable();
+            }
+            return static_cast<QTextTable *>(nullptr);
+        };
+        QTextTable *outer = table_of(u"Vorher"_qs);
+        QVERIFY(outer);
+        QCOMPARE(outer->rows(), 1);
+        QCOMPARE(outer->columns(), 2);
+        QCOMPARE(table_of(u"Nachher"_qs), outer);
+        QCOMPARE(outer->cellAt(0, 1).firstCursorPosition().block().text(), u"Rechts"_qs);
+        QTextTable *inner = table_of(u"B"_qs);
+        QVERIFY(inner && inner != outer);
+        QCOMPARE(inner->parentFrame(), outer);
+        QCOMPARE(inner->rows(), 2);
+        QCOMPARE(inner->columns(), 2);
+        QCOMPARE(inner->format().columnWidthConstraints().value(1),
+                 QTextLength(QTextLength::FixedLength, 100));
+        QCOMPARE(inner->cellAt(1, 1).firstCursorPosition().block().text(), u"D"_qs);
+        QTextTable *deepest = table_of(u"Tief"_qs);
+        QVERIFY(deepest);
+        QCOMPARE(deepest->parentFrame(), inner);
+        QVERIFY(!QTextCursor(doc->lastBlock()).currentTable());
+    }
+
     // A document cut off anywhere shows a part of its text and nothing else.
     void truncated_data()
     {
@@ -509,7 +551,7 @@ private Q_SLOTS:
             << QByteArray(
                    "{\\rtf1\\pard\\intbl\\itap2{\\*\\nesttableprops\\trowd\\cellx2000\\itap2 "
                    "Inner\\nestcell\\nestrow}\\itap1 Outer\\cell\\row\\pard}")
-            << u"|Inner\t\u2028Outer"_qs;
+            << u"||Inner|Outer"_qs;
         QTest::newRow("Mac code page of the document")
             << QByteArray("{\\rtf1\\mac\\ansicpg10001{\\fonttbl{\\f0\\fnil\\fcharset78 Osaka;}}"
                           "\\f0 \\'82\\'cd\\'82\\'b6\\'82\\'df\\'82\\'c9\\par}")

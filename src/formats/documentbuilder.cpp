@@ -37,8 +37,8 @@ void DocumentBuilder::append_image(const QTextImageFormat &format)
 {
     place();
     flush_run();
-    if (table_open_) {
-        current_cell().pieces.push_back({Piece::Kind::image, {}, format, {}});
+    if (!open_.empty()) {
+        current_cell().pieces.push_back({Piece::Kind::image, {}, format, {}, {}});
         return;
     }
     resume();
@@ -48,7 +48,7 @@ void DocumentBuilder::append_image(const QTextImageFormat &format)
 
 void DocumentBuilder::pause()
 {
-    if (table_open_)
+    if (!open_.empty())
         return;
     flush_run();
     if (editing_) {
@@ -69,8 +69,8 @@ void DocumentBuilder::end_paragraph(const QTextBlockFormat &format)
 {
     place();
     flush_run();
-    if (table_open_) {
-        current_cell().pieces.push_back({Piece::Kind::paragraph_end, {}, format_, format});
+    if (!open_.empty()) {
+        current_cell().pieces.push_back({Piece::Kind::paragraph_end, {}, format_, format, {}});
         return;
     }
     resume();
@@ -90,29 +90,32 @@ void DocumentBuilder::end_paragraph(const QTextBlockFormat &format)
 void DocumentBuilder::end_cell(const QTextBlockFormat &format)
 {
     // A cell end means a table, even where the paragraph forgot to say so.
-    in_table_ = true;
+    depth_ = std::max(depth_, 1);
     place();
     flush_run();
     current_cell().last_block = format;
-    cell_ended_ = true;
+    open_.back()->cell_ended = true;
 }
 
 void DocumentBuilder::end_row(const RowLayout &layout)
 {
-    if (!table_open_)
+    const std::size_t depth = std::size_t(std::max(depth_, 1));
+    if (open_.size() < depth)
         return;
     flush_run();
-    rows_.back().layout = layout;
-    row_ended_ = true;
-    cell_ended_ = false;
+    close_tables(depth);
+    Table &table = *open_.back();
+    table.rows.back().layout = layout;
+    table.row_ended = true;
+    table.cell_ended = false;
 }
 
 void DocumentBuilder::finish(const QTextBlockFormat &format)
 {
     flush_run();
-    if (table_open_) {
-        write_table();
-        table_open_ = false;
+    if (!open_.empty()) {
+        open_.clear();
+        write_table(top_, false);
     }
     resume();
     close_paragraph(cursor_, format, format_);
@@ -124,8 +127,8 @@ void DocumentBuilder::flush_run()
 {
     if (run_.isEmpty())
         return;
-    if (table_open_) {
-        current_cell().pieces.push_back({Piece::Kind::text, run_, format_, {}});
+    if (!open_.empty()) {
+        current_cell().pieces.push_back({Piece::Kind::text, run_, format_, {}, {}});
     } else {
         resume();
         cursor_.insertText(run_, format_);
@@ -135,39 +138,66 @@ void DocumentBuilder::flush_run()
 }
 
 // Moves the output to where the next text belongs: into the table being
-// collected (a new cell or row where the last one ended) or back into the
-// document, which then receives the finished table first.
+// collected at the depth set (a new cell or row where the last one ended, a
+// new table inside the cell where the depth grew) or out of the tables
+// deeper than that; back in the document, the finished table goes in first.
 void DocumentBuilder::place()
 {
-    if (in_table_) {
-        if (!table_open_) {
-            flush_run();
-            table_open_ = true;
-            table_cells_ = 0;
-            rows_.assign(1, Row{std::vector<Cell>(1), {}});
-            widest_ = 1;
-        } else if (row_ended_) {
-            flush_run();
-            if (qsizetype(rows_.size() * widest_) >= table_part_cells)
-                write_table();
-            rows_.push_back(Row{std::vector<Cell>(1), {}});
-        } else if (cell_ended_) {
-            flush_run();
-            rows_.back().cells.emplace_back();
-            widest_ = std::max(widest_, rows_.back().size());
-        }
-        row_ended_ = false;
-        cell_ended_ = false;
-    } else if (table_open_) {
-        flush_run();
-        write_table();
-        table_open_ = false;
+    const std::size_t depth = std::size_t(depth_);
+    if (depth == open_.size() &&
+        (depth == 0 || (!open_.back()->row_ended && !open_.back()->cell_ended)))
+        return;
+    flush_run();
+    if (depth == 0) {
+        open_.clear();
+        write_table(top_, false);
+        return;
     }
+    close_tables(depth);
+    if (open_.empty()) {
+        top_ = Table();
+        table_cells_ = 0;
+        open_.push_back(&top_);
+    }
+    for (;;) {
+        Table &table = *open_.back();
+        if (table.row_ended) {
+            if (open_.size() == 1 &&
+                qsizetype(table.rows.size() * table.widest) >= table_part_cells)
+                write_table(table, false);
+            table.rows.push_back(Row{std::vector<Cell>(1), {}});
+        } else if (table.cell_ended) {
+            table.rows.back().cells.emplace_back();
+            table.widest = std::max(table.widest, table.rows.back().size());
+        }
+        table.row_ended = false;
+        table.cell_ended = false;
+        if (open_.size() >= depth)
+            break;
+        open_table();
+    }
+}
+
+// A table inside the current cell, after what the cell holds so far.
+void DocumentBuilder::open_table()
+{
+    auto table = std::make_shared<Table>();
+    open_.push_back(table.get());
+    Cell &cell = (*(open_.end() - 2))->rows.back().cells.back();
+    cell.pieces.push_back({Piece::Kind::table, {}, format_, {}, std::move(table)});
+}
+
+// The tables deeper than `depth` are complete: the cells they stand in go on
+// after them.
+void DocumentBuilder::close_tables(std::size_t depth)
+{
+    if (open_.size() > depth)
+        open_.resize(depth);
 }
 
 DocumentBuilder::Cell &DocumentBuilder::current_cell()
 {
-    return rows_.back().cells.back();
+    return open_.back()->rows.back().cells.back();
 }
 
 void DocumentBuilder::close_paragraph(QTextCursor &cursor, const QTextBlockFormat &format,
@@ -188,6 +218,19 @@ void DocumentBuilder::write_pieces(const Cell &cell)
             cursor_.insertText(piece.text, piece.char_format);
         } else if (piece.kind == Piece::Kind::image) {
             cursor_.insertImage(piece.char_format.toImageFormat());
+        } else if (piece.kind == Piece::Kind::table) {
+            // A cell that starts with a table keeps an empty paragraph
+            // above it (Qt's cells begin with one): of no height, so the
+            // table stands at the cell's top as its writer put it.
+            if (&piece == &cell.pieces.front()) {
+                QTextBlockFormat none;
+                none.setLineHeight(0, QTextBlockFormat::FixedHeight);
+                cursor_.setBlockFormat(none);
+                QTextCharFormat tiny;
+                tiny.setFontPointSize(1);
+                cursor_.setBlockCharFormat(tiny);
+            }
+            write_table(*piece.table, true);
         } else {
             close_paragraph(cursor_, piece.block_format, piece.char_format);
             cursor_.insertBlock();
@@ -196,29 +239,50 @@ void DocumentBuilder::write_pieces(const Cell &cell)
 }
 
 // A table that starts a paragraph takes that paragraph's place, or an
-// empty line would stand above every table.
+// empty line would stand above every table. (Not where the paragraph before
+// is another table's, or of another cell: the first paragraph of a cell
+// stays, as Qt puts one before a table inside a cell.)
 void DocumentBuilder::take_empty_paragraph()
 {
-    if (run_empty_block_ && cursor_.position() > 0) {
-        QTextCursor previous(cursor_);
-        previous.movePosition(QTextCursor::PreviousBlock);
-        if (!previous.currentTable())
-            cursor_.deletePreviousChar();
-    }
+    if (cursor_.block().length() > 1 || cursor_.position() == 0)
+        return;
+    QTextCursor previous(cursor_);
+    previous.movePosition(QTextCursor::PreviousBlock);
+    QTextTable *table = cursor_.currentTable();
+    if (previous.currentTable() != table)
+        return;
+    if (table && table->cellAt(previous.position()) != table->cellAt(cursor_.position()))
+        return;
+    cursor_.deletePreviousChar();
 }
 
-void DocumentBuilder::write_table()
+// After a table, the text goes on in the paragraph that follows it.
+void DocumentBuilder::table_written(Table &table, bool nested, const QTextTable *written)
+{
+    if (written)
+        cursor_.setPosition(written->lastPosition() + 1);
+    if (nested)
+        return;
+    run_empty_block_ = true;
+    block_format_known_ = false;
+    table.rows.clear();
+    table.widest = 1;
+}
+
+void DocumentBuilder::write_table(Table &t, bool nested)
 {
     resume();
-    if (!rows_.front().layout.cells.empty() && write_laid_out_table())
+    if (t.rows.empty())
+        return;
+    if (!t.rows.front().layout.cells.empty() && write_laid_out_table(t, nested))
         return;
     std::size_t widest = 1;
-    for (const Row &row : rows_)
+    for (const Row &row : t.rows)
         widest = std::max(widest, row.size());
     const int columns = int(std::min<std::size_t>(widest, max_columns));
-    const qsizetype row_count = qsizetype(rows_.size());
+    const qsizetype row_count = qsizetype(t.rows.size());
     if (table_cells_ + row_count * columns > max_table_cells) {
-        write_table_as_text();
+        write_table_as_text(t);
         return;
     }
     table_cells_ += row_count * columns;
@@ -237,7 +301,7 @@ void DocumentBuilder::write_table()
     // one position before the next one starts, row after row. Moving by
     // position keeps the table's own cell index from being rebuilt per cell.
     bool first = true;
-    for (const Row &row : rows_) {
+    for (const Row &row : t.rows) {
         for (int c = 0; c < columns; ++c) {
             if (!first)
                 cursor_.setPosition(cursor_.position() + 1);
@@ -256,25 +320,21 @@ void DocumentBuilder::write_table()
             close_paragraph(cursor_, closing.last_block, format_);
         }
     }
-    cursor_.setPosition(table->lastPosition() + 1);
-    run_empty_block_ = true;
-    block_format_known_ = false;
-    rows_.clear();
-    widest_ = 1;
+    table_written(t, nested, table);
 }
 
 // A table whose rows say where their cells end: its columns are the edges
 // of all its rows' cells, each cell spans the columns between its edges, and
 // merged cells join the one before or above them. False, with nothing
 // written, for edges that make more columns than a table gets.
-bool DocumentBuilder::write_laid_out_table()
+bool DocumentBuilder::write_laid_out_table(Table &t, bool nested)
 {
-    const int rows = int(rows_.size());
+    const int rows = int(t.rows.size());
     std::vector<double> edges;
-    const RowLayout *layout = &rows_.front().layout;
+    const RowLayout *layout = &t.rows.front().layout;
     std::vector<const RowLayout *> layouts;
-    layouts.reserve(rows_.size());
-    for (const Row &row : rows_) {
+    layouts.reserve(t.rows.size());
+    for (const Row &row : t.rows) {
         // A row without its own layout takes the one before it.
         if (!row.layout.cells.empty())
             layout = &row.layout;
@@ -291,7 +351,7 @@ bool DocumentBuilder::write_laid_out_table()
     if (columns < 1 || columns > max_columns)
         return false;
     if (table_cells_ + qsizetype(rows) * columns > max_table_cells) {
-        write_table_as_text();
+        write_table_as_text(t);
         return true;
     }
     table_cells_ += qsizetype(rows) * columns;
@@ -307,7 +367,7 @@ bool DocumentBuilder::write_laid_out_table()
     std::vector<Placed> placed;
     std::vector<int> owner(std::size_t(rows * columns), -1);
     for (int r = 0; r < rows; ++r) {
-        const Row &row = rows_[std::size_t(r)];
+        const Row &row = t.rows[std::size_t(r)];
         const RowLayout &l = *layouts[std::size_t(r)];
         int left = column_of(l.left);
         int last = -1; // the row's last cell placed
@@ -342,7 +402,7 @@ bool DocumentBuilder::write_laid_out_table()
     }
 
     take_empty_paragraph();
-    const RowLayout &first = rows_.front().layout;
+    const RowLayout &first = t.rows.front().layout;
     QTextTableFormat table_format;
     table_format.setBorder(0);
     table_format.setBorderCollapse(true);
@@ -414,18 +474,14 @@ bool DocumentBuilder::write_laid_out_table()
         if (p.rows > 1 || p.columns > 1)
             table->mergeCells(p.row, p.column, p.rows, p.columns);
     }
-    cursor_.setPosition(table->lastPosition() + 1);
-    run_empty_block_ = true;
-    block_format_known_ = false;
-    rows_.clear();
-    widest_ = 1;
+    table_written(t, nested, table);
     return true;
 }
 
-void DocumentBuilder::write_table_as_text()
+void DocumentBuilder::write_table_as_text(Table &t)
 {
     block_format_known_ = false;
-    for (const Row &row : rows_) {
+    for (const Row &row : t.rows) {
         for (std::size_t c = 0; c < row.size(); ++c) {
             if (c > 0)
                 cursor_.insertText(QStringLiteral("\t"), format_);
@@ -436,8 +492,8 @@ void DocumentBuilder::write_table_as_text()
         cursor_.insertBlock();
     }
     run_empty_block_ = true;
-    rows_.clear();
-    widest_ = 1;
+    t.rows.clear();
+    t.widest = 1;
 }
 
 } // namespace talvence

@@ -6,9 +6,12 @@
 // block format when they end, and table rows are collected until the table
 // ends and then put in as one QTextTable. (Growing a QTextTable row by row
 // costs time in proportion to its size for every row; a table of some
-// thousand rows would take seconds.)
+// thousand rows would take seconds.) A table inside a cell is collected
+// with that cell's text and goes in as a QTextTable inside the cell.
 
+#include <algorithm>
 #include <array>
+#include <memory>
 #include <vector>
 
 #include <QColor>
@@ -20,6 +23,7 @@
 #include <QTextImageFormat>
 
 class QTextDocument;
+class QTextTable;
 
 namespace talvence {
 
@@ -36,14 +40,19 @@ public:
     // event (some 35 microseconds a cell, more in larger tables), and the
     // reader writes each part as soon as its rows are complete.
     static constexpr qsizetype table_part_cells = 1024;
+    // Most tables one inside the other; the text of deeper ones goes into
+    // the cells of the deepest.
+    static constexpr int max_nesting = 8;
 
     explicit DocumentBuilder(QTextDocument *document);
 
     // The format of the text appended from now on.
     void set_char_format(const QTextCharFormat &format);
-    // Whether what follows belongs in a table cell. Set before each output;
-    // a change takes effect with the next output.
-    void set_in_table(bool in_table) { in_table_ = in_table; }
+    // In how many tables, one inside the other, what follows stands: 0 in
+    // none, 1 in a cell of a table, 2 in a cell of a table inside a cell.
+    // Set before each output; a change takes effect with the next output.
+    void set_table_depth(int depth) { depth_ = std::clamp(depth, 0, max_nesting); }
+    void set_in_table(bool in_table) { set_table_depth(in_table ? 1 : 0); }
 
     void append(QStringView text);
     // A picture, in the character format given.
@@ -76,8 +85,11 @@ public:
         double padding = 3; // around each cell's text
     };
 
-    // Ends a table cell; its last paragraph gets `format`.
+    // Ends a cell of the table at the depth set (at least 1); its last
+    // paragraph gets `format`.
     void end_cell(const QTextBlockFormat &format);
+    // Ends the row of the table at the depth set (at least 1), and the
+    // tables inside its cells; nothing where no table of that depth is open.
     void end_row(const RowLayout &layout);
     void end_row() { end_row(RowLayout()); }
     // Ends the document, once and last; the last paragraph gets `format`.
@@ -88,11 +100,13 @@ public:
     void pause();
 
 private:
+    struct Table;
     struct Piece {
-        enum class Kind { text, paragraph_end, image } kind;
+        enum class Kind { text, paragraph_end, image, table } kind;
         QString text;
         QTextCharFormat char_format;
         QTextBlockFormat block_format;
+        std::shared_ptr<Table> table; // of a table inside the cell
     };
     struct Cell {
         std::vector<Piece> pieces;
@@ -103,17 +117,28 @@ private:
         RowLayout layout;
         std::size_t size() const { return cells.size(); }
     };
+    // A table being collected: its rows so far, and whether the next
+    // output starts a new row or cell.
+    struct Table {
+        std::vector<Row> rows{Row{std::vector<Cell>(1), {}}};
+        std::size_t widest = 1; // cells of the widest row
+        bool row_ended = false;
+        bool cell_ended = false;
+    };
 
     void flush_run();
     void place();
+    void open_table();
+    void close_tables(std::size_t depth);
     Cell &current_cell();
     void close_paragraph(QTextCursor &cursor, const QTextBlockFormat &format,
                          const QTextCharFormat &char_format);
-    void write_table();
-    bool write_laid_out_table();
+    void write_table(Table &table, bool nested);
+    bool write_laid_out_table(Table &table, bool nested);
     void take_empty_paragraph();
-    void write_table_as_text();
+    void write_table_as_text(Table &table);
     void write_pieces(const Cell &cell);
+    void table_written(Table &table, bool nested, const QTextTable *written);
 
     void resume();
 
@@ -125,12 +150,11 @@ private:
     QTextBlockFormat block_format_; // of the current block, where known
     bool block_format_known_ = false;
 
-    bool in_table_ = false;
-    bool table_open_ = false;
-    bool row_ended_ = false;
-    bool cell_ended_ = false;
-    std::vector<Row> rows_;
-    std::size_t widest_ = 1;    // cells of the widest row in rows_
+    int depth_ = 0; // of the tables the next output goes into
+    Table top_;     // the outermost table, while open_ holds it
+    // The tables open, outermost first; each but the first stands in the
+    // current cell of the one before, whose piece owns it.
+    std::vector<Table *> open_;
     qsizetype table_cells_ = 0; // of the current table, written already
 };
 

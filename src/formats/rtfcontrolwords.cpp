@@ -252,6 +252,7 @@ const RtfControlWord control_words[] = {
     RtfControlWord{"rtlpar", right_to_left, 0},
     RtfControlWord{"ltrpar", left_to_right, 0},
     RtfControlWord{"intbl", in_table, 0},
+    RtfControlWord{"itap", nesting, 0},
     RtfControlWord{"cell", cell, 0},
     RtfControlWord{"row", row, 0},
     RtfControlWord{"nestcell", nested_cell, 0},

@@ -74,6 +74,7 @@ enum class RtfOp : unsigned char {
     right_to_left,
     left_to_right,
     in_table,
+    nesting, // \itap
     cell,
     row,
     nested_cell,

@@ -36,6 +36,7 @@ struct RtfParaProps {
     int after = 0;
     bool right_to_left = false;
     bool in_table = false;
+    int nesting = 0;    // \itap: in how many tables, one inside the other
     int list = 0;       // \ls: 0 for none
     int list_level = 0; // \ilvl
     int numbering = -1; // the paragraph's \pn (RtfNumbering::finish_numbering)

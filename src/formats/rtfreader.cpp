@@ -574,6 +574,10 @@ void RtfReader::control_word(const RtfTokenizer::Token &t)
         if (!s.keeps_paragraph)
             p.in_table = toggle(t);
         break;
+    case RtfOp::nesting:
+        if (!s.keeps_paragraph)
+            p.nesting = std::clamp(v, 0, DocumentBuilder::max_nesting);
+        break;
     case RtfOp::cell:
     case RtfOp::row:
     case RtfOp::nested_cell:
@@ -630,22 +634,29 @@ void RtfReader::table_word(const RtfControlWord &w, int value)
 {
     switch (w.op) {
     case RtfOp::row_definition:
-        // A nested table's rows are shown as text inside their cell.
-        if (!state().nested_properties)
-            row_word(RowWord(w.value), value);
+        // A nested table's rows are defined inside its properties, where
+        // they leave the definition of the rows around it be.
+        row_word(state().nested_properties ? nested_row_ : row_, RowWord(w.value), value);
         break;
     case RtfOp::cell:
-        end_cell();
+        end_cell(1);
         break;
     case RtfOp::row:
-        if (state().destination == Destination::body)
-            out().end_row(row_.layout(colours_));
+        end_row(1);
         break;
     case RtfOp::nested_cell:
-        put_char('\t'); // a table inside a cell: its cells side by side
+        // A writer that says of no paragraph how deep it stands gets its
+        // inner cells side by side in the outer one.
+        if (table_depth(state().para) >= 2)
+            end_cell(table_depth(state().para));
+        else
+            put_char('\t');
         break;
     case RtfOp::nested_row:
-        put_char(0x2028);
+        if (table_depth(state().para) >= 2)
+            end_row(table_depth(state().para));
+        else
+            put_char(0x2028);
         break;
     default:
         break;
@@ -653,12 +664,11 @@ void RtfReader::table_word(const RtfControlWord &w, int value)
 }
 
 // The words of a table row's definition.
-void RtfReader::row_word(RowWord word, int v)
+void RtfReader::row_word(RtfRowDefinition &r, RowWord word, int v)
 {
     using Side = RtfRowDefinition::Side;
     using Style = RtfRowDefinition::BorderStyle;
     using Merge = DocumentBuilder::Merge;
-    RtfRowDefinition &r = row_;
     switch (word) {
     case RowWord::reset:
         r.reset();
@@ -1040,7 +1050,7 @@ void RtfReader::prepare_output()
         formats_.output_changed();
     }
     DocumentBuilder &b = out();
-    b.set_in_table(s.para.in_table);
+    b.set_table_depth(table_depth(s.para));
     if (const QTextCharFormat *f = formats_.changed_char_format(s.chars))
         b.set_char_format(*f);
 }
@@ -1058,13 +1068,24 @@ void RtfReader::end_paragraph()
     paragraph_done();
 }
 
-void RtfReader::end_cell()
+// \cell ends a cell of the outermost table, \nestcell one of the table
+// `depth` deep.
+void RtfReader::end_cell(int depth)
 {
     if (state().destination != Destination::body)
         return;
     prepare_output();
+    out().set_table_depth(depth);
     out().end_cell(formats_.block_format(state().para));
     paragraph_done();
+}
+
+void RtfReader::end_row(int depth)
+{
+    if (state().destination != Destination::body)
+        return;
+    out().set_table_depth(depth);
+    out().end_row((depth > 1 ? nested_row_ : row_).layout(colours_));
 }
 
 QString *RtfReader::marker_text()

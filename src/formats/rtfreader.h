@@ -116,7 +116,7 @@ private:
     bool destination(const RtfControlWord &w);
     void table_word(const RtfControlWord &w, int value);
     void list_word(const RtfControlWord &w, int value);
-    void row_word(RowWord word, int value);
+    void row_word(RtfRowDefinition &row, RowWord word, int value);
     void skip_group();
     void pop_group();
 
@@ -127,7 +127,13 @@ private:
     void put(QStringView text);
     void put_char(char16_t c) { put(QStringView(&c, 1)); }
     void end_paragraph();
-    void end_cell();
+    void end_cell(int depth);
+    void end_row(int depth);
+    // In how many tables the paragraph stands: \intbl alone is in one.
+    static int table_depth(const RtfParaProps &p)
+    {
+        return p.in_table ? std::max(p.nesting, 1) : p.nesting;
+    }
     void prepare_output();
     void forget_formats() { formats_.forget(); }
 
@@ -169,6 +175,7 @@ private:
     RtfPicture picture_;
     RtfNotes notes_;
     RtfRowDefinition row_;
+    RtfRowDefinition nested_row_; // of the rows of tables inside cells
 
     std::vector<State> stack_;
     int overflow_ = 0; // open groups beyond max_depth
