@@ -99,7 +99,11 @@ void DocumentBuilder::end_cell(const QTextBlockFormat &format)
 
 void DocumentBuilder::end_row(const RowLayout &layout)
 {
-    const std::size_t depth = std::size_t(std::max(depth_, 1));
+    std::size_t depth = std::size_t(std::max(depth_, 1));
+    // An inner row deeper than the tables open ends the innermost, which
+    // stands in for it (see place()); never the outermost.
+    if (depth > 1 && open_.size() > 1)
+        depth = std::min(depth, open_.size());
     if (open_.size() < depth)
         return;
     flush_run();
@@ -143,7 +147,11 @@ void DocumentBuilder::flush_run()
 // deeper than that; back in the document, the finished table goes in first.
 void DocumentBuilder::place()
 {
-    const std::size_t depth = std::size_t(depth_);
+    // Inside a table, a paragraph that skips levels (\itap5 in a cell of a
+    // table 2 deep) goes one level deeper only: the tables between would
+    // have no rows of their own.
+    const std::size_t depth =
+        open_.empty() ? std::size_t(depth_) : std::min(std::size_t(depth_), open_.size() + 1);
     if (depth == open_.size() &&
         (depth == 0 || (!open_.back()->row_ended && !open_.back()->cell_ended)))
         return;
