@@ -321,6 +321,42 @@ private Q_SLOTS:
         QVERIFY(!QTextCursor(doc->lastBlock()).currentTable());
     }
 
+    // Word's lower-roman levels end their numbers at the first-line indent
+    // (\\leveljc2), centred ones stand on it: a tab stop of that kind
+    // there, the first line starting at the margin to give the number room.
+    void number_alignment_data()
+    {
+        QTest::addColumn<QByteArray>("level");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<QTextOption::Tab>>("tabs");
+        using Tab = QTextOption::Tab;
+        QTest::newRow("right") << QByteArray("\\leveljc2\\leveljcn2") << u"\tii.\tZwei"_qs
+                               << QList<Tab>{Tab(132, QTextOption::RightTab),
+                                             Tab(144, QTextOption::LeftTab)};
+        QTest::newRow("centred") << QByteArray("\\leveljc1") << u"\tii.\tZwei"_qs
+                                 << QList<Tab>{Tab(132, QTextOption::CenterTab),
+                                               Tab(144, QTextOption::LeftTab)};
+        QTest::newRow("left") << QByteArray("\\leveljc0") << u"ii.\tZwei"_qs
+                              << QList<Tab>{Tab(12, QTextOption::LeftTab)};
+        QTest::newRow("right, a blank after the number")
+            << QByteArray("\\leveljc2\\levelfollow1") << u"ii. Zwei"_qs
+            << QList<Tab>{Tab(12, QTextOption::LeftTab)};
+    }
+    void number_alignment()
+    {
+        QFETCH(QByteArray, level);
+        QFETCH(QString, text);
+        QFETCH(QList<QTextOption::Tab>, tabs);
+        const auto doc = read("{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc2" + level +
+                              "{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}\\fi-180\\li2160}"
+                              "\\listid1}}{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}"
+                              "\\pard\\ls1\\fi-180\\li2160 Eins\\par Zwei\\par\\pard Ende}");
+        QCOMPARE(paragraphs(*doc).value(1), text);
+        const QTextBlockFormat f = *block_of(*doc, u"Zwei"_qs);
+        QCOMPARE(f.tabPositions(), tabs);
+        QCOMPARE(f.leftMargin() + f.textIndent(), tabs.size() > 1 ? 0.0 : 132.0);
+    }
+
     // A document cut off anywhere shows a part of its text and nothing else.
     void truncated_data()
     {

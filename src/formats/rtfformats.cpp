@@ -117,9 +117,21 @@ QTextBlockFormat RtfFormats::block_format(const RtfParaProps &p)
     f.setRightMargin(px(p.right));
     f.setTextIndent(px(p.first));
     // A hanging paragraph (a list item) has a tab stop at its left indent,
-    // where the text after its number starts.
-    if (p.first < 0)
+    // where the text after its number starts. A number that ends at the
+    // first-line indent, or is centred on it, needs room before it: the
+    // first line starts at the margin, and a tab stop of the number's kind
+    // stands at the indent (tab stops count from the first line's start).
+    if (p.number_align != 0 && p.left + p.first > 0) {
+        const double at = px(p.left + p.first);
+        f.setTextIndent(-px(p.left));
+        QList<QTextOption::Tab> tabs{QTextOption::Tab(
+            at, p.number_align == 1 ? QTextOption::CenterTab : QTextOption::RightTab)};
+        if (p.first < 0)
+            tabs.append(QTextOption::Tab(px(p.left), QTextOption::LeftTab));
+        f.setTabPositions(tabs);
+    } else if (p.first < 0) {
         f.setTabPositions({QTextOption::Tab(px(-p.first), QTextOption::LeftTab)});
+    }
     f.setTopMargin(px(p.before));
     f.setBottomMargin(px(p.after));
     f.setLayoutDirection(p.right_to_left ? Qt::RightToLeft : Qt::LeftToRight);

@@ -227,7 +227,9 @@ RtfNumbering::Marker RtfNumbering::list_marker(const RtfParaProps &p)
     }
     const ListLevel &def = *own;
     Marker out;
-    out.align = def.align;
+    // Aligned against the tab after it: a number followed by a blank or by
+    // the text itself starts at the indent.
+    out.align = def.follow == 0 ? def.align : 0;
     out.font = def.font;
     const auto key = std::make_pair(l->id, level);
     const auto counted = list_counts_.find(key);

@@ -40,6 +40,10 @@ struct RtfParaProps {
     int list = 0;       // \ls: 0 for none
     int list_level = 0; // \ilvl
     int numbering = -1; // the paragraph's \pn (RtfNumbering::finish_numbering)
+    // How the paragraph's number stands at its first-line indent (\leveljc:
+    // 0 starts there, 1 is centred on it, 2 ends there), the number put
+    // between tabs; not a word of the document's own.
+    int number_align = 0;
     bool operator==(const RtfParaProps &) const = default;
 };
 

@@ -203,7 +203,7 @@ bool RtfReader::read_part(std::chrono::nanoseconds time)
     for (State &s : stack_)
         s.note = RtfNotes::Kind::none;
     prepare_output();
-    builder_.finish(formats_.block_format(state().para));
+    builder_.finish(formats_.block_format(paragraph_props()));
     notes_.append_to(document_view_, formats_.block_format(RtfParaProps()));
     return true;
 }
@@ -1064,7 +1064,7 @@ void RtfReader::end_paragraph()
     if (!output().paragraph_open && !output().list_text.isEmpty())
         start_paragraph();
     prepare_output();
-    out().end_paragraph(formats_.block_format(state().para));
+    out().end_paragraph(formats_.block_format(paragraph_props()));
     paragraph_done();
 }
 
@@ -1076,7 +1076,7 @@ void RtfReader::end_cell(int depth)
         return;
     prepare_output();
     out().set_table_depth(depth);
-    out().end_cell(formats_.block_format(state().para));
+    out().end_cell(formats_.block_format(paragraph_props()));
     paragraph_done();
 }
 
@@ -1114,9 +1114,15 @@ void RtfReader::start_paragraph()
     Output &o = output();
     o.paragraph_open = true;
     const RtfParaProps &p = state().para;
-    const RtfNumbering::Marker marker = numbering_.marker(p);
+    RtfNumbering::Marker marker = numbering_.marker(p);
     if (numbering_.knows_list(p) || p.numbering >= 0) {
         o.list_text.clear();
+        // A number that ends at the indent or is centred on it goes to a
+        // tab stop there (RtfFormats::block_format).
+        if (marker.align != 0 && !marker.text.isEmpty() && p.left + p.first > 0) {
+            o.number_align = marker.align;
+            marker.text.prepend(u'\t');
+        }
         put_marker(marker);
     } else if (!o.list_text.isEmpty()) {
         const RtfCharProps chars = std::exchange(state().chars, o.list_text_chars);
@@ -1165,6 +1171,7 @@ void RtfReader::paragraph_done()
     Output &o = output();
     o.paragraph_open = false;
     o.list_text.clear();
+    o.number_align = 0;
 }
 
 // \chftn: in the text, the mark of the note that follows, numbered as the

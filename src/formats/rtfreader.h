@@ -155,7 +155,15 @@ private:
         // not give it one.
         QString list_text;
         RtfCharProps list_text_chars;
+        int number_align = 0; // of the number put at the paragraph's start
     };
+    // The paragraph's properties as its format is made from them.
+    RtfParaProps paragraph_props()
+    {
+        RtfParaProps p = state().para;
+        p.number_align = output().number_align;
+        return p;
+    }
     DocumentBuilder &out()
     {
         return state().note == RtfNotes::Kind::none ? builder_ : notes_.builder(state().note);
