@@ -331,6 +331,39 @@ void DocumentBuilder::write_table(Table &t, bool nested)
     table_written(t, nested, table);
 }
 
+QTextTableCellFormat DocumentBuilder::cell_format(const CellLayout &l)
+{
+    QTextTableCellFormat f;
+    const auto &b = l.borders;
+    if (b[0].width > 0) {
+        f.setLeftBorder(b[0].width);
+        f.setLeftBorderStyle(b[0].style);
+        f.setLeftBorderBrush(b[0].colour);
+    }
+    if (b[1].width > 0) {
+        f.setTopBorder(b[1].width);
+        f.setTopBorderStyle(b[1].style);
+        f.setTopBorderBrush(b[1].colour);
+    }
+    if (b[2].width > 0) {
+        f.setRightBorder(b[2].width);
+        f.setRightBorderStyle(b[2].style);
+        f.setRightBorderBrush(b[2].colour);
+    }
+    if (b[3].width > 0) {
+        f.setBottomBorder(b[3].width);
+        f.setBottomBorderStyle(b[3].style);
+        f.setBottomBorderBrush(b[3].colour);
+    }
+    if (l.shading.isValid())
+        f.setBackground(l.shading);
+    if (l.vertical_alignment & Qt::AlignVCenter)
+        f.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+    else if (l.vertical_alignment & Qt::AlignBottom)
+        f.setVerticalAlignment(QTextCharFormat::AlignBottom);
+    return f;
+}
+
 // A table whose rows say where their cells end: its columns are the edges
 // of all its rows' cells, each cell spans the columns between its edges, and
 // merged cells join the one before or above them. False, with nothing
@@ -433,29 +466,20 @@ bool DocumentBuilder::write_laid_out_table(Table &t, bool nested)
     cells.reserve(placed.size());
     for (const Placed &p : placed)
         cells.push_back(table->cellAt(p.row, p.column));
+    // Only what differs from a plain cell is set (a side of no border
+    // needs nothing: the table has none), a cell of nothing to set is left
+    // as it is, and a cell laid out as the one before takes its format:
+    // each property and each change of a cell's format costs time.
+    const CellLayout *made_for = nullptr;
+    QTextTableCellFormat f;
     for (std::size_t i = 0; i < placed.size(); ++i) {
-        const Placed &p = placed[i];
-        QTextTableCellFormat f;
-        const auto &b = p.layout->borders;
-        f.setLeftBorder(b[0].width);
-        f.setTopBorder(b[1].width);
-        f.setRightBorder(b[2].width);
-        f.setBottomBorder(b[3].width);
-        f.setLeftBorderStyle(b[0].style);
-        f.setTopBorderStyle(b[1].style);
-        f.setRightBorderStyle(b[2].style);
-        f.setBottomBorderStyle(b[3].style);
-        f.setLeftBorderBrush(b[0].colour);
-        f.setTopBorderBrush(b[1].colour);
-        f.setRightBorderBrush(b[2].colour);
-        f.setBottomBorderBrush(b[3].colour);
-        if (p.layout->shading.isValid())
-            f.setBackground(p.layout->shading);
-        if (p.layout->vertical_alignment & Qt::AlignVCenter)
-            f.setVerticalAlignment(QTextCharFormat::AlignMiddle);
-        else if (p.layout->vertical_alignment & Qt::AlignBottom)
-            f.setVerticalAlignment(QTextCharFormat::AlignBottom);
-        cells[i].setFormat(f);
+        const CellLayout &l = *placed[i].layout;
+        if (!made_for || !l.looks_like(*made_for)) {
+            made_for = &l;
+            f = cell_format(l);
+        }
+        if (f.propertyCount() > 1) // beyond the object type every cell has
+            cells[i].setFormat(f);
     }
 
     // As in a table of no layout: cell after cell by position.

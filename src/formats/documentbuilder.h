@@ -21,6 +21,7 @@
 #include <QTextCursor>
 #include <QTextFrameFormat>
 #include <QTextImageFormat>
+#include <QTextTableCellFormat>
 
 class QTextDocument;
 class QTextTable;
@@ -66,6 +67,7 @@ public:
         double width = 0; // 0: no border
         QColor colour;
         QTextFrameFormat::BorderStyle style = QTextFrameFormat::BorderStyle_Solid;
+        bool operator==(const Border &) const = default;
     };
     // A cell that is merged into the one before it (horizontally) or above
     // it (vertically) adds its place to that cell.
@@ -77,6 +79,13 @@ public:
         Merge horizontal = Merge::none;
         Merge vertical = Merge::none;
         Qt::Alignment vertical_alignment = Qt::AlignTop;
+        // Whether the cell is drawn as `other` is: the same borders,
+        // shading and vertical alignment.
+        bool looks_like(const CellLayout &other) const
+        {
+            return borders == other.borders && shading == other.shading &&
+                   vertical_alignment == other.vertical_alignment;
+        }
     };
     struct RowLayout {
         std::vector<CellLayout> cells;
@@ -139,6 +148,7 @@ private:
     void write_table_as_text(Table &table);
     void write_pieces(const Cell &cell);
     void table_written(Table &table, bool nested, const QTextTable *written);
+    static QTextTableCellFormat cell_format(const CellLayout &layout);
 
     void resume();
 
