@@ -117,8 +117,20 @@ std::unique_ptr<QTextDocument> RtfReader::read()
 bool RtfReader::fits(QByteArrayView rtf)
 {
     // Words that end a paragraph or a cell, each a block of the document.
-    static const std::string_view marks[] = {"par",  "cell",   "nestcell", "sect",
-                                             "page", "column", "line"};
+    const auto is_mark = [](std::string_view n) {
+        switch (n.size()) {
+        case 3:
+            return n == "par";
+        case 4:
+            return n == "cell" || n == "sect" || n == "page" || n == "line";
+        case 6:
+            return n == "column";
+        case 8:
+            return n == "nestcell";
+        default:
+            return false;
+        }
+    };
     const qsizetype allowed = max_paragraphs + rtf.size() / paragraph_bytes;
     qsizetype count = 0;
     const char *p = rtf.data();
@@ -129,8 +141,7 @@ bool RtfReader::fits(QByteArrayView rtf)
         while (p < end && ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z')))
             ++p;
         const std::string_view name(word, std::size_t(p - word));
-        if (name.empty() ? p < end && (*p == '\n' || *p == '\r')
-                         : std::find(std::begin(marks), std::end(marks), name) != std::end(marks)) {
+        if (name.empty() ? p < end && (*p == '\n' || *p == '\r') : is_mark(name)) {
             if (++count > allowed)
                 return false;
         }
