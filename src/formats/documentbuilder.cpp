@@ -386,8 +386,14 @@ bool DocumentBuilder::write_laid_out_table(Table &t, bool nested)
         for (const CellLayout &c : layout->cells)
             edges.push_back(std::round(c.right));
     }
+    // Edges a few pixels apart are one: a writer's rows that differ by a
+    // millimetre mean the same column, and each column between them would
+    // make a merged cell of every cell across it (which costs Qt a look at
+    // the whole table per merge).
     std::sort(edges.begin(), edges.end());
-    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end(),
+                            [](double kept, double next) { return next - kept < snap_edges; }),
+                edges.end());
     const int columns = int(edges.size()) - 1;
     if (columns < 1 || columns > max_columns)
         return false;
@@ -397,7 +403,11 @@ bool DocumentBuilder::write_laid_out_table(Table &t, bool nested)
     }
     table_cells_ += qsizetype(rows) * columns;
     const auto column_of = [&](double edge) {
-        return int(std::lower_bound(edges.begin(), edges.end(), std::round(edge)) - edges.begin());
+        edge = std::round(edge);
+        const auto at = std::lower_bound(edges.begin(), edges.end(), edge);
+        if (at == edges.end() || (at != edges.begin() && edge - *(at - 1) < *at - edge))
+            return int(at - edges.begin()) - 1;
+        return int(at - edges.begin());
     };
 
     struct Placed {
@@ -468,18 +478,23 @@ bool DocumentBuilder::write_laid_out_table(Table &t, bool nested)
         cells.push_back(table->cellAt(p.row, p.column));
     // Only what differs from a plain cell is set (a side of no border
     // needs nothing: the table has none), a cell of nothing to set is left
-    // as it is, and a cell laid out as the one before takes its format:
-    // each property and each change of a cell's format costs time.
-    const CellLayout *made_for = nullptr;
-    QTextTableCellFormat f;
+    // as it is, and a cell laid out as one before takes its format (a
+    // table has a few kinds of cells): each property and each change of a
+    // cell's format costs time.
+    constexpr std::size_t kinds_kept = 16;
+    std::vector<std::pair<const CellLayout *, QTextTableCellFormat>> kinds;
     for (std::size_t i = 0; i < placed.size(); ++i) {
         const CellLayout &l = *placed[i].layout;
-        if (!made_for || !l.looks_like(*made_for)) {
-            made_for = &l;
-            f = cell_format(l);
+        auto kind = std::find_if(kinds.begin(), kinds.end(),
+                                 [&l](const auto &k) { return l.looks_like(*k.first); });
+        if (kind == kinds.end()) {
+            if (kinds.size() == kinds_kept)
+                kinds.pop_back();
+            kinds.emplace_back(&l, cell_format(l));
+            kind = kinds.end() - 1;
         }
-        if (f.propertyCount() > 1) // beyond the object type every cell has
-            cells[i].setFormat(f);
+        if (kind->second.propertyCount() > 1) // beyond the object type of every cell
+            cells[i].setFormat(kind->second);
     }
 
     // As in a table of no layout: cell after cell by position.

@@ -44,6 +44,8 @@ public:
     // Most tables one inside the other; the text of deeper ones goes into
     // the cells of the deepest.
     static constexpr int max_nesting = 8;
+    // Cell edges of a table closer than this (pixels) are one column edge.
+    static constexpr double snap_edges = 4;
 
     explicit DocumentBuilder(QTextDocument *document);
 
