@@ -21,6 +21,25 @@ DocumentBuilder::DocumentBuilder(QTextDocument *document) : cursor_(document)
     cursor_.beginEditBlock();
 }
 
+DocumentBuilder::DocumentBuilder() : editing_(false), depth_(1), base_depth_(1)
+{
+    open_.push_back(&top_);
+}
+
+void DocumentBuilder::append_recorded(DocumentBuilder &recorded, const QTextBlockFormat &format)
+{
+    recorded.flush_run();
+    recorded.open_.resize(1);
+    const Cell &notes = recorded.top_.rows.front().cells.front();
+    resume();
+    cursor_.movePosition(QTextCursor::End);
+    block_format_known_ = false;
+    write_pieces(notes);
+    close_paragraph(cursor_, format, recorded.format_);
+    cursor_.endEditBlock();
+    editing_ = false;
+}
+
 void DocumentBuilder::set_char_format(const QTextCharFormat &format)
 {
     flush_run();
@@ -90,7 +109,7 @@ void DocumentBuilder::end_paragraph(const QTextBlockFormat &format)
 void DocumentBuilder::end_cell(const QTextBlockFormat &format)
 {
     // A cell end means a table, even where the paragraph forgot to say so.
-    depth_ = std::max(depth_, 1);
+    depth_ = std::max(depth_, base_depth_ + 1);
     place();
     flush_run();
     current_cell().last_block = format;
@@ -99,10 +118,11 @@ void DocumentBuilder::end_cell(const QTextBlockFormat &format)
 
 void DocumentBuilder::end_row(const RowLayout &layout)
 {
-    std::size_t depth = std::size_t(std::max(depth_, 1));
+    std::size_t depth = std::size_t(std::max(depth_, base_depth_ + 1));
     // An inner row deeper than the tables open ends the innermost, which
     // stands in for it (see place()); never the outermost.
-    if (depth > 1 && open_.size() > 1)
+    const std::size_t outermost = std::size_t(base_depth_) + 1;
+    if (depth > outermost && open_.size() > outermost)
         depth = std::min(depth, open_.size());
     if (open_.size() < depth)
         return;

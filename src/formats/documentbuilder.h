@@ -48,13 +48,18 @@ public:
     static constexpr double snap_edges = 4;
 
     explicit DocumentBuilder(QTextDocument *document);
+    // A builder that keeps what it is given, to be written into another's
+    // document later (append_recorded): the notes of a document, which
+    // go at its end. (A QTextDocument of their own and a copy of it cost
+    // more than a short document takes to read.)
+    DocumentBuilder();
 
     // The format of the text appended from now on.
     void set_char_format(const QTextCharFormat &format);
     // In how many tables, one inside the other, what follows stands: 0 in
     // none, 1 in a cell of a table, 2 in a cell of a table inside a cell.
     // Set before each output; a change takes effect with the next output.
-    void set_table_depth(int depth) { depth_ = std::clamp(depth, 0, max_nesting); }
+    void set_table_depth(int depth) { depth_ = base_depth_ + std::clamp(depth, 0, max_nesting); }
     void set_in_table(bool in_table) { set_table_depth(in_table ? 1 : 0); }
 
     void append(QStringView text);
@@ -105,6 +110,9 @@ public:
     void end_row() { end_row(RowLayout()); }
     // Ends the document, once and last; the last paragraph gets `format`.
     void finish(const QTextBlockFormat &format);
+    // Writes at the end of the document what `recorded` kept, after
+    // `recorded` was finished; its last paragraph gets `format`.
+    void append_recorded(DocumentBuilder &recorded, const QTextBlockFormat &format);
     // Lets a view see what has been written so far: the edit that holds it
     // ends here (a table still open keeps its rows), the next output opens
     // another.
@@ -163,7 +171,10 @@ private:
     bool block_format_known_ = false;
 
     int depth_ = 0; // of the tables the next output goes into
-    Table top_;     // the outermost table, while open_ holds it
+    // 1 in a builder that records: all it is given goes into the one cell
+    // of top_, and its tables stand inside that cell.
+    int base_depth_ = 0;
+    Table top_; // the outermost table, while open_ holds it
     // The tables open, outermost first; each but the first stands in the
     // current cell of the one before, whose piece owns it.
     std::vector<Table *> open_;

@@ -4,7 +4,6 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTextDocumentFragment>
 #include <QTextLength>
 
 namespace talvence {
@@ -46,14 +45,13 @@ QString RtfNotes::next_mark(Kind kind)
 DocumentBuilder &RtfNotes::builder(Kind kind)
 {
     Notes &n = notes(kind);
-    if (!n.builder) {
-        n.document = std::make_unique<QTextDocument>();
-        n.builder = std::make_unique<DocumentBuilder>(n.document.get());
-    }
+    if (!n.builder)
+        n.builder = std::make_unique<DocumentBuilder>();
     return *n.builder;
 }
 
-void RtfNotes::append_to(QTextDocument *document, const QTextBlockFormat &format)
+void RtfNotes::append_to(QTextDocument *document, DocumentBuilder &builder,
+                         const QTextBlockFormat &format)
 {
     if (!notes_[0].builder && !notes_[1].builder)
         return;
@@ -70,15 +68,15 @@ void RtfNotes::append_to(QTextDocument *document, const QTextBlockFormat &format
     else
         cursor.setBlockFormat(rule);
     cursor.insertBlock(QTextBlockFormat());
+    cursor.endEditBlock();
+    // Each note ends its last paragraph: the endnotes start on a paragraph
+    // of their own.
     for (Notes &n : notes_) {
         if (!n.builder)
             continue;
-        n.builder->finish(format);
-        cursor.insertFragment(QTextDocumentFragment(n.document.get()));
+        builder.append_recorded(*n.builder, format);
         n.builder.reset();
-        n.document.reset();
     }
-    cursor.endEditBlock();
 }
 
 } // namespace talvence

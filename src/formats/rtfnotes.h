@@ -39,17 +39,17 @@ public:
 
     // Where the text of notes of `kind` goes.
     DocumentBuilder &builder(Kind kind);
-    // Puts the notes at the end of `document`, after a rule; `format` is
-    // the block format of their last paragraph.
-    void append_to(QTextDocument *document, const QTextBlockFormat &format);
+    // Puts the notes at the end of the document `builder` wrote, after a
+    // rule; `format` is the block format of their last paragraph.
+    void append_to(QTextDocument *document, DocumentBuilder &builder,
+                   const QTextBlockFormat &format);
 
 private:
     struct Notes {
         NumberFormat format = NumberFormat::decimal;
         int start = 1;
         int count = 0;
-        std::unique_ptr<QTextDocument> document;
-        std::unique_ptr<DocumentBuilder> builder;
+        std::unique_ptr<DocumentBuilder> builder; // recording
     };
     Notes &notes(Kind kind) { return kind == Kind::endnote ? notes_[1] : notes_[0]; }
 

@@ -215,7 +215,7 @@ bool RtfReader::read_part(std::chrono::nanoseconds time)
         s.note = RtfNotes::Kind::none;
     prepare_output();
     builder_.finish(formats_.block_format(paragraph_props()));
-    notes_.append_to(document_view_, formats_.block_format(RtfParaProps()));
+    notes_.append_to(document_view_, builder_, formats_.block_format(RtfParaProps()));
     return true;
 }
 
