@@ -116,7 +116,7 @@ void DocumentBuilder::end_cell(const QTextBlockFormat &format)
     open_.back()->cell_ended = true;
 }
 
-void DocumentBuilder::end_row(const RowLayout &layout)
+void DocumentBuilder::end_row(RowLayout layout)
 {
     std::size_t depth = std::size_t(std::max(depth_, base_depth_ + 1));
     // An inner row deeper than the tables open ends the innermost, which
@@ -129,7 +129,7 @@ void DocumentBuilder::end_row(const RowLayout &layout)
     flush_run();
     close_tables(depth);
     Table &table = *open_.back();
-    table.rows.back().layout = layout;
+    table.rows.back().layout = std::move(layout);
     table.row_ended = true;
     table.cell_ended = false;
 }
@@ -270,9 +270,10 @@ void DocumentBuilder::write_pieces(const Cell &cell)
 // empty line would stand above every table. (Not where the paragraph before
 // is another table's, or of another cell: the first paragraph of a cell
 // stays, as Qt puts one before a table inside a cell.)
-void DocumentBuilder::take_empty_paragraph()
+void DocumentBuilder::take_empty_paragraph(bool nested)
 {
-    if (cursor_.block().length() > 1 || cursor_.position() == 0)
+    // (Outside tables the builder knows whether the paragraph is empty.)
+    if ((!nested && !run_empty_block_) || cursor_.position() == 0 || cursor_.block().length() > 1)
         return;
     QTextCursor previous(cursor_);
     previous.movePosition(QTextCursor::PreviousBlock);
@@ -315,7 +316,7 @@ void DocumentBuilder::write_table(Table &t, bool nested)
     }
     table_cells_ += row_count * columns;
 
-    take_empty_paragraph();
+    take_empty_paragraph(nested);
 
     QTextTableFormat table_format;
     table_format.setBorder(1);
@@ -472,7 +473,7 @@ bool DocumentBuilder::write_laid_out_table(Table &t, bool nested)
         }
     }
 
-    take_empty_paragraph();
+    take_empty_paragraph(nested);
     const RowLayout &first = t.rows.front().layout;
     QTextTableFormat table_format;
     table_format.setBorder(0);

@@ -106,7 +106,7 @@ public:
     void end_cell(const QTextBlockFormat &format);
     // Ends the row of the table at the depth set (at least 1), and the
     // tables inside its cells; nothing where no table of that depth is open.
-    void end_row(const RowLayout &layout);
+    void end_row(RowLayout layout);
     void end_row() { end_row(RowLayout()); }
     // Ends the document, once and last; the last paragraph gets `format`.
     void finish(const QTextBlockFormat &format);
@@ -154,7 +154,7 @@ private:
                          const QTextCharFormat &char_format);
     void write_table(Table &table, bool nested);
     bool write_laid_out_table(Table &table, bool nested);
-    void take_empty_paragraph();
+    void take_empty_paragraph(bool nested);
     void write_table_as_text(Table &table);
     void write_pieces(const Cell &cell);
     void table_written(Table &table, bool nested, const QTextTable *written);
