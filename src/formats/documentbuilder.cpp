@@ -118,12 +118,8 @@ void DocumentBuilder::end_cell(const QTextBlockFormat &format)
 
 void DocumentBuilder::end_row(RowLayout layout)
 {
-    std::size_t depth = std::size_t(std::max(depth_, base_depth_ + 1));
-    // An inner row deeper than the tables open ends the innermost, which
-    // stands in for it (see place()); never the outermost.
-    const std::size_t outermost = std::size_t(base_depth_) + 1;
-    if (depth > outermost && open_.size() > outermost)
-        depth = std::min(depth, open_.size());
+    depth_ = std::max(depth_, base_depth_ + 1);
+    const std::size_t depth = open_depth();
     if (open_.size() < depth)
         return;
     flush_run();
@@ -165,13 +161,22 @@ void DocumentBuilder::flush_run()
 // collected at the depth set (a new cell or row where the last one ended, a
 // new table inside the cell where the depth grew) or out of the tables
 // deeper than that; back in the document, the finished table goes in first.
+// Inside a table, a paragraph that skips levels (\itap5 in a cell of a
+// table 2 deep) goes one level deeper only, the tables between would have
+// no rows of their own; that table then stands in for the depth asked.
+std::size_t DocumentBuilder::open_depth() const
+{
+    const std::size_t depth = std::size_t(depth_);
+    if (open_.empty() || depth <= open_.size())
+        return depth;
+    if (open_.size() > 1 && std::size_t(open_.back()->stands_for) >= depth)
+        return open_.size();
+    return open_.size() + 1;
+}
+
 void DocumentBuilder::place()
 {
-    // Inside a table, a paragraph that skips levels (\itap5 in a cell of a
-    // table 2 deep) goes one level deeper only: the tables between would
-    // have no rows of their own.
-    const std::size_t depth =
-        open_.empty() ? std::size_t(depth_) : std::min(std::size_t(depth_), open_.size() + 1);
+    const std::size_t depth = open_depth();
     if (depth == open_.size() &&
         (depth == 0 || (!open_.back()->row_ended && !open_.back()->cell_ended)))
         return;
@@ -203,6 +208,7 @@ void DocumentBuilder::place()
         if (open_.size() >= depth)
             break;
         open_table();
+        open_.back()->stands_for = depth_;
     }
 }
 

@@ -143,11 +143,13 @@ private:
         std::size_t widest = 1; // cells of the widest row
         bool row_ended = false;
         bool cell_ended = false;
+        int stands_for = 0; // the depth the document asked for (open_depth)
     };
 
     void flush_run();
     void place();
     void open_table();
+    std::size_t open_depth() const;
     void close_tables(std::size_t depth);
     Cell &current_cell();
     void close_paragraph(QTextCursor &cursor, const QTextBlockFormat &format,
