@@ -156,11 +156,9 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QByteArray path = QFile::encodeName(dir.path()) + '/' + name;
         QVERIFY(write_file(path, content));
-        int error = -1;
-        const std::optional<QImage> image = load_picture(path, &error);
+        const Result<QImage> image = load_picture(path);
         ::unlink(path.constData()); // QTemporaryDir cannot remove names that are not UTF-8
         QVERIFY(image);
-        QCOMPARE(error, 0);
         QCOMPARE(image->size(), size);
         const QRgb got = image->pixel(at);
         QVERIFY2(qAbs(qRed(got) - qRed(colour)) <= 16 && qAbs(qGreen(got) - qGreen(colour)) <= 16 &&
@@ -190,8 +188,11 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QByteArray path = QFile::encodeName(dir.path()) + "/foto.jpg";
         QVERIFY(write_file(path, content));
-        for (const std::optional<QImage> &image : {load_picture(path), decode_picture(content)}) {
-            QVERIFY(image);
+        const Result<QImage> loaded = load_picture(path);
+        QVERIFY(loaded);
+        const std::optional<QImage> decoded = decode_picture(content);
+        QVERIFY(decoded);
+        for (const QImage *image : {&*loaded, &*decoded}) {
             QCOMPARE(image->format(), expected.format());
             QVERIFY(*image == expected);
         }
@@ -231,9 +232,9 @@ private Q_SLOTS:
             path = QFile::encodeName(dir.path()) + '/';
         else if (error == 0)
             QVERIFY(write_file(path, content));
-        int got = -1;
-        QVERIFY(!load_picture(path, &got));
-        QCOMPARE(got, error);
+        const Result<QImage> image = load_picture(path);
+        QVERIFY(!image);
+        QCOMPARE(image.error(), error);
     }
 
     // Photos of today's cameras: above Qt's default limit of 128 MB of
@@ -257,7 +258,7 @@ private Q_SLOTS:
         const QByteArray path = QFile::encodeName(dir.path()) + "/foto.jpg";
         QVERIFY(write_file(path, header));
         QCOMPARE(::truncate(path.constData(), header.size() + data), 0);
-        std::optional<QImage> image = load_picture(path);
+        Result<QImage> image = load_picture(path);
         QVERIFY(image);
         QCOMPARE(image->size(), size);
         QCOMPARE(QColor(image->pixel(size.width() - 1, size.height() - 1)), QColor(Qt::black));
