@@ -6,6 +6,8 @@
 // time the window went without handling an event meanwhile.
 //
 //   cmake --build build-bench --target bench_rtf && build-bench/bench/bench_rtf [-r repeats]
+//   build-bench/bench/bench_rtf [-r repeats] FILE...   the time each file takes
+//                                                       to read, as the viewer does
 
 #include <algorithm>
 #include <chrono>
@@ -95,11 +97,28 @@ long peak_rss_mb()
 int main(int argc, char **argv)
 {
     int repeats = 3;
-    if (argc == 3 && std::strcmp(argv[1], "-r") == 0)
+    int first_file = 1;
+    if (argc >= 3 && std::strcmp(argv[1], "-r") == 0) {
         repeats = std::max(1, std::atoi(argv[2]));
+        first_file = 3;
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+
+    // Documents of the user's: each read whole, median of the repeats.
+    if (first_file < argc) {
+        for (int i = first_file; i < argc; ++i) {
+            std::vector<double> times;
+            for (int r = 0; r < repeats; ++r) {
+                const Clock::time_point start = Clock::now();
+                const talvence::LoadedText t = talvence::load_text_file(argv[i]);
+                times.push_back(seconds_since(start));
+            }
+            std::printf("%9.3f ms  %s\n", median(times) * 1000, argv[i]);
+        }
+        return 0;
+    }
 
     QTemporaryDir dir;
     const QByteArray base = QFile::encodeName(dir.path());

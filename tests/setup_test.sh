@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# scripts/setup.sh against a stand-in apt on a machine that has FUSE 3: the
-# FUSE 2 tools would remove it, so outside CI they stay out; a needed package
-# whose plan removes anything is refused with nothing installed.
+# scripts/setup.sh against a stand-in apt on a machine that has FUSE 3: fusefat
+# comes in beside it and FUSE 2 is never asked for; a plan that would remove
+# something leaves fusefat out (but not in CI), and a needed package whose plan
+# removes anything is refused with nothing installed.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 fake=$(mktemp -d)
@@ -33,15 +34,22 @@ setup() { # GROUP: runs setup.sh, its installs in $LOG
 }
 installs() { grep -v -- '^-s ' "$fake/log" | grep -c 'install' || true; }
 
-# Outside CI: fusefat would remove fuse3, so the test tools come in without it.
-out=$(setup MISSING="xdotool fusefat fuse" REMOVES_FOR="fusefat fuse" CI= "$here/../scripts/setup.sh" test 2>&1) ||
+# FUSE 3 provides what fusefat needs (the FUSE 2 package is not installed): fusefat
+# comes in with the test tools, FUSE 2 not.
+out=$(setup MISSING="xdotool fusefat fuse" REMOVES_FOR="" CI= "$here/../scripts/setup.sh" test 2>&1) ||
     fail "test group refused: $out"
 grep -q 'install.*--no-remove.*xdotool' "$fake/log" || fail "xdotool not installed with --no-remove"
-grep -v -- '^-s ' "$fake/log" | grep -q 'install.*fusefat' && fail "fusefat installed outside CI"
+grep -q 'install.*--no-remove.*fusefat' "$fake/log" || fail "fusefat not installed beside FUSE 3"
+grep -q -w 'fuse' "$fake/log" && fail "FUSE 2 asked for: $(cat "$fake/log")"
+
+# Should its plan remove anything after all, it stays out and says so.
+out=$(setup MISSING="fusefat" REMOVES_FOR="fusefat" CI= "$here/../scripts/setup.sh" test 2>&1) ||
+    fail "test group refused: $out"
+[ "$(installs)" = 0 ] || fail "fusefat installed though its plan removes fuse3"
 grep -q 'would remove fuse3' <<<"$out" || fail "no word on the skipped FAT tools: $out"
 
 # In CI the same machine gets them, so every test runs there.
-setup MISSING="fusefat fuse" REMOVES_FOR="fusefat fuse" CI=true "$here/../scripts/setup.sh" test >/dev/null 2>&1 ||
+setup MISSING="fusefat" REMOVES_FOR="fusefat" CI=true "$here/../scripts/setup.sh" test >/dev/null 2>&1 ||
     fail "CI set-up failed"
 grep -v -- '^-s ' "$fake/log" | grep -q 'install.*fusefat' || fail "fusefat not installed in CI"
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "passnames.h"
 
+#include <charconv>
+
 namespace talvence {
 
 void pass_new_name(const PassRule &rule, std::size_t place, QByteArrayView name, std::string &out)
@@ -31,9 +33,21 @@ QByteArray park_stem(std::int64_t pid, std::int64_t started_ms)
     return "talvence-" + QByteArray::number(pid) + '-' + QByteArray::number(started_ms);
 }
 
+void park_name(QByteArrayView stem, std::uint32_t record, std::string &out)
+{
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, record).ptr;
+    out.assign(stem.data(), std::size_t(stem.size()));
+    out += '-';
+    out.append(digits, end);
+    out += ".tmp";
+}
+
 QByteArray park_name(QByteArrayView stem, std::uint32_t record)
 {
-    return stem.toByteArray() + '-' + QByteArray::number(record) + ".tmp";
+    std::string out;
+    park_name(stem, record, out);
+    return QByteArray(out.data(), qsizetype(out.size()));
 }
 
 bool is_park_stem(QByteArrayView stem)

@@ -38,6 +38,7 @@ QByteArray pass_new_name(const PassRule &rule, std::size_t place, QByteArrayView
 // ignores case, a ring of names in a restore) is found there again.
 QByteArray park_stem(std::int64_t pid, std::int64_t started_ms);
 QByteArray park_name(QByteArrayView stem, std::uint32_t record);
+void park_name(QByteArrayView stem, std::uint32_t record, std::string &out);
 // Whether a stem read from a record is one of ours: "talvence-", digits,
 // "-", digits; nothing that could name another place.
 bool is_park_stem(QByteArrayView stem);

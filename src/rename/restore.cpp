@@ -5,6 +5,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -16,39 +17,79 @@ namespace talvence {
 
 namespace {
 
-std::string key(QByteArrayView b)
-{
-    return std::string(b.data(), std::size_t(b.size()));
-}
-
 template <typename T> void append(std::vector<T> &to, const std::vector<T> &from)
 {
     to.insert(to.end(), from.begin(), from.end());
 }
 
-// Every entry of the folder with the inode number it hands out; nullopt
-// where the folder cannot be read to its end.
-using Entries = std::unordered_map<std::string, std::uint64_t>;
-int read_entries(int dirfd, Entries &out)
+QByteArrayView bytes(std::string_view s)
 {
-    const int own = ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (own < 0)
-        return errno;
-    DIR *dir = ::fdopendir(own);
-    if (!dir) {
+    return QByteArrayView(s.data(), qsizetype(s.size()));
+}
+
+std::string_view text(QByteArrayView b)
+{
+    return std::string_view(b.data(), std::size_t(b.size()));
+}
+
+constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
+
+// The folder as one read found it: every entry's name and the inode number
+// it hands out, in the folder's own order, the names in one block (each
+// followed by a NUL, as a rename takes it) and found by a look-up.
+class Entries {
+public:
+    // 0, or the error that ended the reading early: then files would look
+    // missing, so nothing may be done.
+    int read(int dirfd)
+    {
+        const int own = ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (own < 0)
+            return errno;
+        DIR *dir = ::fdopendir(own);
+        if (!dir) {
+            const int e = errno;
+            ::close(own);
+            return e;
+        }
+        errno = 0;
+        while (const dirent *d = ::readdir(dir)) {
+            const std::string_view name(d->d_name);
+            if (name != "." && name != "..") {
+                start_.push_back(bytes_.size());
+                bytes_.append(name);
+                bytes_ += '\0';
+                ino_.push_back(std::uint64_t(d->d_ino));
+            }
+            errno = 0;
+        }
         const int e = errno;
-        ::close(own);
+        ::closedir(dir);
+        start_.push_back(bytes_.size());
+        index_.reserve(ino_.size());
+        for (std::uint32_t i = 0; i < ino_.size(); ++i)
+            index_.emplace(name(i), i);
         return e;
     }
-    errno = 0;
-    while (const dirent *d = ::readdir(dir)) {
-        out.emplace(d->d_name, std::uint64_t(d->d_ino));
-        errno = 0;
+    std::uint32_t size() const { return std::uint32_t(ino_.size()); }
+    std::string_view name(std::uint32_t e) const
+    {
+        return std::string_view(bytes_.data() + start_[e], start_[e + 1] - start_[e] - 1);
     }
-    const int e = errno;
-    ::closedir(dir);
-    return e;
-}
+    std::uint64_t ino(std::uint32_t e) const { return ino_[e]; }
+    // The entry of that name, or none.
+    std::uint32_t find(std::string_view name) const
+    {
+        const auto it = index_.find(name);
+        return it == index_.end() ? none : it->second;
+    }
+
+private:
+    std::string bytes_;
+    std::vector<std::size_t> start_;
+    std::vector<std::uint64_t> ino_;
+    std::unordered_map<std::string_view, std::uint32_t> index_;
+};
 
 } // namespace
 
@@ -87,15 +128,15 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
     // A reading that ends early would make files look missing: then
     // nothing is done and the record stays.
     Entries on_disk;
-    on_disk.reserve(count + count / 4);
-    if (const int e = read_entries(folder.fd(), on_disk)) {
+    if (const int e = on_disk.read(folder.fd())) {
         report.folder_error = e;
         return report;
     }
-    const auto exists = [&](const QByteArray &name) { return on_disk.count(key(name)) > 0; };
-    const auto same_file = [&](const QByteArray &name, std::uint32_t r) {
-        const auto it = on_disk.find(key(name));
-        return it != on_disk.end() && (!identity || it->second == j.ids[r]);
+    const auto exists = [&](std::string_view name) { return on_disk.find(name) != none; };
+    // The entry that holds the record's file under that name, or none.
+    const auto entry_of = [&](std::string_view name, std::uint32_t r) {
+        const std::uint32_t e = on_disk.find(name);
+        return e != none && (!identity || on_disk.ino(e) == j.ids[r]) ? e : none;
     };
 
     // Follow every file through the passes the record knows of: a pass
@@ -104,18 +145,19 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
     // last file it renamed is the last whose new name is on disk while its
     // old one is not (no later file can have taken that old name), and
     // every file before it was renamed too.
-    std::vector<QByteArray> now(j.names);
-    std::vector<QByteArray> or_else(count); // the name before the cut-short pass
+    std::vector<std::string> now(count);
+    std::vector<std::string> or_else(count); // the name before the cut-short pass
+    for (std::size_t r = 0; r < count; ++r)
+        now[r] = text(j.names[r]);
+    std::string next;
     for (const RecordPass &pass : j.passes) {
-        std::vector<QByteArray> next(pass.order.size());
-        for (std::size_t place = 0; place < pass.order.size(); ++place)
-            next[place] = pass_new_name(pass.rule, place, now[pass.order[place]]);
         qsizetype reached = pass.done;
         if (reached < 0) {
             reached = 0;
             for (std::size_t place = pass.order.size(); place-- > 0;) {
                 const std::uint32_t r = pass.order[place];
-                if (exists(next[place]) && (next[place] == now[r] || !exists(now[r]))) {
+                pass_new_name(pass.rule, place, bytes(now[r]), next);
+                if (exists(next) && (next == now[r] || !exists(now[r]))) {
                     reached = qsizetype(place) + 1;
                     break;
                 }
@@ -123,65 +165,58 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
         }
         for (std::size_t place = 0; place < std::size_t(reached); ++place) {
             const std::uint32_t r = pass.order[place];
+            pass_new_name(pass.rule, place, bytes(now[r]), next);
             if (pass.done < 0)
                 or_else[r] = now[r];
-            now[r] = std::move(next[place]);
+            now[r].swap(next);
         }
         if (pass.done < 0)
             break;
     }
 
     // Where each file is: under a name the record computes, else (where
-    // identities hold) wherever its identity is.
-    std::unordered_map<std::uint64_t, std::string> by_identity;
-    std::unordered_map<std::string, std::uint32_t> claimed;
-    struct Todo {
-        std::uint32_t record;
-        QByteArray at;
-    };
-    std::vector<Todo> todo;
+    // identities hold) wherever its identity is. `record_at` learns the
+    // record of each entry that is to move.
+    std::vector<std::uint32_t> record_at(on_disk.size(), none);
+    std::unordered_map<std::uint64_t, std::uint32_t> by_identity;
+    std::string parked;
     qsizetype placed = 0;
     for (std::uint32_t r = 0; r < count; ++r) {
         const QByteArray &original = j.names[r];
-        QByteArray at;
-        const QByteArray parked = park_name(j.park, r);
-        for (const QByteArray *candidate :
-             std::initializer_list<const QByteArray *>{&parked, &now[r], &or_else[r], &original}) {
-            if (!candidate->isEmpty() && same_file(*candidate, r)) {
-                at = *candidate;
+        park_name(j.park, r, parked);
+        std::uint32_t at = none;
+        for (const std::string_view candidate : {std::string_view(parked), std::string_view(now[r]),
+                                                 std::string_view(or_else[r]), text(original)}) {
+            if (!candidate.empty() && (at = entry_of(candidate, r)) != none)
                 break;
-            }
         }
-        if (at.isEmpty() && identity) {
+        if (at == none && identity) {
             if (by_identity.empty())
-                for (const auto &[name, id] : on_disk)
-                    by_identity.emplace(id, name);
+                for (std::uint32_t e = 0; e < on_disk.size(); ++e)
+                    by_identity.emplace(on_disk.ino(e), e);
             const auto it = by_identity.find(j.ids[r]);
-            if (it != by_identity.end() && is_plain_name(QByteArrayView(it->second))) {
-                const QByteArray found(it->second.data(), qsizetype(it->second.size()));
+            if (it != by_identity.end() && is_plain_name(bytes(on_disk.name(it->second)))) {
                 if (kind == RestoreKind::Undo) {
                     // Someone gave it a name of their own since: it keeps that.
-                    report.renamed.emplace_back(found, original);
+                    report.renamed.emplace_back(bytes(on_disk.name(it->second)).toByteArray(),
+                                                original);
                     ++placed;
                     continue;
                 }
-                at = found;
+                at = it->second;
             }
         }
-        if (at.isEmpty()) {
-            if (exists(now[r]) && now[r] != original)
-                report.replaced.emplace_back(now[r], original);
+        if (at == none) {
+            if (exists(now[r]) && text(original) != now[r])
+                report.replaced.emplace_back(bytes(now[r]).toByteArray(), original);
             else
                 report.missing.push_back(original);
             continue;
         }
         ++placed;
-        if (at == original)
-            continue;
         // Two records on one file (a link met twice): the first takes it.
-        if (!claimed.emplace(key(at), r).second)
-            continue;
-        todo.push_back({r, std::move(at)});
+        if (on_disk.name(at) != text(original) && record_at[at] == none)
+            record_at[at] = r;
     }
     // A record that finds most of its files nowhere is not this folder's
     // as it stands (a copy, a folder put back from elsewhere): it stays.
@@ -190,64 +225,64 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
         kept.unplaced = true;
         return kept;
     }
+    now = {};
+    or_else = {};
 
-    // The names our files stand on, to the file on each.
-    std::unordered_map<std::string, std::uint32_t> held;
-    held.reserve(todo.size());
-    for (std::uint32_t t = 0; t < todo.size(); ++t)
-        held.emplace(key(todo[t].at), t);
-
-    const qsizetype total = qsizetype(todo.size());
+    // The files move in the folder's own order, which the file system
+    // answers fastest, except that a file whose old name another of them
+    // holds waits for that one.
+    qsizetype total = 0;
+    for (const std::uint32_t r : record_at)
+        total += r != none;
     enum : char { Waiting, OnPath, Done };
-    std::vector<char> state(todo.size(), Waiting);
+    std::vector<char> state(on_disk.size(), Waiting);
+    std::unordered_map<std::uint32_t, std::string> aside; // files a ring parked
     std::vector<std::uint32_t> path;
-    for (std::uint32_t first = 0; first < todo.size(); ++first) {
-        if (state[first] != Waiting)
+    for (std::uint32_t first = 0; first < on_disk.size(); ++first) {
+        if (record_at[first] == none || state[first] != Waiting)
             continue;
         // Down the chain of files that hold each other's old names to its
         // free end, or round to the start of a ring.
         path.clear();
-        std::uint32_t x = first;
-        for (;;) {
+        for (std::uint32_t x = first;;) {
             state[x] = OnPath;
             path.push_back(x);
-            const auto h = held.find(key(j.names[todo[x].record]));
-            if (h == held.end() || state[h->second] == Done)
+            const std::uint32_t y = on_disk.find(text(j.names[record_at[x]]));
+            if (y == none || record_at[y] == none || state[y] == Done)
                 break;
-            const std::uint32_t y = h->second;
             if (state[y] == OnPath) {
                 // A ring: the file whose old name the last one wants steps
                 // aside; the rest then move one by one, and it last.
-                Todo &t = todo[y];
-                const QByteArray parked = park_name(j.park, t.record);
-                if (t.at != parked && rename_in_folder(folder.fd(), t.at, parked) == 0) {
-                    held.erase(key(t.at));
-                    t.at = parked;
-                }
+                park_name(j.park, record_at[y], parked);
+                if (on_disk.name(y) != parked &&
+                    rename_in_folder(folder.fd(), bytes(on_disk.name(y)), bytes(parked)) == 0)
+                    aside.emplace(y, parked);
                 break;
             }
             x = y;
         }
         // Back up the chain: each move frees the name the one before wants.
         for (std::size_t k = path.size(); k-- > 0;) {
-            Todo &t = todo[path[k]];
-            state[path[k]] = Done;
-            const QByteArray &original = j.names[t.record];
-            const QByteArray parked = park_name(j.park, t.record);
-            const int e = rename_in_folder(folder.fd(), t.at, original, parked.constData());
-            if (e == 0) {
-                held.erase(key(t.at));
+            const std::uint32_t e = path[k];
+            state[e] = Done;
+            const std::uint32_t r = record_at[e];
+            const QByteArray &original = j.names[r];
+            const auto a = aside.find(e);
+            const QByteArrayView from = bytes(a == aside.end() ? on_disk.name(e) : a->second);
+            park_name(j.park, r, parked);
+            const int err = rename_in_folder(folder.fd(), from, original, parked.c_str());
+            if (err == 0) {
                 ++report.restored;
                 if (progress && !progress(1, 1, report.restored, total)) {
                     report.stopped = true; // the record stays: the next restore goes on
                     return report;
                 }
-            } else if (e == EEXIST) {
-                report.taken.emplace_back(t.at, original);
-            } else if (e == ENOENT) {
+            } else if (err == EEXIST) {
+                report.taken.emplace_back(from.toByteArray(), original);
+            } else if (err == ENOENT) {
                 report.missing.push_back(original);
             } else {
-                report.failed.emplace_back(original, e);
+                report.failed.emplace_back(original, err);
             }
         }
     }
