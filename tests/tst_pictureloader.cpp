@@ -166,21 +166,24 @@ private Q_SLOTS:
                  qPrintable(QString::number(got, 16)));
     }
 
-    // JPEGs go straight into the screen's format: to the same pixels as Qt's
-    // own reader gives, grey ones staying grey.
+    // Colour JPEGs are decoded once, at three bytes a pixel, to the same
+    // pixels as Qt's own reader gives; grey ones stay grey.
     void jpeg_as_qt_reads_it_data()
     {
         QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QImage::Format>("format");
         QImage noisy(67, 45, QImage::Format_RGB32); // odd sizes: the chroma's edges
         for (int y = 0; y < noisy.height(); ++y)
             for (int x = 0; x < noisy.width(); ++x)
                 noisy.setPixel(x, y, qRgb(x * 37 % 256, y * 53 % 256, (x * y) % 256));
-        QTest::newRow("colour") << encoded(noisy, "jpeg");
-        QTest::newRow("grey") << encoded(noisy.convertToFormat(QImage::Format_Grayscale8), "jpeg");
+        QTest::newRow("colour") << encoded(noisy, "jpeg") << QImage::Format_RGB888;
+        QTest::newRow("grey") << encoded(noisy.convertToFormat(QImage::Format_Grayscale8), "jpeg")
+                              << QImage::Format_Grayscale8;
     }
     void jpeg_as_qt_reads_it()
     {
         QFETCH(QByteArray, content);
+        QFETCH(QImage::Format, format);
         QBuffer buffer(&content);
         QVERIFY(buffer.open(QIODevice::ReadOnly));
         const QImage expected = QImageReader(&buffer).read();
@@ -193,8 +196,8 @@ private Q_SLOTS:
         const std::optional<QImage> decoded = decode_picture(content);
         QVERIFY(decoded);
         for (const QImage *image : {&*loaded, &*decoded}) {
-            QCOMPARE(image->format(), expected.format());
-            QVERIFY(*image == expected);
+            QCOMPARE(image->format(), format);
+            QVERIFY(image->convertToFormat(expected.format()) == expected);
         }
     }
 

@@ -46,14 +46,14 @@ std::optional<QImage> decode_picture(QIODevice *device)
         const QSize size = reader.size();
         if (size.isValid() && !within_bound(size))
             return std::nullopt;
-        // A JPEG that stands as it is goes straight into the screen's format.
-        // Qt's reader has read the header; where this fails, it goes on from
-        // where it stood.
+        // A JPEG that stands as it is is decoded once, at three bytes a
+        // pixel. Qt's reader has read the header; where this fails, it goes
+        // on from where it stood.
         if (reader.format() == "jpeg" &&
             reader.transformation() == QImageIOHandler::TransformationNone) {
             const qint64 at = device->pos();
             if (device->seek(0)) {
-                if (std::optional<QImage> direct = decode_jpeg_rgb32(device, max_picture_pixels))
+                if (std::optional<QImage> direct = decode_jpeg(device, max_picture_pixels))
                     return direct;
             }
             device->seek(at);
