@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Word documents in the text viewer: documents LibreOffice wrote from texts
-// of ours (tests/data/word: brief.rtf and kyrillisch.rtf through
-// `soffice --headless --convert-to doc`), and documents built here byte by
-// byte, for what LibreOffice does not write: 8-bit pieces beside 16-bit ones
-// in the order of a document saved quickly, a document protected by a
-// password (its command line passes no password to the Word filter), and
-// containers broken in chosen places.
+// of ours (tests/data/word: brief.rtf, kyrillisch.rtf and tabelle.rtf
+// through `soffice --headless --convert-to doc`), and documents built here
+// byte by byte, for what LibreOffice does not write: 8-bit pieces beside
+// 16-bit ones in the order of a document saved quickly, a document protected
+// by a password (its command line passes no password to the Word filter), a
+// Word 95 table, and containers broken in chosen places.
 
 #include <QTextBlock>
 #include <QTextDocument>
@@ -130,6 +130,71 @@ QByteArray two_pieces(quint16 flags = 0x0200)
         {{QStringLiteral("WordDocument"), word}, {QStringLiteral("1Table"), table}});
 }
 
+// A Word 95 document of one table row, two cells, "A" and "B", and a
+// paragraph after it: the row's definition gives its cells' edges (1440
+// and 4320 twips), borders (the first cell's, single lines) and shading
+// (the second cell's, light grey), then the row's alignment (centred),
+// which comes out right only when the definition's size is read right.
+QByteArray word95_table()
+{
+    QByteArray word(2048, '\0');
+    put16(word, 0, 0xA5DC);
+    put16(word, 2, 104);
+    put32(word, 0x18, 0x600);          // fcMin
+    put32(word, 0x1C, 0x600 + 11);     // fcMac
+    put32(word, 0x34, 11);             // ccpText
+    put32(word, 0x58 + 8 * 13, 0x300); // the paragraphs' runs
+    put32(word, 0x58 + 8 * 13 + 4, 10);
+    word.replace(0x600, 11,
+                 QByteArray("A\x07"
+                            "B\x07"
+                            "\x07"
+                            "Ende\r",
+                            11));
+    put32(word, 0x300, 0x600);
+    put32(word, 0x304, 0x600 + 11);
+    put16(word, 0x308, 2); // the page of runs at 1024
+    const int fkp = 0x400;
+    const int ends[] = {0x602, 0x604, 0x605, 0x60B};
+    put32(word, fkp, 0x600);
+    for (int i = 0; i < 4; ++i)
+        put32(word, fkp + 4 + 4 * i, quint32(ends[i]));
+    word[fkp + 511] = 4;
+    // Each run's properties: a size in words, the style, the sprms.
+    const QByteArray cell("\x02\0\0\x18\x01", 5);        // in a table
+    QByteArray row("\0\0\x18\x01\x19\x01\xB8\x6C\0", 9); // the row's end, a gap of 108
+    QByteArray definition(1 + 6 + 20, '\0');
+    definition[0] = 2;
+    put16(definition, 3, 1440);
+    put16(definition, 5, 4320);
+    for (int side = 0; side < 4; ++side)
+        put16(definition, 7 + 2 + 2 * side, 0x49); // single, 0.75 pt, black
+    row += char(190);
+    row += QByteArray(2, '\0');
+    put16(row, row.size() - 2, quint16(definition.size() + 1));
+    row += definition;
+    row += QByteArray("\xBF\x04\0\0\x01\x02", 6); // the second cell light grey
+    row += QByteArray("\xB6\x01\0", 3);           // centred
+    row.prepend(char((row.size() + 1) / 2));
+    row.append(QByteArray(row.size() % 2 == 0 ? 1 : 0, '\0'));
+    const int at_cell = 0x100, at_row = 0x110;
+    word.replace(fkp + at_cell, cell.size(), cell);
+    word.replace(fkp + at_row, row.size(), row);
+    const int bx = fkp + 4 * 5;
+    word[bx] = char(at_cell / 2);
+    word[bx + 7] = char(at_cell / 2);
+    word[bx + 14] = char(at_row / 2);
+    return compound_file({{QStringLiteral("WordDocument"), word}});
+}
+
+QTextTable *first_table(const QTextDocument &doc)
+{
+    for (QTextFrame *f : doc.rootFrame()->childFrames())
+        if (auto *table = qobject_cast<QTextTable *>(f))
+            return table;
+    return nullptr;
+}
+
 // What the document shows of text in one format and of its tables.
 QString text_in(const QTextDocument &doc, bool (*has)(const QTextCharFormat &))
 {
@@ -199,6 +264,47 @@ private Q_SLOTS:
         QTextCursor c = table->cellAt(1, 1).firstCursorPosition();
         c.setPosition(table->cellAt(1, 1).lastCursorPosition().position(), QTextCursor::KeepAnchor);
         QCOMPARE(c.selectedText(), u"12 €"_qs);
+    }
+
+    // A table's rows laid out by their definitions: fixed column widths,
+    // cells that span the columns of their edges, borders and shading.
+    void table_layout_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QList<qreal>>("widths");
+        QTest::addColumn<int>("alignment");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("Word 97 by LibreOffice")
+            << fixture("tabelle.doc") << QList<qreal>{96, 288} << int(Qt::AlignLeft) << 2;
+        QTest::newRow("Word 95") << word95_table() << QList<qreal>{96, 192} << int(Qt::AlignHCenter)
+                                 << 1;
+    }
+    void table_layout()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QList<qreal>, widths);
+        QFETCH(int, alignment);
+        QFETCH(int, rows);
+        const LoadedText loaded = read_text(bytes);
+        QVERIFY(loaded.document);
+        QTextTable *table = first_table(*loaded.document);
+        QVERIFY(table);
+        QList<qreal> shown;
+        for (const QTextLength &l : table->format().columnWidthConstraints()) {
+            QCOMPARE(l.type(), QTextLength::FixedLength);
+            shown.append(l.rawValue());
+        }
+        QCOMPARE(shown, widths);
+        QCOMPARE(int(table->format().alignment() & Qt::AlignHorizontal_Mask), alignment);
+        QCOMPARE(table->rows(), rows);
+        const QTextTableCellFormat first = table->cellAt(0, 0).format().toTableCellFormat();
+        const QTextTableCellFormat second = table->cellAt(0, 1).format().toTableCellFormat();
+        QVERIFY(first.leftBorder() >= 1);
+        QCOMPARE(first.leftBorderStyle(), QTextFrameFormat::BorderStyle_Solid);
+        QCOMPARE(second.leftBorder(), 0.0);
+        QCOMPARE(second.background().color(), QColor(0xC0, 0xC0, 0xC0));
+        if (rows > 1)
+            QCOMPARE(table->cellAt(1, 0).columnSpan(), 2);
     }
 
     // What is not a readable Word document: a note, the failure path, or

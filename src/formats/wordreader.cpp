@@ -9,6 +9,7 @@
 
 #include "compoundfile.h"
 #include "twips.h"
+#include "wordrowdefinition.h"
 
 namespace talvence {
 
@@ -154,7 +155,8 @@ bool double_byte(int code_page)
 }
 
 // The operand sizes of the sprms of Word 6 and Word 95, by their one-byte
-// code: 0xFF a size in the operand's first byte, 0xFE in its first two,
+// code: 0xFF a size in the operand's first byte, 0xFE one more than the
+// size in its first two,
 // 0xFD not known (the rest of the list is left unread).
 constexpr std::array<quint8, 256> old_sprm_sizes = [] {
     std::array<quint8, 256> s{};
@@ -730,7 +732,8 @@ template <typename F> void WordReader::each_sprm(QByteArrayView sprms, F &&f) co
                 size = u8(sprms, operand);
                 ++operand;
             } else if (known == 0xFE) {
-                size = u16(sprms, operand);
+                // A size of two bytes that counts itself once more.
+                size = std::max(0, u16(sprms, operand) - 1);
                 operand += 2;
             } else {
                 size = known;
@@ -996,16 +999,27 @@ const WordReader::Run *WordReader::run_at(const std::vector<Run> &runs, qint64 f
     return fc < it->fc_end ? &*it : nullptr;
 }
 
-WordReader::ParaProps WordReader::para_at(qint64 cp)
+WordReader::ParaProps WordReader::para_at(qint64 cp, int *istd)
 {
     const qint64 fc = fc_of(cp, nullptr);
     const Run *run = run_at(para_runs_, fc);
-    const int istd = run ? run->style : 0;
-    ParaProps p = style(istd)->para;
+    *istd = run ? run->style : 0;
+    ParaProps p = style(*istd)->para;
     if (run)
         apply_para_sprms(p, run->sprms);
-    para_style_ = istd;
     return p;
+}
+
+// The row that the mark at `mark` ends, as its table properties define it.
+DocumentBuilder::RowLayout WordReader::row_layout(qint64 mark)
+{
+    WordRowDefinition row(word97_);
+    if (const Run *run = run_at(para_runs_, fc_of(mark, nullptr)))
+        each_sprm(run->sprms, [&row](quint16 sprm, QByteArrayView op) { row.apply(sprm, op); });
+    // The last row of its table takes the table's bottom border.
+    int istd = 0;
+    const bool last = mark + 1 >= end_ || !para_at(mark + 1, &istd).in_table;
+    return row.layout(first_row_, last);
 }
 
 WordReader::CharProps WordReader::chars_at(qint64 cp, qint64 *run_end_cp)
@@ -1159,7 +1173,7 @@ void WordReader::start_paragraph(qint64 cp)
         if (t[mark] == 0x0D || t[mark] == 0x07)
             break;
     }
-    para_ = para_at(std::min(mark, end_ - 1));
+    para_ = para_at(std::min(mark, end_ - 1), &para_style_);
     builder_->set_in_table(para_.in_table);
     paragraph_started_ = true;
 }
@@ -1266,10 +1280,12 @@ void WordReader::put_mark(char16_t mark, const CharProps &p)
         return;
     case 0x07:
         if (para_.in_table && para_.depth <= 1) {
-            if (para_.row_end)
-                builder_->end_row();
-            else
+            if (para_.row_end) {
+                builder_->end_row(row_layout(cp_));
+                first_row_ = false;
+            } else {
                 builder_->end_cell(block_format(para_));
+            }
             paragraph_started_ = false;
             return;
         }
@@ -1282,6 +1298,8 @@ void WordReader::put_mark(char16_t mark, const CharProps &p)
             return;
         builder_->end_paragraph(block_format(para_));
         paragraph_started_ = false;
+        if (!para_.in_table)
+            first_row_ = true;
         return;
     case 0x09:
     case 0x0B:

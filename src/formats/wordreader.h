@@ -8,7 +8,7 @@
 // Fields show their results. Characters keep their font, size, colour,
 // bold, italic, underline, strike-out and raised or lowered position,
 // hidden text stays hidden; paragraphs keep their alignment and indents,
-// tables come out as tables.
+// tables come out as tables, laid out by their rows' own definitions.
 //
 // The text is gathered through the piece table (a document Word saved
 // quickly is a patchwork of pieces in any order), 8-bit pieces decoded in
@@ -131,7 +131,8 @@ private:
 
     qint64 fc_of(qint64 cp, std::size_t *piece) const;
     const Run *run_at(const std::vector<Run> &runs, qint64 fc) const;
-    ParaProps para_at(qint64 cp);
+    ParaProps para_at(qint64 cp, int *istd);
+    DocumentBuilder::RowLayout row_layout(qint64 mark);
     CharProps chars_at(qint64 cp, qint64 *run_end_cp);
     int code_page_of(int font) const;
     QTextCharFormat char_format(const CharProps &p);
@@ -177,7 +178,8 @@ private:
     qint64 cp_ = 0;
     bool paragraph_started_ = false;
     ParaProps para_;
-    int para_style_ = 0; // the style of the paragraph being read
+    int para_style_ = 0;    // the style of the paragraph being read
+    bool first_row_ = true; // the next row to end is the first of its table
     // Open fields: whether each shows its text (its result) yet.
     std::vector<bool> fields_;
     int fields_beyond_ = 0;
