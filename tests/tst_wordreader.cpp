@@ -266,6 +266,31 @@ private Q_SLOTS:
         QCOMPARE(c.selectedText(), u"12 €"_qs);
     }
 
+    // Read a few characters at a time, as the viewer reads its first
+    // screen, a document comes out as it does in one go, tables and all.
+    void in_parts_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("letter") << fixture("brief.doc");
+        QTest::newRow("table") << fixture("tabelle.doc");
+        QTest::newRow("Word 95 table") << word95_table();
+    }
+    void in_parts()
+    {
+        QFETCH(QByteArray, bytes);
+        WordReader whole(bytes);
+        const std::unique_ptr<QTextDocument> expected = whole.read();
+        WordReader parts(bytes);
+        int count = 1;
+        while (!parts.read_part(std::chrono::hours(1), 5))
+            ++count;
+        QVERIFY(count > 2);
+        const std::unique_ptr<QTextDocument> got = parts.take_document();
+        QCOMPARE(got->toPlainText(), expected->toPlainText());
+        QCOMPARE(got->rootFrame()->childFrames().size(),
+                 expected->rootFrame()->childFrames().size());
+    }
+
     // A table's rows laid out by their definitions: fixed column widths,
     // cells that span the columns of their edges, borders and shading.
     void table_layout_data()

@@ -626,8 +626,10 @@ std::vector<WordReader::Run> WordReader::read_runs(qint64 fc_plc, qint64 lcb_plc
                 runs.push_back(std::move(run));
         }
     }
-    std::stable_sort(runs.begin(), runs.end(),
-                     [](const Run &a, const Run &b) { return a.fc < b.fc; });
+    // The pages come in the order of the text but for documents saved quickly.
+    const auto by_fc = [](const Run &a, const Run &b) { return a.fc < b.fc; };
+    if (!std::is_sorted(runs.begin(), runs.end(), by_fc))
+        std::stable_sort(runs.begin(), runs.end(), by_fc);
     return runs;
 }
 
@@ -1144,18 +1146,20 @@ std::unique_ptr<QTextDocument> WordReader::read()
     return take_document();
 }
 
-bool WordReader::read_part(std::chrono::nanoseconds time)
+bool WordReader::read_part(std::chrono::nanoseconds time, qint64 characters)
 {
     if (done_ || status_ != Status::ok)
         return true;
     QElapsedTimer clock;
     clock.start();
+    const qint64 until = cp_ + std::max<qint64>(characters, 1);
     for (int i = 0;; ++i) {
         if (!step()) {
             finish();
             return true;
         }
-        if ((i & 63) == 63 && std::chrono::nanoseconds(clock.nsecsElapsed()) >= time)
+        if (cp_ >= until ||
+            ((i & 63) == 63 && std::chrono::nanoseconds(clock.nsecsElapsed()) >= time))
             break;
     }
     builder_->pause();

@@ -48,7 +48,8 @@ public:
         unsupported, // Word 2 and older
     };
 
-    // `bytes`: the whole file, a compound file (CompoundFile::is_compound_file).
+    // `bytes`: the whole file, a compound file (CompoundFile::is_compound_file),
+    // which must outlive the reader: it reads its streams in place.
     explicit WordReader(QByteArrayView bytes);
     ~WordReader();
     WordReader(const WordReader &) = delete;
@@ -56,10 +57,11 @@ public:
 
     Status status() const { return status_; }
 
-    // As RtfReader's: the whole text, or a part of about `time` at a time;
-    // true once all is read and the document finished. Only with status ok.
+    // As RtfReader's: the whole text, or a part of about `time` at a time,
+    // and of not much more than `characters` of the text; true once all is
+    // read and the document finished. Only with status ok.
     std::unique_ptr<QTextDocument> read();
-    bool read_part(std::chrono::nanoseconds time);
+    bool read_part(std::chrono::nanoseconds time, qint64 characters = 0x7FFFFFFF);
     std::unique_ptr<QTextDocument> take_document() { return std::move(document_); }
 
 private:
