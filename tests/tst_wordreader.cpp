@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Word documents in the text viewer: documents LibreOffice wrote from texts
-// of ours (tests/data/word: brief.rtf, kyrillisch.rtf and tabelle.rtf
+// of ours (tests/data/word: brief.rtf, kyrillisch.rtf, tabelle.rtf, fussnote.rtf
 // through `soffice --headless --convert-to doc`), and documents built here
 // byte by byte, for what LibreOffice does not write: 8-bit pieces beside
 // 16-bit ones in the order of a document saved quickly, a document protected
@@ -220,7 +220,11 @@ private Q_SLOTS:
             << u"Sehr geehrte Frau Müller,\ndie Bäume im Grünen Hof werden "
                "gründlich und vorsichtig geschnitten; Straßensperren "
                "gibt es keine.1\nBaum\nPreis\nAhorn\n12 €\nMit "
-               "freundlichen Grüßen"_qs;
+               "freundlichen Grüßen\n\n1 Nur am Montag, sagt der Gärtner."_qs;
+        QTest::newRow("a footnote and an endnote")
+            << fixture("fussnote.doc")
+            << u"Der Hausmeister kommt am Montag1 und repariert die Tür.\nDie Heizung bleibt "
+               "ausi.\n\n1 Gemeint ist der erste Montag im Monat.\ni Bis zum Herbst."_qs;
         QTest::newRow("Cyrillic in a German sentence")
             << fixture("kyrillisch.doc") << u"Zwei Schriften: Привет und Grüße."_qs;
         QTest::newRow("8-bit and 16-bit pieces out of order")
@@ -236,7 +240,8 @@ private Q_SLOTS:
     }
 
     // The letter's formatting: bold and italic words, the table, the
-    // footnote's number raised, its text left out as the RTF reader does.
+    // footnote's number raised in the text and in the note, which stands
+    // after a rule at the end, as the RTF reader shows it.
     void formatting()
     {
         const LoadedText loaded = read_text(fixture("brief.doc"));
@@ -250,8 +255,13 @@ private Q_SLOTS:
                          [](const QTextCharFormat &f) {
                              return f.verticalAlignment() == QTextCharFormat::AlignSuperScript;
                          }),
-                 u"1"_qs);
-        QVERIFY(!doc.toPlainText().contains(u"Montag"));
+                 u"11"_qs);
+        QTextBlock note = doc.lastBlock();
+        while (note.isValid() && note.text().isEmpty())
+            note = note.previous();
+        QCOMPARE(note.text(), u"1 Nur am Montag, sagt der Gärtner."_qs);
+        QVERIFY(note.previous().blockFormat().hasProperty(
+            QTextFormat::BlockTrailingHorizontalRulerWidth));
         QVERIFY(text_in(doc, [](const QTextCharFormat &f) {
                     return f.fontFamilies().toStringList().value(0) == u"Liberation Sans";
                 }).startsWith(u"Baum"));
@@ -273,6 +283,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("letter") << fixture("brief.doc");
         QTest::newRow("table") << fixture("tabelle.doc");
+        QTest::newRow("notes") << fixture("fussnote.doc");
         QTest::newRow("Word 95 table") << word95_table();
     }
     void in_parts()

@@ -343,14 +343,49 @@ void WordReader::open(QByteArrayView bytes)
     document_ = std::make_unique<QTextDocument>();
     document_view_ = document_.get();
     builder_ = std::make_unique<DocumentBuilder>(document_.get());
-    // The main text; the notes' references in it are numbered as Word
-    // numbers them, footnotes 1, 2, 3, endnotes i, ii, iii.
+    out_ = builder_.get();
     end_ = std::min<qint64>(ccp_[0], text_.size());
-    const auto [fc_end_ref, lcb_end_ref] = fc_lcb(word97_ ? 46 : -1);
-    const QByteArrayView end_refs = part(table_, fc_end_ref, lcb_end_ref);
-    for (qint64 i = 0; i < (end_refs.size() - 4) / 6; ++i)
-        endnote_refs_.push_back(u32(end_refs, 4 * i));
-    std::sort(endnote_refs_.begin(), endnote_refs_.end());
+    // The notes' references in the main text are numbered as Word numbers
+    // them, footnotes 1, 2, 3, endnotes i, ii, iii; their texts follow the
+    // main text, the footnotes' first, the endnotes' after the headers and
+    // comments (which are left out, as the RTF reader leaves them out).
+    read_notes(RtfNotes::Kind::footnote, 2, ccp_[0], ccp_[1], footnote_refs_);
+    if (word97_)
+        read_notes(RtfNotes::Kind::endnote, 46, ccp_[0] + ccp_[1] + ccp_[2] + ccp_[3] + ccp_[4],
+                   ccp_[5], endnote_refs_);
+}
+
+// The references of one kind of note (a list of positions in the main text,
+// in order) and where each note's text lies: a list of positions in the
+// notes' own part of the text, `start` on, which is `length` long.
+void WordReader::read_notes(RtfNotes::Kind kind, int refs_index, qint64 start, qint64 length,
+                            std::vector<qint64> &refs)
+{
+    const auto [fc_ref, lcb_ref] = fc_lcb(refs_index);
+    const auto [fc_txt, lcb_txt] = fc_lcb(refs_index + 1);
+    const QByteArrayView ref_plc = part(table_, fc_ref, lcb_ref);
+    const QByteArrayView txt_plc = part(table_, fc_txt, lcb_txt);
+    const qint64 count = (ref_plc.size() - 4) / 6;
+    const qint64 texts = txt_plc.size() / 4 - 1;
+    for (qint64 i = 0; i < count; ++i) {
+        const qint64 cp = u32(ref_plc, 4 * i);
+        // References out of order cannot be matched with their texts.
+        if (!refs.empty() && cp <= refs.back())
+            break;
+        refs.push_back(cp);
+        if (i >= texts)
+            continue;
+        const qint64 from = start + std::min<qint64>(u32(txt_plc, 4 * i), length);
+        const qint64 to = std::min<qint64>(
+            start + std::min<qint64>(u32(txt_plc, 4 * (i + 1)), length), text_.size());
+        if (to > from)
+            note_texts_.push_back({kind, from, to, note_mark(kind, int(i))});
+    }
+}
+
+QString WordReader::note_mark(RtfNotes::Kind kind, int index)
+{
+    return kind == RtfNotes::Kind::endnote ? roman(index + 1) : QString::number(index + 1);
 }
 
 std::pair<qint64, qint64> WordReader::fc_lcb(int index) const
@@ -639,7 +674,10 @@ void WordReader::gather_text()
     // positions than that are read, whatever the counts say. The text is
     // decoded as the reading gets to it (gather_to): a long document's
     // first screen waits for no more than its own text.
-    const qint64 total = std::min({ccp_[0], pieces_.back().cp_end, qint64(word_.size())});
+    qint64 all = 0; // the main text, then the notes', headers' and comments' texts
+    for (const qint64 c : ccp_)
+        all += c;
+    const qint64 total = std::min({all, pieces_.back().cp_end, qint64(word_.size())});
     text_.resize(total);
 }
 
@@ -1152,18 +1190,42 @@ bool WordReader::read_part(std::chrono::nanoseconds time, qint64 characters)
         return true;
     QElapsedTimer clock;
     clock.start();
-    const qint64 until = cp_ + std::max<qint64>(characters, 1);
+    qint64 read = 0;
     for (int i = 0;; ++i) {
-        if (!step()) {
+        const qint64 at = cp_;
+        if (!step() && !next_note()) {
             finish();
             return true;
         }
-        if (cp_ >= until ||
+        read += std::max<qint64>(cp_ - at, 0);
+        if (read >= characters ||
             ((i & 63) == 63 && std::chrono::nanoseconds(clock.nsecsElapsed()) >= time))
             break;
     }
-    builder_->pause();
+    out_->pause();
     return false;
+}
+
+// Goes on with the text of the next note, in paragraphs of its own apart
+// from the main text; false when there is none.
+bool WordReader::next_note()
+{
+    if (next_note_ >= note_texts_.size())
+        return false;
+    if (next_note_ == 0)
+        main_end_format_ = block_format(paragraph_started_ ? para_ : ParaProps());
+    else if (paragraph_started_)
+        out_->end_paragraph(block_format(para_)); // the last note's last paragraph
+    const NoteText &n = note_texts_[next_note_++];
+    out_ = &notes_.builder(n.kind);
+    note_mark_ = n.mark;
+    cp_ = n.from;
+    end_ = n.to;
+    paragraph_started_ = false;
+    first_row_ = true;
+    fields_.clear();
+    fields_beyond_ = 0;
+    return true;
 }
 
 void WordReader::start_paragraph(qint64 cp)
@@ -1178,7 +1240,7 @@ void WordReader::start_paragraph(qint64 cp)
             break;
     }
     para_ = para_at(std::min(mark, end_ - 1), &para_style_);
-    builder_->set_in_table(para_.in_table);
+    out_->set_in_table(para_.in_table);
     paragraph_started_ = true;
 }
 
@@ -1222,12 +1284,12 @@ void WordReader::put_text(qint64 from, qint64 to, const CharProps &p)
                 decoder_.append(sign, QByteArrayView(&byte, 1), page);
             else
                 sign = QChar(p.symbol_char);
-            builder_->set_char_format(char_format(p));
-            builder_->append(visible(sign));
+            out_->set_char_format(char_format(p));
+            out_->append(visible(sign));
         }
         return;
     }
-    builder_->set_char_format(char_format(p));
+    out_->set_char_format(char_format(p));
     std::size_t piece = 0;
     const qint64 fc = fc_of(from, &piece);
     const int page = code_page_of(p.font);
@@ -1243,7 +1305,7 @@ void WordReader::put_text(qint64 from, qint64 to, const CharProps &p)
                 decoded.append(QChar(CodePageDecoder::windows_1252(quint8(b))));
         }
         decoded.remove(QChar(0xFFFD));
-        builder_->append(visible(decoded));
+        out_->append(visible(decoded));
         return;
     }
     const QStringView text = QStringView(text_).sliced(from, to - from);
@@ -1255,10 +1317,10 @@ void WordReader::put_text(qint64 from, qint64 to, const CharProps &p)
             bytes.append(char(c.unicode() & 0xFF));
         QString sign;
         decoder_.append(sign, bytes, page);
-        builder_->append(visible(sign));
+        out_->append(visible(sign));
         return;
     }
-    builder_->append(text);
+    out_->append(text);
 }
 
 void WordReader::put_mark(char16_t mark, const CharProps &p)
@@ -1285,10 +1347,10 @@ void WordReader::put_mark(char16_t mark, const CharProps &p)
     case 0x07:
         if (para_.in_table && para_.depth <= 1) {
             if (para_.row_end) {
-                builder_->end_row(row_layout(cp_));
+                out_->end_row(row_layout(cp_));
                 first_row_ = false;
             } else {
-                builder_->end_cell(block_format(para_));
+                out_->end_cell(block_format(para_));
             }
             paragraph_started_ = false;
             return;
@@ -1300,7 +1362,7 @@ void WordReader::put_mark(char16_t mark, const CharProps &p)
         // A hidden paragraph mark joins its paragraph to the next.
         if (p.hidden && mark == 0x0D)
             return;
-        builder_->end_paragraph(block_format(para_));
+        out_->end_paragraph(block_format(para_));
         paragraph_started_ = false;
         if (!para_.in_table)
             first_row_ = true;
@@ -1316,19 +1378,19 @@ void WordReader::put_mark(char16_t mark, const CharProps &p)
     }
     if (!in_result || p.hidden)
         return;
-    builder_->set_char_format(char_format(p));
+    out_->set_char_format(char_format(p));
     switch (mark) {
     case 0x09:
-        builder_->append(u"\t");
+        out_->append(u"\t");
         break;
     case 0x0B:
-        builder_->append(u"\u2028");
+        out_->append(u"\u2028");
         break;
     case 0x1E:
-        builder_->append(u"\u2011");
+        out_->append(u"\u2011");
         break;
     case 0x1F:
-        builder_->append(u"\u00AD");
+        out_->append(u"\u00AD");
         break;
     case 0x02: {
         // A note's number.
@@ -1336,9 +1398,21 @@ void WordReader::put_mark(char16_t mark, const CharProps &p)
             return;
         QTextCharFormat f = char_format(p);
         f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
-        builder_->set_char_format(f);
-        const bool endnote = std::binary_search(endnote_refs_.begin(), endnote_refs_.end(), cp_);
-        builder_->append(endnote ? roman(++endnote_number_) : QString::number(++footnote_number_));
+        out_->set_char_format(f);
+        if (next_note_ > 0) { // a note's text starts with its own mark again
+            out_->append(note_mark_);
+            break;
+        }
+        const auto at = [this](const std::vector<qint64> &refs) {
+            const auto it = std::lower_bound(refs.begin(), refs.end(), cp_);
+            return it != refs.end() && *it == cp_ ? int(it - refs.begin()) : -1;
+        };
+        if (const int endnote = at(endnote_refs_); endnote >= 0)
+            out_->append(note_mark(RtfNotes::Kind::endnote, endnote));
+        else if (const int footnote = at(footnote_refs_); footnote >= 0)
+            out_->append(note_mark(RtfNotes::Kind::footnote, footnote));
+        else
+            out_->append(QString::number(++footnote_number_));
         break;
     }
     }
@@ -1349,7 +1423,14 @@ void WordReader::finish()
     if (done_)
         return;
     done_ = true;
-    builder_->finish(block_format(paragraph_started_ ? para_ : ParaProps()));
+    if (next_note_ == 0) {
+        builder_->finish(block_format(paragraph_started_ ? para_ : ParaProps()));
+        return;
+    }
+    if (paragraph_started_)
+        out_->end_paragraph(block_format(para_));
+    builder_->finish(main_end_format_);
+    notes_.append_to(document_view_, block_format(ParaProps()));
 }
 
 } // namespace talvence

@@ -3,8 +3,10 @@
 
 // Reads a Word document in the binary format of Word 97 to 2003 (Windows
 // and Mac), Word 6 or Word 95 into a QTextDocument: its main text, with the
-// numbers of its notes; the notes themselves, headers, footers and comments
-// are left out, as the RTF reader leaves them out.
+// marks of its notes, and the notes' texts at its end after a rule,
+// footnotes first (the endnotes of Word 97 and later), as the RTF reader
+// shows them; headers, footers and comments are left out, as the RTF
+// reader leaves them out.
 // Fields show their results. Characters keep their font, size, colour,
 // bold, italic, underline, strike-out and raised or lowered position,
 // hidden text stays hidden; paragraphs keep their alignment and indents,
@@ -30,6 +32,7 @@
 
 #include "codepagedecoder.h"
 #include "documentbuilder.h"
+#include "rtfnotes.h"
 #include "symbolfonts.h"
 
 class QTextDocument;
@@ -123,6 +126,10 @@ private:
     void read_styles();
     void read_summary_code_page(const CompoundFile &file);
     std::vector<Run> read_runs(qint64 fc_plc, qint64 lcb_plc, bool paragraphs) const;
+    void read_notes(RtfNotes::Kind kind, int refs_index, qint64 start, qint64 length,
+                    std::vector<qint64> &refs);
+    static QString note_mark(RtfNotes::Kind kind, int index);
+    bool next_note();
     void gather_text();
     void gather_to(qint64 cp);
 
@@ -173,10 +180,22 @@ private:
     std::unique_ptr<QTextDocument> document_;
     QTextDocument *document_view_ = nullptr;
     std::unique_ptr<DocumentBuilder> builder_;
+    DocumentBuilder *out_ = nullptr; // where the text goes: the document or its notes
     CodePageDecoder decoder_;
 
-    qint64 end_ = 0; // of the main text
-    std::vector<qint64> endnote_refs_;
+    qint64 end_ = 0; // of the main text, or of the note being read
+    std::vector<qint64> footnote_refs_, endnote_refs_;
+    // The notes' texts, read after the main text and shown after it.
+    struct NoteText {
+        RtfNotes::Kind kind;
+        qint64 from, to;
+        QString mark;
+    };
+    std::vector<NoteText> note_texts_;
+    std::size_t next_note_ = 0;
+    QString note_mark_; // of the note being read
+    QTextBlockFormat main_end_format_;
+    RtfNotes notes_;
     qint64 cp_ = 0;
     bool paragraph_started_ = false;
     ParaProps para_;
@@ -185,7 +204,7 @@ private:
     // Open fields: whether each shows its text (its result) yet.
     std::vector<bool> fields_;
     int fields_beyond_ = 0;
-    int footnote_number_ = 0, endnote_number_ = 0;
+    int footnote_number_ = 0; // of references no list gives
     bool done_ = false;
     std::vector<std::pair<CharProps, QTextCharFormat>> recent_formats_;
 };
