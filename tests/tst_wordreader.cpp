@@ -135,14 +135,25 @@ QByteArray two_pieces(quint16 flags = 0x0200)
 // and 4320 twips), borders (the first cell's, single lines) and shading
 // (the second cell's, light grey), then the row's alignment (centred),
 // which comes out right only when the definition's size is read right.
+// Its one style, which every paragraph has, makes the characters bold.
 QByteArray word95_table()
 {
     QByteArray word(2048, '\0');
     put16(word, 0, 0xA5DC);
     put16(word, 2, 104);
-    put32(word, 0x18, 0x600);          // fcMin
-    put32(word, 0x1C, 0x600 + 11);     // fcMac
-    put32(word, 0x34, 11);             // ccpText
+    put32(word, 0x18, 0x600);      // fcMin
+    put32(word, 0x1C, 0x600 + 11); // fcMac
+    put32(word, 0x34, 11);         // ccpText
+    // The style sheet: its header (one style, of 8 fixed bytes), then the
+    // style: paragraph style based on none, two property lists (the
+    // paragraph's, the characters'), its name, bold characters.
+    const QByteArray stsh("\x0E\0\x01\0\x08\0\0\0\0\0\0\0\0\0\0\0"
+                          "\x18\0\0\0\xF1\xFF\x02\0\0\0\x06Normal\0"
+                          "\x02\0\0\0\x02\0\x55\x01",
+                          42);
+    word.replace(0x200, stsh.size(), stsh);
+    put32(word, 0x58 + 8, 0x200);
+    put32(word, 0x58 + 8 + 4, quint32(stsh.size()));
     put32(word, 0x58 + 8 * 13, 0x300); // the paragraphs' runs
     put32(word, 0x58 + 8 * 13 + 4, 10);
     word.replace(0x600, 11,
@@ -300,6 +311,16 @@ private Q_SLOTS:
         QCOMPARE(got->toPlainText(), expected->toPlainText());
         QCOMPARE(got->rootFrame()->childFrames().size(),
                  expected->rootFrame()->childFrames().size());
+    }
+
+    // Word 95's style sheet: characters take their paragraph style's bold.
+    void word95_style()
+    {
+        const LoadedText loaded = read_text(word95_table());
+        QVERIFY(loaded.document);
+        QCOMPARE(text_in(*loaded.document,
+                         [](const QTextCharFormat &f) { return f.fontWeight() == QFont::Bold; }),
+                 u"ABEnde"_qs);
     }
 
     // A table's rows laid out by their definitions: fixed column widths,

@@ -574,8 +574,6 @@ void WordReader::read_fonts()
 
 void WordReader::read_styles()
 {
-    if (!word97_)
-        return; // Word 6 and 95 documents show their direct formatting
     const auto [fc, lcb] = fc_lcb(1);
     const QByteArrayView stsh = part(table_, fc, lcb);
     const qint64 cb_stshi = u16(stsh, 0);
@@ -590,14 +588,19 @@ void WordReader::read_styles()
         const qint64 cb = u16(stsh, at);
         const QByteArrayView std_ = part(stsh, at + 2, cb);
         at += 2 + cb;
-        if (std_.size() < 10 || base_size < 10)
+        // The fixed part is 10 bytes since Word 97, 8 before.
+        if (base_size < (word97_ ? 10 : 8) || std_.size() < base_size)
             continue;
         Style &s = styles_[std::size_t(i)];
         s.kind = u16(std_, 2) & 0xF;
         s.base = u16(std_, 2) >> 4;
         const int upx_count = u16(std_, 4) & 0xF;
-        const qint64 name_chars = u16(std_, base_size);
-        qint64 p = base_size + 2 + 2 * name_chars + 2;
+        // The name, in UTF-16 since Word 97, in bytes before; each with its
+        // length first and a NUL after it. The properties start at an even
+        // offset.
+        qint64 p = word97_ ? base_size + 2 + 2 * qint64(u16(std_, base_size)) + 2
+                           : base_size + 1 + qint64(u8(std_, base_size)) + 1;
+        p += p & 1;
         for (int u = 0; u < upx_count && p + 2 <= std_.size(); ++u) {
             const qint64 size = u16(std_, p);
             const QByteArrayView upx = part(std_, p + 2, size);
@@ -649,8 +652,9 @@ std::vector<WordReader::Run> WordReader::read_runs(qint64 fc_plc, qint64 lcb_plc
                         size = 2 * qint64(cb);
                     }
                     const QByteArrayView papx = part(fkp, at, std::min<qint64>(size, 511 - at));
-                    run.style = word97_ ? u16(papx, 0) : u8(papx, 0);
-                    run.sprms = part(papx, word97_ ? 2 : 1, papx.size()).toByteArray();
+                    // The paragraph's style (two bytes in Word 6 too), its sprms.
+                    run.style = u16(papx, 0);
+                    run.sprms = part(papx, 2, papx.size()).toByteArray();
                 } else {
                     const int cb = u8(fkp, offset);
                     run.sprms =
@@ -820,6 +824,25 @@ const WordReader::Style *WordReader::style(int index)
     return &s;
 }
 
+// A character style goes over the paragraph's characters, from the
+// farthest style it is based on in.
+void WordReader::apply_char_style(CharProps &p, int istd)
+{
+    std::vector<int> chain;
+    for (int at = istd;
+         at >= 0 && std::size_t(at) < styles_.size() && chain.size() < std::size_t(max_style_chain);
+         at = styles_[std::size_t(at)].base) {
+        if (styles_[std::size_t(at)].kind != 2 ||
+            std::find(chain.begin(), chain.end(), at) != chain.end())
+            break;
+        chain.push_back(at);
+    }
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const CharProps base = p;
+        apply_char_sprms(p, base, styles_[std::size_t(*it)].char_sprms);
+    }
+}
+
 void WordReader::apply_char_sprms(CharProps &p, const CharProps &style_base, QByteArrayView sprms)
 {
     each_sprm(sprms, [&](quint16 sprm, QByteArrayView op) {
@@ -828,6 +851,9 @@ void WordReader::apply_char_sprms(CharProps &p, const CharProps &style_base, QBy
             switch (sprm) {
             case 65:
                 p.deleted = b != 0;
+                break;
+            case 80:
+                apply_char_style(p, u16(op, 0));
                 break;
             case 83: // back to the paragraph style's characters
                 p = style_base;
@@ -877,24 +903,9 @@ void WordReader::apply_char_sprms(CharProps &p, const CharProps &style_base, QBy
             break;
         case sprm_c_fld_vanish:
             break;
-        case sprm_c_istd: {
-            // A character style goes over the paragraph's characters.
-            const int istd = u16(op, 0);
-            std::vector<int> chain;
-            for (int at = istd; at >= 0 && std::size_t(at) < styles_.size() &&
-                                chain.size() < std::size_t(max_style_chain);
-                 at = styles_[std::size_t(at)].base) {
-                if (styles_[std::size_t(at)].kind != 2 ||
-                    std::find(chain.begin(), chain.end(), at) != chain.end())
-                    break;
-                chain.push_back(at);
-            }
-            for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-                const CharProps base = p;
-                apply_char_sprms(p, base, styles_[std::size_t(*it)].char_sprms);
-            }
+        case sprm_c_istd:
+            apply_char_style(p, u16(op, 0));
             break;
-        }
         case sprm_c_bold:
             p.bold = toggle(style_base.bold, b);
             break;

@@ -135,6 +135,7 @@ private:
 
     const Style *style(int index);
     void apply_char_sprms(CharProps &p, const CharProps &style_base, QByteArrayView sprms);
+    void apply_char_style(CharProps &p, int istd);
     void apply_para_sprms(ParaProps &p, QByteArrayView sprms) const;
     template <typename F> void each_sprm(QByteArrayView sprms, F &&f) const;
 
