@@ -20,6 +20,7 @@
 #include "testfolder.h"
 #include "textfile.h"
 #include "wordreader.h"
+#include "wordrowdefinition.h"
 
 using namespace talvence;
 
@@ -198,6 +199,38 @@ QByteArray word95_table()
     return compound_file({{QStringLiteral("WordDocument"), word}});
 }
 
+// A Word 95 document with a footnote: "Ende" and the note's mark in the
+// main text, the note's own mark and " Fuss" in the footnotes' text.
+QByteArray word95_footnote()
+{
+    QByteArray word(3072, '\0');
+    put16(word, 0, 0xA5DC);
+    put16(word, 2, 104);
+    put32(word, 0x18, 0x600);      // fcMin
+    put32(word, 0x1C, 0x600 + 13); // fcMac
+    put32(word, 0x34, 6);          // ccpText
+    put32(word, 0x38, 7);          // ccpFtn
+    word.replace(0x600, 13, QByteArray("Ende\x02\r\x02 Fuss\r", 13));
+    const auto plc = [&word](int index, int at, const QByteArray &bytes) {
+        word.replace(at, bytes.size(), bytes);
+        put32(word, 0x58 + 8 * index, quint32(at));
+        put32(word, 0x58 + 8 * index + 4, quint32(bytes.size()));
+    };
+    plc(2, 0x300, QByteArray("\x04\0\0\0\x06\0\0\0\x01\0", 10)); // the reference, numbered
+    plc(3, 0x320, QByteArray("\0\0\0\0\x07\0\0\0", 8));          // the note's text
+    // The characters' runs: both marks are special characters (sprm 117).
+    plc(12, 0x340, QByteArray("\0\x06\0\0\x0D\x06\0\0\x04\0", 10));
+    const int fkp = 0x800;
+    const int edges[] = {0x600, 0x604, 0x605, 0x606, 0x607, 0x60D};
+    for (int i = 0; i < 6; ++i)
+        put32(word, fkp + 4 * i, quint32(edges[i]));
+    word[fkp + 24 + 1] = char(0x100 / 2);
+    word[fkp + 24 + 3] = char(0x100 / 2);
+    word.replace(fkp + 0x100, 3, QByteArray("\x02\x75\x01", 3));
+    word[fkp + 511] = 5;
+    return compound_file({{QStringLiteral("WordDocument"), word}});
+}
+
 QTextTable *first_table(const QTextDocument &doc)
 {
     for (QTextFrame *f : doc.rootFrame()->childFrames())
@@ -240,6 +273,7 @@ private Q_SLOTS:
             << fixture("kyrillisch.doc") << u"Zwei Schriften: Привет und Grüße."_qs;
         QTest::newRow("8-bit and 16-bit pieces out of order")
             << two_pieces() << u"Grüße aus Привет"_qs;
+        QTest::newRow("a Word 95 footnote") << word95_footnote() << u"Ende1\n\n1 Fuss"_qs;
     }
     void documents()
     {
@@ -362,6 +396,54 @@ private Q_SLOTS:
         QCOMPARE(second.background().color(), QColor(0xC0, 0xC0, 0xC0));
         if (rows > 1)
             QCOMPARE(table->cellAt(1, 0).columnSpan(), 2);
+    }
+
+    // Row definitions as a damaged or odd document gives them: cells no
+    // more than the edges given, edges that go back, descriptors missing.
+    void row_definition_data()
+    {
+        QTest::addColumn<bool>("word97");
+        QTest::addColumn<QByteArray>("operand");
+        QTest::addColumn<QList<double>>("rights");
+        QTest::addColumn<double>("left_border");
+        // Word 97's operand starts with its size.
+        QTest::newRow("Word 97, two cells, no descriptors")
+            << true << QByteArray("\x08\0\x02\0\0\xA0\x05\xE0\x10", 9) << QList<double>{96, 288}
+            << 0.0;
+        QByteArray bordered("\x30\0\x02\0\0\xA0\x05\xE0\x10", 9);
+        bordered += QByteArray(40, '\0');
+        bordered.replace(9 + 8, 4, QByteArray("\x08\x01\x01\0", 4)); // left: 1 pt, single
+        QTest::newRow("Word 97, a bordered cell")
+            << true << bordered << QList<double>{96, 288} << 1.0;
+        QTest::newRow("more cells than edges")
+            << true << QByteArray("\x08\0\xC8\0\0\xA0\x05\xE0\x10", 9) << QList<double>{96, 288}
+            << 0.0;
+        QTest::newRow("edges that go back")
+            << true << QByteArray("\x08\0\x02\0\0\xA0\x05\xD0\x02", 9) << QList<double>{96, 96}
+            << 0.0;
+        QTest::newRow("a descriptor cut short")
+            << true << bordered.first(9 + 25) << QList<double>{96, 288} << 1.0;
+        QTest::newRow("nothing") << true << QByteArray() << QList<double>{} << 0.0;
+        QTest::newRow("Word 6, two cells")
+            << false << QByteArray("\x02\0\0\xA0\x05\xE0\x10\0\0\0\0\x49\0\0\0\0\0", 17)
+            << QList<double>{96, 288} << 1.0;
+    }
+    void row_definition()
+    {
+        QFETCH(bool, word97);
+        QFETCH(QByteArray, operand);
+        QFETCH(QList<double>, rights);
+        QFETCH(double, left_border);
+        WordRowDefinition row(word97);
+        row.apply(word97 ? 0xD608 : 190, operand);
+        const DocumentBuilder::RowLayout layout = row.layout(true, true);
+        QList<double> shown;
+        for (const DocumentBuilder::CellLayout &c : layout.cells)
+            shown.append(c.right);
+        QCOMPARE(shown, rights);
+        QCOMPARE(row.empty(), rights.isEmpty());
+        if (!layout.cells.empty())
+            QCOMPARE(layout.cells.front().borders[0].width, left_border);
     }
 
     // What is not a readable Word document: a note, the failure path, or
