@@ -156,8 +156,8 @@ bool double_byte(int code_page)
 
 // The operand sizes of the sprms of Word 6 and Word 95, by their one-byte
 // code: 0xFF a size in the operand's first byte, 0xFE one more than the
-// size in its first two,
-// 0xFD not known (the rest of the list is left unread).
+// size in its first two, 0xFD not known (the rest of the list is left
+// unread).
 constexpr std::array<quint8, 256> old_sprm_sizes = [] {
     std::array<quint8, 256> s{};
     s.fill(0xFD);
@@ -1213,7 +1213,8 @@ bool WordReader::read_part(std::chrono::nanoseconds time, qint64 characters)
             ((i & 63) == 63 && std::chrono::nanoseconds(clock.nsecsElapsed()) >= time))
             break;
     }
-    out_->pause();
+    // The notes' texts join the document when it is finished.
+    builder_->pause();
     return false;
 }
 
