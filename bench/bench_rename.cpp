@@ -624,7 +624,7 @@ void numbering_benchmark(std::size_t n, int repeats)
             io.prefix_too_long = [] { fail("the empty prefix was called too long"); };
             io.reread = [](const auto &) {};
             const auto start = Clock::now();
-            if (talvence::rename_standard(path, io) != 2)
+            if (talvence::rename_standard(path, io).cycles != 2)
                 fail("the numbering rename did not finish both cycles");
             return seconds_since(start);
         },
@@ -726,7 +726,8 @@ void case_benchmark(std::size_t n, int repeats)
         "case rename", n, repeats, lower_name, n,
         [](const QByteArray &path) {
             const auto start = Clock::now();
-            if (!talvence::rename_case(path, talvence::TargetCase::Upper, [](const auto &) {}))
+            if (!talvence::rename_case(path, talvence::TargetCase::Upper, [](const auto &) {
+                 }).finished())
                 fail("the case rename stopped early");
             return seconds_since(start);
         },

@@ -111,7 +111,7 @@ void RichTextBox::show_plain(std::unique_ptr<LineFile> file)
 bool RichTextBox::load_rich(const QByteArray &path)
 {
     try {
-        std::optional<QByteArray> bytes = read_raw_file(path, max_text_file_size);
+        Result<QByteArray> bytes = read_raw_file(path, max_text_file_size);
         if (!bytes || !RtfReader::is_rtf(*bytes) || !RtfReader::fits(*bytes))
             return false; // the box keeps what it held
         stop_reading();
@@ -138,7 +138,7 @@ bool RichTextBox::load_rich(const QByteArray &path)
 bool RichTextBox::load_word_xml(const QByteArray &path)
 {
     try {
-        const std::optional<QByteArray> bytes = read_raw_file(path, max_text_file_size);
+        const Result<QByteArray> bytes = read_raw_file(path, max_text_file_size);
         if (!bytes || !is_word_xml(*bytes))
             return false;
         stop_reading();
@@ -159,7 +159,7 @@ bool RichTextBox::load_word_xml(const QByteArray &path)
 bool RichTextBox::load_word(const QByteArray &path, std::unique_ptr<LineFile> &file)
 {
     try {
-        std::optional<QByteArray> bytes = read_raw_file(path, max_text_file_size);
+        Result<QByteArray> bytes = read_raw_file(path, max_text_file_size);
         if (!bytes || !CompoundFile::is_compound_file(*bytes))
             return false;
         WordReader first(*bytes);
