@@ -205,11 +205,11 @@ int main(int argc, char **argv)
     std::vector<double> ours, qt;
     for (int r = 0; r < repeats; ++r) {
         ours.push_back(time_once([&] {
-            if (!talvence::load_picture(pcx))
+            if (!talvence::load_picture(pcx).ok())
                 std::exit(1);
         }));
         qt.push_back(time_once([&] {
-            if (!talvence::load_picture(bmp))
+            if (!talvence::load_picture(bmp).ok())
                 std::exit(1);
         }));
     }

@@ -3,17 +3,23 @@
 """feh, the peer of the image viewer, on the same pictures: from its start
 until the picture is on screen, and its peak resident memory (VmHWM).
 
-    bench/picture_peers.py [-r repeats] [--display :97] [--talvence BENCH] PICTURE ...
+    bench/picture_peers.py [-r repeats] [--display :97] [--talvence BENCH]
+                           [--program TALVENCE] PICTURE ...
 
 With --talvence, the same for `BENCH --picture PICTURE` (bench_viewer_windows
 on the X server: a frame with the image viewer, made and shown first).
+With --program, the real program as a user meets it: started in a folder
+that holds the picture alone, "Start" clicked as soon as its frame is
+mapped, the picture clicked in the file list as soon as that is drawn, all
+timed from the process's start. Needs a window manager on the display
+(openbox) and xdotool.
 
 The screen is grabbed with `xwd` in a loop; the picture is on screen once
 the top left of feh's window shows the benchmark's pattern (blue 200, the
 pictures of `bench_viewer_windows --make-jpeg`). Needs feh, xwd and an X
 server at --display (Xvfb is enough).
 """
-import os, statistics, struct, subprocess, sys, time
+import os, shutil, statistics, struct, subprocess, sys, tempfile, time
 
 def vmhwm(pid):
     with open(f"/proc/{pid}/status") as f:
@@ -78,15 +84,70 @@ def run_talvence(bench, picture, display):
     p.wait()
     return shown, peak, cpu
 
+def pixel(display, x, y):
+    """The colour at (x, y) of the root window, as (red, green, blue)."""
+    data = subprocess.run(["xwd", "-root", "-silent", "-display", display],
+                          capture_output=True).stdout
+    f = struct.unpack(">25I", data[:100])
+    header, bpp, bpl, ncolors = f[0], f[11], f[12], f[19]
+    at = header + 12 * ncolors + y * bpl + x * (bpp // 8)
+    b, g, r = data[at], data[at + 1], data[at + 2]
+    return r, g, b
+
+def run_program(program, picture, display):
+    folder = tempfile.mkdtemp(prefix="picture-peers-")
+    name = os.path.basename(picture)
+    os.symlink(os.path.abspath(picture), os.path.join(folder, name))
+    home = tempfile.mkdtemp(prefix="picture-peers-home-")
+    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", HOME=home,
+               XDG_CONFIG_HOME=home + "/config", XDG_STATE_HOME=home + "/state")
+    xdo = lambda *a: subprocess.run(["xdotool", *a], env=env, capture_output=True,
+                                    text=True).stdout.split()
+    start = time.monotonic()
+    p = subprocess.Popen([os.path.abspath(program)], cwd=folder, env=env,
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    frame = []
+    while not frame and time.monotonic() - start < 60:
+        frame = xdo("search", "--onlyvisible", "--name", "Talvence")
+    geometry = subprocess.run(["xwininfo", "-id", frame[0]], env=env, capture_output=True,
+                              text=True).stdout
+    fx = int(geometry.split("Absolute upper-left X:")[1].split()[0])
+    fy = int(geometry.split("Absolute upper-left Y:")[1].split()[0])
+    xdo("mousemove", str(fx + 22), str(fy + 10), "click", "1")  # "Start"
+    # The file list's first entry, once the rename window is drawn: the
+    # list's white behind dark text.
+    while pixel(display, fx + 400, fy + 300) != (255, 255, 255):
+        if time.monotonic() - start > 60:
+            break
+    xdo("mousemove", str(fx + 260), str(fy + 211), "click", "1")
+    clicked = time.monotonic()
+    while not shows_pattern(display, fy + 70, fy + 170, fx + 20, fx + 300):
+        if time.monotonic() - start > 120:
+            break
+    shown = time.monotonic() - start
+    cpu = cpu_seconds(p.pid)
+    time.sleep(0.3)
+    peak = vmhwm(p.pid)
+    p.terminate()
+    p.wait()
+    shutil.rmtree(folder)
+    shutil.rmtree(home)
+    from_click.append(shown - (clicked - start))
+    return shown, peak, cpu
+
+from_click = []
+
 def main():
     args = sys.argv[1:]
-    repeats, display, pictures, bench = 3, ":97", [], None
+    repeats, display, pictures, bench, program = 3, ":97", [], None, None
     while args:
         a = args.pop(0)
         if a == "-r":
             repeats = int(args.pop(0))
         elif a == "--talvence":
             bench = args.pop(0)
+        elif a == "--program":
+            program = args.pop(0)
         elif a == "--display":
             display = args.pop(0)
         else:
@@ -99,15 +160,22 @@ def main():
             for runs in (first, second):
                 if runs is feh:
                     runs.append(run_feh(picture, display))
+                elif program:
+                    runs.append(run_program(program, picture, display))
                 elif bench:
                     runs.append(run_talvence(bench, picture, display))
         f = [statistics.median(r[k] for r in feh) for k in (0, 2)] + [max(r[1] for r in feh)]
         print(f"{picture}: feh on screen {f[0]:.3f} s (processor {f[1]:.2f} s), "
               f"peak {f[2]:.0f} MB", flush=True)
-        if bench:
+        if bench or program:
             t = [statistics.median(r[k] for r in ours) for k in (0, 2)] + [max(r[1] for r in ours)]
             print(f"{picture}: Talvence on screen {t[0]:.3f} s (processor {t[1]:.2f} s), "
                   f"peak {t[2]:.0f} MB; ratios {t[0] / f[0]:.2f} / {t[1] / f[1]:.2f} / "
                   f"{t[2] / f[2]:.2f} (goal 1.05)", flush=True)
+        if from_click:
+            c = statistics.median(from_click)
+            print(f"{picture}: Talvence from the click on the file {c:.3f} s "
+                  f"({c / f[0]:.2f}x feh from its start)", flush=True)
+            from_click.clear()
 
 main()

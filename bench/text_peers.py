@@ -5,15 +5,18 @@ glogg on an X server, each from its start until its first screen shows the
 log's first line, then until a jump to the end shows the last one; the peak
 resident memory (VmHWM) of each.
 
-    bench/text_peers.py [-r repeats] [--display :97] LOG ...
+    bench/text_peers.py [-r repeats] [--display :97] [--program TALVENCE]
+                        [--no-glogg] LOG ...
 
-less: the pane is read with `tmux capture-pane` as fast as it answers.
+less: in a new window of one tmux server that runs throughout, as in a
+terminal a user has open; the pane is read with `tmux capture-pane` every
+millisecond.
 glogg: the screen is grabbed with `xwd` in a loop; its first screen is the
 first grab with text (dark pixels) in the top of its log view. glogg shows
 the log only once it has indexed all of it. Needs tmux, less, glogg, xwd and
 an X server at --display (Xvfb is enough).
 """
-import os, statistics, struct, subprocess, sys, time
+import os, shutil, statistics, struct, subprocess, sys, tempfile, time
 
 def vmhwm(pid):
     try:
@@ -32,28 +35,31 @@ def first_and_last(log):
         last = f.read().decode("utf-8", "replace").rstrip("\n").split("\n")[-1]
     return first, last
 
+SERVER = "textpeers"
+
+def tmux(*args, **kw):
+    return subprocess.run(["tmux", "-L", SERVER, *args], **kw)
+
 def run_less(log):
     first, last = first_and_last(log)
-    name = "textpeers"
-    subprocess.run(["tmux", "kill-session", "-t", name], stderr=subprocess.DEVNULL)
+    # The server and its session run already; each run is a new window.
     start = time.monotonic()
-    subprocess.run(["tmux", "new-session", "-d", "-s", name, "-x", "200", "-y", "50",
-                    "less", log], check=True)
+    window = tmux("new-window", "-P", "-F", "#{window_id}", "-t", "peers", "less", log,
+                  capture_output=True, text=True, check=True).stdout.strip()
     def pane():
-        return subprocess.run(["tmux", "capture-pane", "-p", "-t", name],
-                              capture_output=True, text=True).stdout
+        return tmux("capture-pane", "-p", "-t", window, capture_output=True, text=True).stdout
     while first[:150] not in pane():
-        pass
+        time.sleep(0.001)
     shown = time.monotonic() - start
-    pid = subprocess.run(["tmux", "list-panes", "-t", name, "-F", "#{pane_pid}"],
-                         capture_output=True, text=True).stdout.split()[0]
+    pid = tmux("list-panes", "-t", window, "-F", "#{pane_pid}",
+               capture_output=True, text=True).stdout.split()[0]
     start = time.monotonic()
-    subprocess.run(["tmux", "send-keys", "-t", name, "G"])
+    tmux("send-keys", "-t", window, "G")
     while last[:150] not in pane():
-        pass
+        time.sleep(0.001)
     to_end = time.monotonic() - start
     peak = vmhwm(pid)
-    subprocess.run(["tmux", "kill-session", "-t", name])
+    tmux("kill-window", "-t", window)
     return shown, to_end, peak
 
 def grab_has_text(display, box):
@@ -89,26 +95,93 @@ def run_glogg(log, display):
     p.wait()
     return shown, peak
 
+def white_at(display, x, y):
+    data = subprocess.run(["xwd", "-root", "-silent", "-display", display],
+                          capture_output=True).stdout
+    f = struct.unpack(">25I", data[:100])
+    header, bpp, bpl, ncolors = f[0], f[11], f[12], f[19]
+    at = header + 12 * ncolors + y * bpl + x * (bpp // 8)
+    return data[at:at + 3] == b"\xff\xff\xff"
+
+def run_program(program, log, display):
+    folder = tempfile.mkdtemp(prefix="text-peers-")
+    os.symlink(os.path.abspath(log), os.path.join(folder, os.path.basename(log)))
+    home = tempfile.mkdtemp(prefix="text-peers-home-")
+    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", HOME=home,
+               XDG_CONFIG_HOME=home + "/config", XDG_STATE_HOME=home + "/state")
+    xdo = lambda *a: subprocess.run(["xdotool", *a], env=env, capture_output=True,
+                                    text=True).stdout.split()
+    start = time.monotonic()
+    p = subprocess.Popen([os.path.abspath(program)], cwd=folder, env=env,
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    frame = []
+    while not frame and time.monotonic() - start < 60:
+        frame = xdo("search", "--onlyvisible", "--name", "Talvence")
+    geometry = subprocess.run(["xwininfo", "-id", frame[0]], env=env, capture_output=True,
+                              text=True).stdout
+    fx = int(geometry.split("Absolute upper-left X:")[1].split()[0])
+    fy = int(geometry.split("Absolute upper-left Y:")[1].split()[0])
+    xdo("mousemove", str(fx + 22), str(fy + 10), "click", "1")  # "Start"
+    while not white_at(display, fx + 400, fy + 300):  # the file list is drawn
+        if time.monotonic() - start > 60:
+            break
+    xdo("mousemove", str(fx + 260), str(fy + 211), "click", "1")
+    clicked = time.monotonic()
+    # The text viewer opens over the lower half of the rename window; its
+    # first lines cover the bottom of the folder list, white and empty in a
+    # folder two levels below the root.
+    while not grab_has_text(display, (fx + 30, fy + 275, fx + 230, fy + 330)):
+        if time.monotonic() - start > 120:
+            break
+    shown = time.monotonic() - start
+    peak = vmhwm(p.pid)
+    p.terminate()
+    p.wait()
+    shutil.rmtree(folder)
+    shutil.rmtree(home)
+    return shown, shown - (clicked - start), peak
+
 def main():
     args = sys.argv[1:]
-    repeats, display = 3, ":97"
+    repeats, display, program, glogg_too = 3, ":97", None, True
     logs = []
     while args:
         a = args.pop(0)
         if a == "-r":
             repeats = int(args.pop(0))
+        elif a == "--program":
+            program = args.pop(0)
+        elif a == "--no-glogg":
+            glogg_too = False
         elif a == "--display":
             display = args.pop(0)
         else:
             logs.append(a)
+    tmux("kill-server", stderr=subprocess.DEVNULL)
+    tmux("new-session", "-d", "-s", "peers", "-x", "200", "-y", "50", check=True)
     for log in logs:
         size = os.path.getsize(log) / 1e6
-        less = [run_less(log) for _ in range(repeats)]
+        # Taking turns, so the machine's other work falls on both alike.
+        less, ours = [], []
+        for _ in range(repeats):
+            less.append(run_less(log))
+            if program:
+                ours.append(run_program(program, log, display))
         print(f"{log} ({size:.0f} MB): less first screen {statistics.median(r[0] for r in less):.3f} s, "
               f"to the end {statistics.median(r[1] for r in less):.3f} s, "
               f"peak {max(r[2] for r in less):.1f} MB", flush=True)
+        if ours:
+            print(f"{log} ({size:.0f} MB): Talvence first screen "
+                  f"{statistics.median(r[0] for r in ours):.3f} s from its start, "
+                  f"{statistics.median(r[1] for r in ours):.3f} s from the click, "
+                  f"peak {max(r[2] for r in ours):.0f} MB", flush=True)
+        if not glogg_too:
+            continue
         glogg = [run_glogg(log, display) for _ in range(repeats)]
         print(f"{log} ({size:.0f} MB): glogg first screen {statistics.median(r[0] for r in glogg):.3f} s, "
               f"peak {max(r[1] for r in glogg):.0f} MB", flush=True)
 
-main()
+try:
+    main()
+finally:
+    tmux("kill-server", stderr=subprocess.DEVNULL)

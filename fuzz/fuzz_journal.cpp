@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -31,13 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     using namespace talvence;
     const std::string_view text(reinterpret_cast<const char *>(data), size);
-    RunRecord whole, head;
-    const bool whole_ok = parse_record(text, whole, ParseDepth::Whole);
-    const bool head_ok = parse_record(text, head, ParseDepth::Header);
-    if (head_ok)
-        check((head.park.isEmpty() || is_park_stem(head.park)) && head.files <= record_max_files);
-    if (!whole_ok)
+    const std::optional<RunRecord> head = parse_record(text, ParseDepth::Header);
+    if (head)
+        check((head->park.isEmpty() || is_park_stem(head->park)) &&
+              head->files <= record_max_files);
+    const std::optional<RunRecord> parsed = parse_record(text, ParseDepth::Whole);
+    if (!parsed)
         return 0;
+    const RunRecord &whole = *parsed;
     check(whole.names.size() == whole.ids.size());
     check(whole.names.size() <= record_max_files);
     check(whole.passes.size() <= record_max_passes);

@@ -99,6 +99,17 @@ version=$(dpkg-deb -f "$deb" Version)
 changed=$(zcat "$doc/changelog.gz" 2>/dev/null | dpkg-parsechangelog -l- -SVersion 2>&1)
 [ "$changed" = "$version" ] && pass "changelog of $version" ||
     fail "changelog.gz does not begin with version $version: $changed"
+# The notes come over whole, umlauts and all: the changelog holds every line
+# of the release's notes in NEWS.
+notes="$build/release-notes"
+awk -v v="$version" '$1 == v { on = 1; next } /^[0-9]/ { on = 0 } on && /^  /' \
+    "$source_dir/NEWS" >"$notes"
+if [ -s "$notes" ] &&
+    [ "$(zcat "$doc/changelog.gz" | grep -cxF -f "$notes")" -eq "$(wc -l <"$notes")" ]; then
+    pass "changelog holds the release notes of $version whole"
+else
+    fail "changelog.gz lacks lines of the release notes of $version in NEWS"
+fi
 page="$root/usr/share/man/man1/talvence.1.gz"
 if ! command -v man >/dev/null 2>&1; then
     echo "man not installed: the manual page is not checked"

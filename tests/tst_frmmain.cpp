@@ -308,12 +308,15 @@ private Q_SLOTS:
         delete started;
     }
 
-    void start_gives_menus_the_design_face()
+    void start_gives_menus_the_design_face_and_german_keys()
     {
         // Not the system's sans-serif face: on a small system that can be a
         // monospaced one.
         frame_.reset();
         frmMain *started = Module1::Main();
+        // and shortcuts named as a German keyboard names its keys
+        QCOMPARE(QKeySequence(Qt::CTRL | Qt::Key_Z).toString(QKeySequence::NativeText),
+                 QStringLiteral("Strg+Z"));
         const QString face = QFontInfo(design_font()).family();
         QCOMPARE(QFontInfo(started->menuBar()->font()).family(), face);
         const QList<QMenu *> menus = started->menuBar()->findChildren<QMenu *>();

@@ -2,6 +2,8 @@
 // The case rename on real folders, and on a FAT file system that ignores
 // case where the machine offers one through FUSE.
 
+#include <cerrno>
+
 #include <QtTest>
 
 #include "fatvolume.h"
@@ -18,14 +20,16 @@ using Names = std::vector<QByteArray>;
 
 struct Outcome {
     bool done;
+    RunOutcome::End end;
+    int error;
     int rereads;
 };
 
 Outcome run(const QByteArray &folder, TargetCase target)
 {
     int rereads = 0;
-    const bool done = rename_case(folder, target, [&](const auto &) { ++rereads; });
-    return {done, rereads};
+    const RunOutcome o = rename_case(folder, target, [&](const auto &) { ++rereads; });
+    return {o.finished(), o.end, o.error, rereads};
 }
 
 Names listed(const QByteArray &folder)
@@ -87,7 +91,8 @@ private Q_SLOTS:
         f.file("b.txt");
         const auto before = f.state();
         const Outcome o = run(f.path(), TargetCase::Lower);
-        QVERIFY(!o.done);
+        QCOMPARE(o.end, RunOutcome::End::Refused);
+        QCOMPARE(o.error, EEXIST);
         QCOMPARE(o.rereads, 0);
         QCOMPARE(f.state(), before); // the first rename failed and ended it
     }
@@ -101,7 +106,8 @@ private Q_SLOTS:
         f.file("C.txt");
         const auto before = f.state();
         const Outcome o = run(f.path(), TargetCase::Lower);
-        QVERIFY(!o.done);
+        QCOMPARE(o.end, RunOutcome::End::Refused);
+        QCOMPARE(o.error, EEXIST);
         QCOMPARE(o.rereads, 0);
         QCOMPARE(f.names(), (Names{"B.TXT", "C.txt", "a.txt", "b.txt"}));
         QVERIFY(f.nothing_lost(before));
@@ -111,7 +117,7 @@ private Q_SLOTS:
     {
         TestFolder f;
         const Outcome o = run(f.at("gone"), TargetCase::Upper);
-        QVERIFY(!o.done);
+        QCOMPARE(o.end, RunOutcome::End::NoFolder);
         QCOMPARE(o.rereads, 0);
     }
 

@@ -4,6 +4,7 @@
 // renamed by hand), where the record lives and when it goes.
 
 #include <csignal>
+#include <new>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -25,23 +26,17 @@ namespace {
 RunOutcome numbering(const QByteArray &folder, const QString &prefix = {},
                      const RenameProgress &progress = {})
 {
-    RunOutcome outcome;
     StandardRenameIo io;
     io.prefix = [prefix] { return prefix; };
     io.prefix_too_long = [] {};
     io.reread = [](const NameList &) {};
     io.progress = progress;
-    io.outcome = &outcome;
-    rename_standard(folder, io);
-    return outcome;
+    return rename_standard(folder, io);
 }
 
 RunOutcome case_run(const QByteArray &folder, TargetCase target)
 {
-    RunOutcome outcome;
-    rename_case(
-        folder, target, [](const NameList &) {}, nullptr, {}, &outcome);
-    return outcome;
+    return rename_case(folder, target, [](const NameList &) {});
 }
 
 // A run in a process of its own, as a Talvence that was closed since.
@@ -343,6 +338,30 @@ private Q_SLOTS:
         QVERIFY(!report.finished);
         QVERIFY(!report.failed.empty());
         QCOMPARE(report.restored, qsizetype(10));
+    }
+
+    // Memory that runs out in the middle of a pass ends the run as a stop
+    // would, in this process: nothing thrown at the window, the record kept
+    // and every name given back by it.
+    void lack_of_memory_stops_with_the_record()
+    {
+        TestFolder f;
+        for (int i = 0; i < 30; ++i)
+            f.file("Bild " + QByteArray::number(i) + ".jpg", QByteArray::number(i));
+        const auto before = f.state();
+        const RunOutcome outcome =
+            numbering(f.path(), {}, [](int pass, int, qsizetype done, qsizetype) {
+                if (pass == 2 && done == 12)
+                    throw std::bad_alloc();
+                return true;
+            });
+        QCOMPARE(outcome.end, RunOutcome::End::Stopped);
+        QCOMPARE(outcome.error, ENOMEM);
+        QVERIFY(f.state() != before);
+        const auto runs = find_interrupted_runs(f.path());
+        QCOMPARE(runs.size(), std::size_t(1));
+        QVERIFY(restore_interrupted_runs(f.path(), runs).finished);
+        QCOMPARE(f.state(), before);
     }
 
     // Runs cut short one after another: restored newest first, each

@@ -152,6 +152,8 @@ private Q_SLOTS:
         QCOMPARE(shown_picture(), QSize(1200, 900));
         QCOMPARE(viewer->image()->geometry(), QRect(0, 0, 1200, 900));
         QCOMPARE(viewer->widget()->size(), twips_size(10290, 7575)); // the window did not grow
+        // A photo is held at three bytes a pixel, not widened to four.
+        QCOMPARE(viewer->image()->pixmap().depth(), 24);
         click("klein.bmp");
         QCOMPARE(viewers()->image_viewer(), viewer);
         QCOMPARE(shown_picture(), QSize(40, 30));

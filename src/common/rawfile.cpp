@@ -11,13 +11,6 @@ namespace talvence {
 
 namespace {
 
-std::optional<QByteArray> failed(int *error, int value)
-{
-    if (error)
-        *error = value;
-    return std::nullopt;
-}
-
 // Reads until end of file into `data` from `filled` on, growing it up to
 // cap + 1 bytes; the extra byte tells a file that grew past the cap.
 bool read_all(int fd, QByteArray &data, qsizetype filled, qint64 cap, int *error)
@@ -78,14 +71,15 @@ Result<RegularFile> open_regular_file(const QByteArray &path)
     return RegularFile{std::move(fd), qint64(st.st_size)};
 }
 
-std::optional<QByteArray> read_raw_file(const QByteArray &path, qint64 cap, int *error)
+Result<QByteArray> read_raw_file(const QByteArray &path, qint64 cap)
 {
+    using Bytes = Result<QByteArray>;
     Result<RegularFile> file = open_regular_file(path);
     if (!file)
-        return failed(error, file.error());
+        return Bytes::failure(file.error());
     const Descriptor &fd = file->fd;
     if (file->size > cap)
-        return failed(error, EFBIG);
+        return Bytes::failure(EFBIG);
 
     // One allocation of the size the file says it has; files that report
     // no size (some kernel files) or change while read still come out whole.
@@ -94,12 +88,10 @@ std::optional<QByteArray> read_raw_file(const QByteArray &path, qint64 cap, int 
     try {
         data.resize(qsizetype(file->size) + 1);
         if (!read_all(fd.get(), data, 0, cap, &err))
-            return failed(error, err);
+            return Bytes::failure(err);
     } catch (const std::bad_alloc &) {
-        return failed(error, ENOMEM);
+        return Bytes::failure(ENOMEM);
     }
-    if (error)
-        *error = 0;
     return data;
 }
 

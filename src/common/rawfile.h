@@ -5,8 +5,6 @@
 // in it: it goes to open() exactly as the folder listing produced it, so a
 // name that is not UTF-8 opens the file it names.
 
-#include <optional>
-
 #include <QByteArray>
 
 #include "result.h"
@@ -58,10 +56,9 @@ struct RegularFile {
 // which would cut it short and open some other file.
 Result<RegularFile> open_regular_file(const QByteArray &path);
 
-// The whole content of the regular file at `path`. On failure an empty
-// optional and *error set to an errno value: those of open_regular_file,
-// EFBIG when the file holds more than `cap` bytes, ENOMEM when the memory
-// for it cannot be had.
-std::optional<QByteArray> read_raw_file(const QByteArray &path, qint64 cap, int *error = nullptr);
+// The whole content of the regular file at `path`, or the errno value of
+// why not: those of open_regular_file, EFBIG when the file holds more than
+// `cap` bytes, ENOMEM when the memory for it cannot be had.
+Result<QByteArray> read_raw_file(const QByteArray &path, qint64 cap);
 
 } // namespace talvence

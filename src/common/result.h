@@ -18,8 +18,10 @@ public:
     bool ok() const { return value_.has_value(); }
     // 0 when there is a value.
     int error() const { return error_; }
-    T &operator*() { return *value_; }
-    const T &operator*() const { return *value_; }
+    T &operator*() & { return *value_; }
+    const T &operator*() const & { return *value_; }
+    // The value itself out of a result that goes: f(*open(...)).
+    T &&operator*() && { return std::move(*value_); }
     T *operator->() { return &*value_; }
     const T *operator->() const { return &*value_; }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "compoundfile.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <QtEndian>
@@ -113,6 +114,15 @@ std::optional<QByteArray> CompoundFile::read_sectors(quint32 start, quint64 size
     const auto sectors = chain(fat_, start, (size + quint64(sector) - 1) / quint64(sector));
     if (!sectors)
         return std::nullopt;
+    // A stream in sectors one after the other (as most writers leave it) is
+    // a part of the file's bytes, no copy: a large document's first screen
+    // then waits for no copy of its text.
+    const qsizetype first =
+        sectors->empty() ? 0 : (qsizetype(sectors->front()) + 1) << sector_shift_;
+    if (!sectors->empty() && first + qsizetype(size) <= bytes_.size() &&
+        std::adjacent_find(sectors->begin(), sectors->end(),
+                           [](quint32 a, quint32 b) { return b != a + 1; }) == sectors->end())
+        return QByteArray::fromRawData(bytes_.data() + first, qsizetype(size));
     QByteArray out(qsizetype(size), Qt::Uninitialized);
     qsizetype done = 0;
     for (const quint32 s : *sectors) {

@@ -34,6 +34,7 @@ public:
     // without regard to case, as the container's own rule says); empty when
     // there is none or its sectors cannot be read whole. Streams of embedded
     // objects live in storages below the root and are never found here.
+    // The stream may share the container's bytes, which must outlive it.
     std::optional<QByteArray> stream(QStringView name) const;
     bool has_entry(QStringView name) const;
 

@@ -64,7 +64,7 @@ void finish(j_decompress_ptr) {}
 
 } // namespace
 
-std::optional<QImage> decode_jpeg_rgb32(QIODevice *device, qint64 max_pixels)
+std::optional<QImage> decode_jpeg(QIODevice *device, qint64 max_pixels)
 {
     jpeg_decompress_struct info;
     auto source = std::make_unique<Source>();
@@ -95,9 +95,9 @@ std::optional<QImage> decode_jpeg_rgb32(QIODevice *device, qint64 max_pixels)
         jpeg_destroy_decompress(&info);
         return std::nullopt;
     }
-    info.out_color_space = JCS_EXT_BGRX;
+    info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
-    image = new QImage(int(info.output_width), int(info.output_height), QImage::Format_RGB32);
+    image = new QImage(int(info.output_width), int(info.output_height), QImage::Format_RGB888);
     if (image->isNull())
         give_up(reinterpret_cast<j_common_ptr>(&info));
     while (info.output_scanline < info.output_height) {

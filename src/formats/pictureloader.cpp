@@ -23,13 +23,6 @@ bool within_bound(QSize size)
     return size.isValid() && qint64(size.width()) * size.height() <= max_picture_pixels;
 }
 
-std::optional<QImage> failed(int *error, int value)
-{
-    if (error)
-        *error = value;
-    return std::nullopt;
-}
-
 } // namespace
 
 std::optional<QImage> decode_picture(QIODevice *device)
@@ -53,14 +46,14 @@ std::optional<QImage> decode_picture(QIODevice *device)
         const QSize size = reader.size();
         if (size.isValid() && !within_bound(size))
             return std::nullopt;
-        // A JPEG that stands as it is goes straight into the screen's format.
-        // Qt's reader has read the header; where this fails, it goes on from
-        // where it stood.
+        // A JPEG that stands as it is is decoded once, at three bytes a
+        // pixel. Qt's reader has read the header; where this fails, it goes
+        // on from where it stood.
         if (reader.format() == "jpeg" &&
             reader.transformation() == QImageIOHandler::TransformationNone) {
             const qint64 at = device->pos();
             if (device->seek(0)) {
-                if (std::optional<QImage> direct = decode_jpeg_rgb32(device, max_picture_pixels))
+                if (std::optional<QImage> direct = decode_jpeg(device, max_picture_pixels))
                     return direct;
             }
             device->seek(at);
@@ -81,20 +74,22 @@ std::optional<QImage> decode_picture(const QByteArray &bytes)
     return decode_picture(&buffer);
 }
 
-std::optional<QImage> load_picture(const QByteArray &path, int *error)
+Result<QImage> load_picture(const QByteArray &path)
 {
+    using Picture = Result<QImage>;
     Result<RegularFile> opened = open_regular_file(path);
     if (!opened)
-        return failed(error, opened.error());
+        return Picture::failure(opened.error());
     if (opened->size > max_picture_file_size)
-        return failed(error, EFBIG);
+        return Picture::failure(EFBIG);
     QFile file;
     if (!file.open(opened->fd.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        return failed(error, EIO);
+        return Picture::failure(EIO);
     opened->fd.release();
-    if (error)
-        *error = 0;
-    return decode_picture(&file);
+    std::optional<QImage> picture = decode_picture(&file);
+    if (!picture)
+        return Picture::failure(0);
+    return std::move(*picture);
 }
 
 } // namespace talvence

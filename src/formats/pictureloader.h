@@ -14,6 +14,8 @@
 #include <QByteArray>
 #include <QImage>
 
+#include "result.h"
+
 class QIODevice;
 
 namespace talvence {
@@ -34,9 +36,9 @@ inline constexpr qint64 max_picture_file_size = qint64(1) << 30;
 std::optional<QImage> decode_picture(QIODevice *device);
 std::optional<QImage> decode_picture(const QByteArray &bytes);
 
-// The picture in the file at `path`; empty when the file cannot be read
-// (*error then holds its errno value: EFBIG above max_picture_file_size) or
-// decoded (*error 0).
-std::optional<QImage> load_picture(const QByteArray &path, int *error = nullptr);
+// The picture in the file at `path`, or why not: the errno value of a file
+// that cannot be read (EFBIG above max_picture_file_size), 0 for one that
+// cannot be decoded.
+Result<QImage> load_picture(const QByteArray &path);
 
 } // namespace talvence

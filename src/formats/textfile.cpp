@@ -90,11 +90,10 @@ std::unique_ptr<QTextDocument> read_rtf_document(RtfReader &reader)
 
 LoadedText load_text_file(const QByteArray &path)
 {
-    int error = 0;
-    const std::optional<QByteArray> bytes = read_raw_file(path, max_text_file_size, &error);
+    const Result<QByteArray> bytes = read_raw_file(path, max_text_file_size);
     if (!bytes) {
         LoadedText failed;
-        failed.error = error;
+        failed.error = bytes.error();
         return failed;
     }
     try {

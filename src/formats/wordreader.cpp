@@ -9,6 +9,7 @@
 
 #include "compoundfile.h"
 #include "twips.h"
+#include "wordrowdefinition.h"
 
 namespace talvence {
 
@@ -154,8 +155,9 @@ bool double_byte(int code_page)
 }
 
 // The operand sizes of the sprms of Word 6 and Word 95, by their one-byte
-// code: 0xFF a size in the operand's first byte, 0xFE in its first two,
-// 0xFD not known (the rest of the list is left unread).
+// code: 0xFF a size in the operand's first byte, 0xFE one more than the
+// size in its first two, 0xFD not known (the rest of the list is left
+// unread).
 constexpr std::array<quint8, 256> old_sprm_sizes = [] {
     std::array<quint8, 256> s{};
     s.fill(0xFD);
@@ -341,14 +343,49 @@ void WordReader::open(QByteArrayView bytes)
     document_ = std::make_unique<QTextDocument>();
     document_view_ = document_.get();
     builder_ = std::make_unique<DocumentBuilder>(document_.get());
-    // The main text; the notes' references in it are numbered as Word
-    // numbers them, footnotes 1, 2, 3, endnotes i, ii, iii.
+    out_ = builder_.get();
     end_ = std::min<qint64>(ccp_[0], text_.size());
-    const auto [fc_end_ref, lcb_end_ref] = fc_lcb(word97_ ? 46 : -1);
-    const QByteArrayView end_refs = part(table_, fc_end_ref, lcb_end_ref);
-    for (qint64 i = 0; i < (end_refs.size() - 4) / 6; ++i)
-        endnote_refs_.push_back(u32(end_refs, 4 * i));
-    std::sort(endnote_refs_.begin(), endnote_refs_.end());
+    // The notes' references in the main text are numbered as Word numbers
+    // them, footnotes 1, 2, 3, endnotes i, ii, iii; their texts follow the
+    // main text, the footnotes' first, the endnotes' after the headers and
+    // comments (which are left out, as the RTF reader leaves them out).
+    read_notes(RtfNotes::Kind::footnote, 2, ccp_[0], ccp_[1], footnote_refs_);
+    if (word97_)
+        read_notes(RtfNotes::Kind::endnote, 46, ccp_[0] + ccp_[1] + ccp_[2] + ccp_[3] + ccp_[4],
+                   ccp_[5], endnote_refs_);
+}
+
+// The references of one kind of note (a list of positions in the main text,
+// in order) and where each note's text lies: a list of positions in the
+// notes' own part of the text, `start` on, which is `length` long.
+void WordReader::read_notes(RtfNotes::Kind kind, int refs_index, qint64 start, qint64 length,
+                            std::vector<qint64> &refs)
+{
+    const auto [fc_ref, lcb_ref] = fc_lcb(refs_index);
+    const auto [fc_txt, lcb_txt] = fc_lcb(refs_index + 1);
+    const QByteArrayView ref_plc = part(table_, fc_ref, lcb_ref);
+    const QByteArrayView txt_plc = part(table_, fc_txt, lcb_txt);
+    const qint64 count = (ref_plc.size() - 4) / 6;
+    const qint64 texts = txt_plc.size() / 4 - 1;
+    for (qint64 i = 0; i < count; ++i) {
+        const qint64 cp = u32(ref_plc, 4 * i);
+        // References out of order cannot be matched with their texts.
+        if (!refs.empty() && cp <= refs.back())
+            break;
+        refs.push_back(cp);
+        if (i >= texts)
+            continue;
+        const qint64 from = start + std::min<qint64>(u32(txt_plc, 4 * i), length);
+        const qint64 to = std::min<qint64>(
+            start + std::min<qint64>(u32(txt_plc, 4 * (i + 1)), length), text_.size());
+        if (to > from)
+            note_texts_.push_back({kind, from, to, note_mark(kind, int(i))});
+    }
+}
+
+QString WordReader::note_mark(RtfNotes::Kind kind, int index)
+{
+    return kind == RtfNotes::Kind::endnote ? roman(index + 1) : QString::number(index + 1);
 }
 
 std::pair<qint64, qint64> WordReader::fc_lcb(int index) const
@@ -537,8 +574,6 @@ void WordReader::read_fonts()
 
 void WordReader::read_styles()
 {
-    if (!word97_)
-        return; // Word 6 and 95 documents show their direct formatting
     const auto [fc, lcb] = fc_lcb(1);
     const QByteArrayView stsh = part(table_, fc, lcb);
     const qint64 cb_stshi = u16(stsh, 0);
@@ -553,14 +588,19 @@ void WordReader::read_styles()
         const qint64 cb = u16(stsh, at);
         const QByteArrayView std_ = part(stsh, at + 2, cb);
         at += 2 + cb;
-        if (std_.size() < 10 || base_size < 10)
+        // The fixed part is 10 bytes since Word 97, 8 before.
+        if (base_size < (word97_ ? 10 : 8) || std_.size() < base_size)
             continue;
         Style &s = styles_[std::size_t(i)];
         s.kind = u16(std_, 2) & 0xF;
         s.base = u16(std_, 2) >> 4;
         const int upx_count = u16(std_, 4) & 0xF;
-        const qint64 name_chars = u16(std_, base_size);
-        qint64 p = base_size + 2 + 2 * name_chars + 2;
+        // The name, in UTF-16 since Word 97, in bytes before; each with its
+        // length first and a NUL after it. The properties start at an even
+        // offset.
+        qint64 p = word97_ ? base_size + 2 + 2 * qint64(u16(std_, base_size)) + 2
+                           : base_size + 1 + qint64(u8(std_, base_size)) + 1;
+        p += p & 1;
         for (int u = 0; u < upx_count && p + 2 <= std_.size(); ++u) {
             const qint64 size = u16(std_, p);
             const QByteArrayView upx = part(std_, p + 2, size);
@@ -612,8 +652,9 @@ std::vector<WordReader::Run> WordReader::read_runs(qint64 fc_plc, qint64 lcb_plc
                         size = 2 * qint64(cb);
                     }
                     const QByteArrayView papx = part(fkp, at, std::min<qint64>(size, 511 - at));
-                    run.style = word97_ ? u16(papx, 0) : u8(papx, 0);
-                    run.sprms = part(papx, word97_ ? 2 : 1, papx.size()).toByteArray();
+                    // The paragraph's style (two bytes in Word 6 too), its sprms.
+                    run.style = u16(papx, 0);
+                    run.sprms = part(papx, 2, papx.size()).toByteArray();
                 } else {
                     const int cb = u8(fkp, offset);
                     run.sprms =
@@ -624,8 +665,10 @@ std::vector<WordReader::Run> WordReader::read_runs(qint64 fc_plc, qint64 lcb_plc
                 runs.push_back(std::move(run));
         }
     }
-    std::stable_sort(runs.begin(), runs.end(),
-                     [](const Run &a, const Run &b) { return a.fc < b.fc; });
+    // The pages come in the order of the text but for documents saved quickly.
+    const auto by_fc = [](const Run &a, const Run &b) { return a.fc < b.fc; };
+    if (!std::is_sorted(runs.begin(), runs.end(), by_fc))
+        std::stable_sort(runs.begin(), runs.end(), by_fc);
     return runs;
 }
 
@@ -635,7 +678,10 @@ void WordReader::gather_text()
     // positions than that are read, whatever the counts say. The text is
     // decoded as the reading gets to it (gather_to): a long document's
     // first screen waits for no more than its own text.
-    const qint64 total = std::min({ccp_[0], pieces_.back().cp_end, qint64(word_.size())});
+    qint64 all = 0; // the main text, then the notes', headers' and comments' texts
+    for (const qint64 c : ccp_)
+        all += c;
+    const qint64 total = std::min({all, pieces_.back().cp_end, qint64(word_.size())});
     text_.resize(total);
 }
 
@@ -730,7 +776,8 @@ template <typename F> void WordReader::each_sprm(QByteArrayView sprms, F &&f) co
                 size = u8(sprms, operand);
                 ++operand;
             } else if (known == 0xFE) {
-                size = u16(sprms, operand);
+                // A size of two bytes that counts itself once more.
+                size = std::max(0, u16(sprms, operand) - 1);
                 operand += 2;
             } else {
                 size = known;
@@ -777,6 +824,25 @@ const WordReader::Style *WordReader::style(int index)
     return &s;
 }
 
+// A character style goes over the paragraph's characters, from the
+// farthest style it is based on in.
+void WordReader::apply_char_style(CharProps &p, int istd)
+{
+    std::vector<int> chain;
+    for (int at = istd;
+         at >= 0 && std::size_t(at) < styles_.size() && chain.size() < std::size_t(max_style_chain);
+         at = styles_[std::size_t(at)].base) {
+        if (styles_[std::size_t(at)].kind != 2 ||
+            std::find(chain.begin(), chain.end(), at) != chain.end())
+            break;
+        chain.push_back(at);
+    }
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const CharProps base = p;
+        apply_char_sprms(p, base, styles_[std::size_t(*it)].char_sprms);
+    }
+}
+
 void WordReader::apply_char_sprms(CharProps &p, const CharProps &style_base, QByteArrayView sprms)
 {
     each_sprm(sprms, [&](quint16 sprm, QByteArrayView op) {
@@ -785,6 +851,9 @@ void WordReader::apply_char_sprms(CharProps &p, const CharProps &style_base, QBy
             switch (sprm) {
             case 65:
                 p.deleted = b != 0;
+                break;
+            case 80:
+                apply_char_style(p, u16(op, 0));
                 break;
             case 83: // back to the paragraph style's characters
                 p = style_base;
@@ -834,24 +903,9 @@ void WordReader::apply_char_sprms(CharProps &p, const CharProps &style_base, QBy
             break;
         case sprm_c_fld_vanish:
             break;
-        case sprm_c_istd: {
-            // A character style goes over the paragraph's characters.
-            const int istd = u16(op, 0);
-            std::vector<int> chain;
-            for (int at = istd; at >= 0 && std::size_t(at) < styles_.size() &&
-                                chain.size() < std::size_t(max_style_chain);
-                 at = styles_[std::size_t(at)].base) {
-                if (styles_[std::size_t(at)].kind != 2 ||
-                    std::find(chain.begin(), chain.end(), at) != chain.end())
-                    break;
-                chain.push_back(at);
-            }
-            for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-                const CharProps base = p;
-                apply_char_sprms(p, base, styles_[std::size_t(*it)].char_sprms);
-            }
+        case sprm_c_istd:
+            apply_char_style(p, u16(op, 0));
             break;
-        }
         case sprm_c_bold:
             p.bold = toggle(style_base.bold, b);
             break;
@@ -996,16 +1050,27 @@ const WordReader::Run *WordReader::run_at(const std::vector<Run> &runs, qint64 f
     return fc < it->fc_end ? &*it : nullptr;
 }
 
-WordReader::ParaProps WordReader::para_at(qint64 cp)
+WordReader::ParaProps WordReader::para_at(qint64 cp, int *istd)
 {
     const qint64 fc = fc_of(cp, nullptr);
     const Run *run = run_at(para_runs_, fc);
-    const int istd = run ? run->style : 0;
-    ParaProps p = style(istd)->para;
+    *istd = run ? run->style : 0;
+    ParaProps p = style(*istd)->para;
     if (run)
         apply_para_sprms(p, run->sprms);
-    para_style_ = istd;
     return p;
+}
+
+// The row that the mark at `mark` ends, as its table properties define it.
+DocumentBuilder::RowLayout WordReader::row_layout(qint64 mark)
+{
+    WordRowDefinition row(word97_);
+    if (const Run *run = run_at(para_runs_, fc_of(mark, nullptr)))
+        each_sprm(run->sprms, [&row](quint16 sprm, QByteArrayView op) { row.apply(sprm, op); });
+    // The last row of its table takes the table's bottom border.
+    int istd = 0;
+    const bool last = mark + 1 >= end_ || !para_at(mark + 1, &istd).in_table;
+    return row.layout(first_row_, last);
 }
 
 WordReader::CharProps WordReader::chars_at(qint64 cp, qint64 *run_end_cp)
@@ -1130,22 +1195,49 @@ std::unique_ptr<QTextDocument> WordReader::read()
     return take_document();
 }
 
-bool WordReader::read_part(std::chrono::nanoseconds time)
+bool WordReader::read_part(std::chrono::nanoseconds time, qint64 characters)
 {
     if (done_ || status_ != Status::ok)
         return true;
     QElapsedTimer clock;
     clock.start();
+    qint64 read = 0;
     for (int i = 0;; ++i) {
-        if (!step()) {
+        const qint64 at = cp_;
+        if (!step() && !next_note()) {
             finish();
             return true;
         }
-        if ((i & 63) == 63 && std::chrono::nanoseconds(clock.nsecsElapsed()) >= time)
+        read += std::max<qint64>(cp_ - at, 0);
+        if (read >= characters ||
+            ((i & 63) == 63 && std::chrono::nanoseconds(clock.nsecsElapsed()) >= time))
             break;
     }
+    // The notes' texts join the document when it is finished.
     builder_->pause();
     return false;
+}
+
+// Goes on with the text of the next note, in paragraphs of its own apart
+// from the main text; false when there is none.
+bool WordReader::next_note()
+{
+    if (next_note_ >= note_texts_.size())
+        return false;
+    if (next_note_ == 0)
+        main_end_format_ = block_format(paragraph_started_ ? para_ : ParaProps());
+    else if (paragraph_started_)
+        out_->end_paragraph(block_format(para_)); // the last note's last paragraph
+    const NoteText &n = note_texts_[next_note_++];
+    out_ = &notes_.builder(n.kind);
+    note_mark_ = n.mark;
+    cp_ = n.from;
+    end_ = n.to;
+    paragraph_started_ = false;
+    first_row_ = true;
+    fields_.clear();
+    fields_beyond_ = 0;
+    return true;
 }
 
 void WordReader::start_paragraph(qint64 cp)
@@ -1159,8 +1251,8 @@ void WordReader::start_paragraph(qint64 cp)
         if (t[mark] == 0x0D || t[mark] == 0x07)
             break;
     }
-    para_ = para_at(std::min(mark, end_ - 1));
-    builder_->set_in_table(para_.in_table);
+    para_ = para_at(std::min(mark, end_ - 1), &para_style_);
+    out_->set_in_table(para_.in_table);
     paragraph_started_ = true;
 }
 
@@ -1204,12 +1296,12 @@ void WordReader::put_text(qint64 from, qint64 to, const CharProps &p)
                 decoder_.append(sign, QByteArrayView(&byte, 1), page);
             else
                 sign = QChar(p.symbol_char);
-            builder_->set_char_format(char_format(p));
-            builder_->append(visible(sign));
+            out_->set_char_format(char_format(p));
+            out_->append(visible(sign));
         }
         return;
     }
-    builder_->set_char_format(char_format(p));
+    out_->set_char_format(char_format(p));
     std::size_t piece = 0;
     const qint64 fc = fc_of(from, &piece);
     const int page = code_page_of(p.font);
@@ -1225,7 +1317,7 @@ void WordReader::put_text(qint64 from, qint64 to, const CharProps &p)
                 decoded.append(QChar(CodePageDecoder::windows_1252(quint8(b))));
         }
         decoded.remove(QChar(0xFFFD));
-        builder_->append(visible(decoded));
+        out_->append(visible(decoded));
         return;
     }
     const QStringView text = QStringView(text_).sliced(from, to - from);
@@ -1237,10 +1329,10 @@ void WordReader::put_text(qint64 from, qint64 to, const CharProps &p)
             bytes.append(char(c.unicode() & 0xFF));
         QString sign;
         decoder_.append(sign, bytes, page);
-        builder_->append(visible(sign));
+        out_->append(visible(sign));
         return;
     }
-    builder_->append(text);
+    out_->append(text);
 }
 
 void WordReader::put_mark(char16_t mark, const CharProps &p)
@@ -1266,10 +1358,12 @@ void WordReader::put_mark(char16_t mark, const CharProps &p)
         return;
     case 0x07:
         if (para_.in_table && para_.depth <= 1) {
-            if (para_.row_end)
-                builder_->end_row();
-            else
-                builder_->end_cell(block_format(para_));
+            if (para_.row_end) {
+                out_->end_row(row_layout(cp_));
+                first_row_ = false;
+            } else {
+                out_->end_cell(block_format(para_));
+            }
             paragraph_started_ = false;
             return;
         }
@@ -1280,8 +1374,10 @@ void WordReader::put_mark(char16_t mark, const CharProps &p)
         // A hidden paragraph mark joins its paragraph to the next.
         if (p.hidden && mark == 0x0D)
             return;
-        builder_->end_paragraph(block_format(para_));
+        out_->end_paragraph(block_format(para_));
         paragraph_started_ = false;
+        if (!para_.in_table)
+            first_row_ = true;
         return;
     case 0x09:
     case 0x0B:
@@ -1294,19 +1390,19 @@ void WordReader::put_mark(char16_t mark, const CharProps &p)
     }
     if (!in_result || p.hidden)
         return;
-    builder_->set_char_format(char_format(p));
+    out_->set_char_format(char_format(p));
     switch (mark) {
     case 0x09:
-        builder_->append(u"\t");
+        out_->append(u"\t");
         break;
     case 0x0B:
-        builder_->append(u"\u2028");
+        out_->append(u"\u2028");
         break;
     case 0x1E:
-        builder_->append(u"\u2011");
+        out_->append(u"\u2011");
         break;
     case 0x1F:
-        builder_->append(u"\u00AD");
+        out_->append(u"\u00AD");
         break;
     case 0x02: {
         // A note's number.
@@ -1314,9 +1410,21 @@ void WordReader::put_mark(char16_t mark, const CharProps &p)
             return;
         QTextCharFormat f = char_format(p);
         f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
-        builder_->set_char_format(f);
-        const bool endnote = std::binary_search(endnote_refs_.begin(), endnote_refs_.end(), cp_);
-        builder_->append(endnote ? roman(++endnote_number_) : QString::number(++footnote_number_));
+        out_->set_char_format(f);
+        if (next_note_ > 0) { // a note's text starts with its own mark again
+            out_->append(note_mark_);
+            break;
+        }
+        const auto at = [this](const std::vector<qint64> &refs) {
+            const auto it = std::lower_bound(refs.begin(), refs.end(), cp_);
+            return it != refs.end() && *it == cp_ ? int(it - refs.begin()) : -1;
+        };
+        if (const int endnote = at(endnote_refs_); endnote >= 0)
+            out_->append(note_mark(RtfNotes::Kind::endnote, endnote));
+        else if (const int footnote = at(footnote_refs_); footnote >= 0)
+            out_->append(note_mark(RtfNotes::Kind::footnote, footnote));
+        else
+            out_->append(QString::number(++footnote_number_));
         break;
     }
     }
@@ -1327,7 +1435,14 @@ void WordReader::finish()
     if (done_)
         return;
     done_ = true;
-    builder_->finish(block_format(paragraph_started_ ? para_ : ParaProps()));
+    if (next_note_ == 0) {
+        builder_->finish(block_format(paragraph_started_ ? para_ : ParaProps()));
+        return;
+    }
+    if (paragraph_started_)
+        out_->end_paragraph(block_format(para_));
+    builder_->finish(main_end_format_);
+    notes_.append_to(document_view_, block_format(ParaProps()));
 }
 
 } // namespace talvence

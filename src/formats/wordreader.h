@@ -3,12 +3,14 @@
 
 // Reads a Word document in the binary format of Word 97 to 2003 (Windows
 // and Mac), Word 6 or Word 95 into a QTextDocument: its main text, with the
-// numbers of its notes; the notes themselves, headers, footers and comments
-// are left out, as the RTF reader leaves them out.
+// marks of its notes, and the notes' texts at its end after a rule,
+// footnotes first (the endnotes of Word 97 and later), as the RTF reader
+// shows them; headers, footers and comments are left out, as the RTF
+// reader leaves them out.
 // Fields show their results. Characters keep their font, size, colour,
 // bold, italic, underline, strike-out and raised or lowered position,
 // hidden text stays hidden; paragraphs keep their alignment and indents,
-// tables come out as tables.
+// tables come out as tables, laid out by their rows' own definitions.
 //
 // The text is gathered through the piece table (a document Word saved
 // quickly is a patchwork of pieces in any order), 8-bit pieces decoded in
@@ -30,6 +32,7 @@
 
 #include "codepagedecoder.h"
 #include "documentbuilder.h"
+#include "rtfnotes.h"
 #include "symbolfonts.h"
 
 class QTextDocument;
@@ -48,7 +51,8 @@ public:
         unsupported, // Word 2 and older
     };
 
-    // `bytes`: the whole file, a compound file (CompoundFile::is_compound_file).
+    // `bytes`: the whole file, a compound file (CompoundFile::is_compound_file),
+    // which must outlive the reader: it reads its streams in place.
     explicit WordReader(QByteArrayView bytes);
     ~WordReader();
     WordReader(const WordReader &) = delete;
@@ -56,10 +60,11 @@ public:
 
     Status status() const { return status_; }
 
-    // As RtfReader's: the whole text, or a part of about `time` at a time;
-    // true once all is read and the document finished. Only with status ok.
+    // As RtfReader's: the whole text, or a part of about `time` at a time,
+    // and of not much more than `characters` of the text; true once all is
+    // read and the document finished. Only with status ok.
     std::unique_ptr<QTextDocument> read();
-    bool read_part(std::chrono::nanoseconds time);
+    bool read_part(std::chrono::nanoseconds time, qint64 characters = 0x7FFFFFFF);
     std::unique_ptr<QTextDocument> take_document() { return std::move(document_); }
 
 private:
@@ -121,17 +126,23 @@ private:
     void read_styles();
     void read_summary_code_page(const CompoundFile &file);
     std::vector<Run> read_runs(qint64 fc_plc, qint64 lcb_plc, bool paragraphs) const;
+    void read_notes(RtfNotes::Kind kind, int refs_index, qint64 start, qint64 length,
+                    std::vector<qint64> &refs);
+    static QString note_mark(RtfNotes::Kind kind, int index);
+    bool next_note();
     void gather_text();
     void gather_to(qint64 cp);
 
     const Style *style(int index);
     void apply_char_sprms(CharProps &p, const CharProps &style_base, QByteArrayView sprms);
+    void apply_char_style(CharProps &p, int istd);
     void apply_para_sprms(ParaProps &p, QByteArrayView sprms) const;
     template <typename F> void each_sprm(QByteArrayView sprms, F &&f) const;
 
     qint64 fc_of(qint64 cp, std::size_t *piece) const;
     const Run *run_at(const std::vector<Run> &runs, qint64 fc) const;
-    ParaProps para_at(qint64 cp);
+    ParaProps para_at(qint64 cp, int *istd);
+    DocumentBuilder::RowLayout row_layout(qint64 mark);
     CharProps chars_at(qint64 cp, qint64 *run_end_cp);
     int code_page_of(int font) const;
     QTextCharFormat char_format(const CharProps &p);
@@ -170,18 +181,31 @@ private:
     std::unique_ptr<QTextDocument> document_;
     QTextDocument *document_view_ = nullptr;
     std::unique_ptr<DocumentBuilder> builder_;
+    DocumentBuilder *out_ = nullptr; // where the text goes: the document or its notes
     CodePageDecoder decoder_;
 
-    qint64 end_ = 0; // of the main text
-    std::vector<qint64> endnote_refs_;
+    qint64 end_ = 0; // of the main text, or of the note being read
+    std::vector<qint64> footnote_refs_, endnote_refs_;
+    // The notes' texts, read after the main text and shown after it.
+    struct NoteText {
+        RtfNotes::Kind kind;
+        qint64 from, to;
+        QString mark;
+    };
+    std::vector<NoteText> note_texts_;
+    std::size_t next_note_ = 0;
+    QString note_mark_; // of the note being read
+    QTextBlockFormat main_end_format_;
+    RtfNotes notes_;
     qint64 cp_ = 0;
     bool paragraph_started_ = false;
     ParaProps para_;
-    int para_style_ = 0; // the style of the paragraph being read
+    int para_style_ = 0;    // the style of the paragraph being read
+    bool first_row_ = true; // the next row to end is the first of its table
     // Open fields: whether each shows its text (its result) yet.
     std::vector<bool> fields_;
     int fields_beyond_ = 0;
-    int footnote_number_ = 0, endnote_number_ = 0;
+    int footnote_number_ = 0; // of references no list gives
     bool done_ = false;
     std::vector<std::pair<CharProps, QTextCharFormat>> recent_formats_;
 };

@@ -8,11 +8,12 @@ namespace talvence {
 bool FileListModel::read(const QByteArray &folder, const NameList &likely)
 {
     const Folder f(folder);
-    auto listing = f.is_open() ? list_ordinary_files(f.fd(), likely) : std::nullopt;
+    Result<NameList> listing =
+        f.is_open() ? list_ordinary_files(f.fd(), likely) : Result<NameList>::failure(f.error());
     beginResetModel();
     names_ = listing ? std::move(*listing) : NameList();
     endResetModel();
-    return listing.has_value();
+    return listing.ok();
 }
 
 void FileListModel::show(NameList names)

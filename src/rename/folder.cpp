@@ -7,6 +7,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
+#include <new>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -116,26 +118,38 @@ bool is_visible_folder(int dirfd, const dirent *d)
     return is_visible_kind(dirfd, d, DT_DIR, S_IFDIR);
 }
 
-// Calls `visit` for every entry of the folder; false when it cannot be read.
-template <typename Visit> bool read_folder(int dirfd, Visit visit)
+// Calls `visit` for every entry of the folder. Returns 0, or the errno
+// value of why it cannot be read.
+template <typename Visit> int read_folder(int dirfd, Visit visit)
 {
     // A descriptor of our own: closedir closes it, the caller's stays open.
     const int own = ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (own < 0)
-        return false;
-    DIR *dir = ::fdopendir(own);
+        return errno;
+    // Closed also when `visit` throws (a list that runs out of memory).
+    const std::unique_ptr<DIR, int (*)(DIR *)> dir(::fdopendir(own), ::closedir);
     if (!dir) {
+        const int e = errno;
         ::close(own);
-        return false;
+        return e;
     }
     errno = 0;
-    while (const dirent *d = ::readdir(dir)) {
+    while (const dirent *d = ::readdir(dir.get())) {
         visit(d);
         errno = 0;
     }
-    const bool failed = errno != 0;
-    ::closedir(dir);
-    return !failed;
+    return errno;
+}
+
+// A listing that runs out of memory is a listing that failed: the window
+// above it carries on with what it showed.
+template <typename List> auto listed_or_enomem(List list) -> decltype(list())
+{
+    try {
+        return list();
+    } catch (const std::bad_alloc &) {
+        return decltype(list())::failure(ENOMEM);
+    }
 }
 
 QByteArrayView name_of(const dirent *d)
@@ -157,20 +171,19 @@ void put_ids_in_list_order(const NameList &list, FileIds &ids)
     ids = std::move(ordered);
 }
 
-template <typename Keep>
-std::optional<NameList> list_entries(int dirfd, Keep keep, FileIds *ids = nullptr)
+template <typename Keep> Result<NameList> list_entries(int dirfd, Keep keep, FileIds *ids = nullptr)
 {
     NameList entries;
     if (ids)
         ids->clear();
-    if (!read_folder(dirfd, [&](const dirent *d) {
+    if (const int e = read_folder(dirfd, [&](const dirent *d) {
             if (keep(dirfd, d)) {
                 entries.append(name_of(d));
                 if (ids)
                     ids->push_back(d->d_ino);
             }
         }))
-        return std::nullopt;
+        return Result<NameList>::failure(e);
     NaturalOrder().sort(entries);
     if (ids)
         put_ids_in_list_order(entries, *ids);
@@ -213,16 +226,16 @@ QByteArray full_path(const QByteArray &folder, const QByteArray &name)
     return folder + '/' + name;
 }
 
-std::optional<NameList> list_ordinary_files(int dirfd, FileIds *ids)
+Result<NameList> list_ordinary_files(int dirfd)
 {
-    return list_entries(dirfd, is_ordinary, ids);
+    return listed_or_enomem([&] { return list_entries(dirfd, is_ordinary); });
 }
 
-std::optional<NameList> list_ordinary_files(const QByteArray &folder)
+Result<NameList> list_ordinary_files(const QByteArray &folder)
 {
     Folder f(folder);
     if (!f.is_open())
-        return std::nullopt;
+        return Result<NameList>::failure(f.error());
     return list_ordinary_files(f.fd());
 }
 
@@ -251,8 +264,8 @@ struct Reading {
 };
 
 template <typename Counts>
-std::optional<Reading> read_against(int dirfd, const NameList &known, Counts counts,
-                                    bool only_a_hint = false)
+Result<Reading> read_against(int dirfd, const NameList &known, Counts counts,
+                             bool only_a_hint = false)
 {
     const auto count = std::size_t(known.size());
     const auto view = [&](std::size_t i) {
@@ -290,7 +303,7 @@ std::optional<Reading> read_against(int dirfd, const NameList &known, Counts cou
     };
     std::vector<bool> present(count, false);
     Reading reading;
-    if (!read_folder(dirfd, [&](const dirent *d) {
+    if (const int e = read_folder(dirfd, [&](const dirent *d) {
             if (d->d_name[0] == '.')
                 return;
             const QByteArrayView name = name_of(d);
@@ -301,7 +314,7 @@ std::optional<Reading> read_against(int dirfd, const NameList &known, Counts cou
             else if (is_ordinary(dirfd, d))
                 reading.rest.append(name);
         }))
-        return std::nullopt;
+        return Result<Reading>::failure(e);
     // Mostly every name is still there: then the list is the same, copied
     // in two blocks.
     if (std::find(present.begin(), present.end(), false) == present.end()) {
@@ -318,21 +331,25 @@ std::optional<Reading> read_against(int dirfd, const NameList &known, Counts cou
 
 } // namespace
 
-std::optional<NameList> list_ordinary_files(int dirfd, const NameList &likely)
+Result<NameList> list_ordinary_files(int dirfd, const NameList &likely)
 {
     if (likely.empty())
         return list_ordinary_files(dirfd);
-    auto reading = read_against(dirfd, likely, is_ordinary, true);
-    if (!reading)
-        return std::nullopt;
-    // Where the folder holds just the likely names, their order needs only
-    // a check; otherwise the sort puts every name in its place.
-    reading->known.append(reading->rest);
-    NaturalOrder().sort(reading->known);
-    return std::move(reading->known);
+    return listed_or_enomem([&] {
+        auto reading = read_against(dirfd, likely, is_ordinary, true);
+        if (!reading)
+            return Result<NameList>::failure(reading.error());
+        // Where the folder holds just the likely names, their order needs
+        // only a check; otherwise the sort puts every name in its place.
+        reading->known.append(reading->rest);
+        NaturalOrder().sort(reading->known);
+        return Result<NameList>(std::move(reading->known));
+    });
 }
 
-std::optional<NameList> list_ordinary_files_again(int dirfd, const NameList &listed, FileIds *ids)
+namespace {
+
+Result<NameList> list_again(int dirfd, const NameList &listed, FileIds *ids)
 {
     if (ids)
         ids->clear();
@@ -346,7 +363,7 @@ std::optional<NameList> list_ordinary_files_again(int dirfd, const NameList &lis
         for (qsizetype i = 0; i < same; ++i)
             entries.append(again.next());
     };
-    if (!read_folder(dirfd, [&](const dirent *d) {
+    if (const int e = read_folder(dirfd, [&](const dirent *d) {
             if (!is_ordinary(dirfd, d))
                 return;
             if (ids)
@@ -362,7 +379,7 @@ std::optional<NameList> list_ordinary_files_again(int dirfd, const NameList &lis
             }
             entries.append(name);
         }))
-        return std::nullopt;
+        return Result<NameList>::failure(e);
     if (!changed && same == listed.size() && expected.done()) {
         if (ids)
             put_ids_in_list_order(listed, *ids);
@@ -376,56 +393,80 @@ std::optional<NameList> list_ordinary_files_again(int dirfd, const NameList &lis
     return entries;
 }
 
-std::optional<NameList> list_pass(int dirfd, const NameList &ours, qsizetype *ours_taken,
-                                  std::vector<std::uint32_t> *kept)
+} // namespace
+
+Result<NameList> list_ordinary_files_again(int dirfd, const NameList &listed)
 {
-    if (ours_taken)
-        *ours_taken = 0;
-    if (kept)
-        kept->clear();
-    if (ours.empty())
-        return list_ordinary_files(dirfd);
-    // A name of ours counts while its entry is there, also a link whose
-    // target this run has just parked.
-    auto reading = read_against(dirfd, ours, is_file_or_link);
-    if (!reading)
-        return std::nullopt;
-    if (ours_taken)
-        *ours_taken = reading->known.size();
-    if (kept)
+    return listed_or_enomem([&] { return list_again(dirfd, listed, nullptr); });
+}
+
+Result<IdentifiedFiles> list_identified_files(int dirfd, const NameList *listed)
+{
+    return listed_or_enomem([&] {
+        IdentifiedFiles files;
+        Result<NameList> names = listed ? list_again(dirfd, *listed, &files.ids)
+                                        : list_entries(dirfd, is_ordinary, &files.ids);
+        if (!names)
+            return Result<IdentifiedFiles>::failure(names.error());
+        files.names = std::move(*names);
+        return Result<IdentifiedFiles>(std::move(files));
+    });
+}
+
+Result<PassSnapshot> list_pass(int dirfd, const NameList &ours)
+{
+    return listed_or_enomem([&] {
+        PassSnapshot snapshot;
+        if (ours.empty()) {
+            Result<NameList> names = list_entries(dirfd, is_ordinary);
+            if (!names)
+                return Result<PassSnapshot>::failure(names.error());
+            snapshot.names = std::move(*names);
+            return Result<PassSnapshot>(std::move(snapshot));
+        }
+        // A name of ours counts while its entry is there, also a link whose
+        // target this run has just parked.
+        auto reading = read_against(dirfd, ours, is_file_or_link);
+        if (!reading)
+            return Result<PassSnapshot>::failure(reading.error());
+        snapshot.ours_taken = reading->known.size();
         for (std::size_t i = 0; i < reading->present.size(); ++i)
             if (reading->present[i])
-                kept->push_back(std::uint32_t(i));
-    NaturalOrder().sort(reading->rest);
-    reading->known.append(reading->rest);
-    return std::move(reading->known);
+                snapshot.kept.push_back(std::uint32_t(i));
+        NaturalOrder().sort(reading->rest);
+        reading->known.append(reading->rest);
+        snapshot.names = std::move(reading->known);
+        return Result<PassSnapshot>(std::move(snapshot));
+    });
 }
 
-std::optional<NameList> list_subfolders(const QByteArray &folder)
+Result<NameList> list_subfolders(const QByteArray &folder)
 {
     Folder f(folder);
     if (!f.is_open())
-        return std::nullopt;
-    return list_entries(f.fd(), is_visible_folder);
+        return Result<NameList>::failure(f.error());
+    return listed_or_enomem([&] { return list_entries(f.fd(), is_visible_folder); });
 }
 
-std::optional<FolderListing> list_folder(const QByteArray &folder)
+Result<FolderListing> list_folder(const QByteArray &folder)
 {
     Folder f(folder);
     if (!f.is_open())
-        return std::nullopt;
-    FolderListing listing;
-    if (!read_folder(f.fd(), [&](const dirent *d) {
-            if (is_ordinary(f.fd(), d))
-                listing.files.append(name_of(d));
-            else if (is_visible_folder(f.fd(), d))
-                listing.subfolders.append(name_of(d));
-        }))
-        return std::nullopt;
-    NaturalOrder order;
-    order.sort(listing.files);
-    order.sort(listing.subfolders);
-    return listing;
+        return Result<FolderListing>::failure(f.error());
+    return listed_or_enomem([&] {
+        FolderListing listing;
+        if (const int e = read_folder(f.fd(), [&](const dirent *d) {
+                if (is_ordinary(f.fd(), d))
+                    listing.files.append(name_of(d));
+                else if (is_visible_folder(f.fd(), d))
+                    listing.subfolders.append(name_of(d));
+            }))
+            return Result<FolderListing>::failure(e);
+        NaturalOrder order;
+        order.sort(listing.files);
+        order.sort(listing.subfolders);
+        return Result<FolderListing>(std::move(listing));
+    });
 }
 
 int rename_in_folder(int dirfd, QByteArrayView from_name, QByteArrayView to_name, const char *park)

@@ -9,13 +9,13 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <vector>
 
 #include <QByteArray>
 #include <QString>
 
 #include "namelist.h"
+#include "result.h"
 
 namespace talvence {
 
@@ -29,6 +29,7 @@ public:
 
     bool is_open() const { return fd_ >= 0; }
     int fd() const { return fd_; }
+    // Why it is not open: an errno value.
     int error() const { return error_; }
 
 private:
@@ -44,42 +45,53 @@ bool is_plain_name(QByteArrayView name);
 // The folder joined to a name as they stand; in "/" that gives "//name".
 QByteArray full_path(const QByteArray &folder, const QByteArray &name);
 
+// Every listing below fails with the errno value of why the folder cannot
+// be read, or ENOMEM where its list cannot be held.
+
 // The ordinary files of an open folder in natural order: regular files and
-// links to regular files whose names do not start with ".". Empty optional
-// when the folder cannot be read. The names are as on disk; their text for
-// the screen is made when they are shown (display_name), not for every name
-// of a large folder.
-// `ids`, where given, learns each listed name's inode number as the folder
-// hands it out, in the order of the list: the identity a journal keeps.
-using FileIds = std::vector<std::uint64_t>;
-std::optional<NameList> list_ordinary_files(int dirfd, FileIds *ids = nullptr);
-std::optional<NameList> list_ordinary_files(const QByteArray &folder);
+// links to regular files whose names do not start with ".". The names are
+// as on disk; their text for the screen is made when they are shown
+// (display_name), not for every name of a large folder.
+Result<NameList> list_ordinary_files(int dirfd);
+Result<NameList> list_ordinary_files(const QByteArray &folder);
 // The same list, where `likely` is what the folder is believed to hold: the
 // list on screen, or what a rename has just left. The result is the same;
 // when the folder holds just those names in the same order, that order
 // needs only a check.
-std::optional<NameList> list_ordinary_files(int dirfd, const NameList &likely);
+Result<NameList> list_ordinary_files(int dirfd, const NameList &likely);
 
 // The same list, where `listed` is a listing of the folder made before (the
 // list on screen). When the folder hands out just those names, in the order
 // it handed them out for that listing, nothing has changed: the answer is
 // `listed` as it stands, with no new sort. Otherwise the folder is listed
 // as it is now.
-std::optional<NameList> list_ordinary_files_again(int dirfd, const NameList &listed,
-                                                  FileIds *ids = nullptr);
+Result<NameList> list_ordinary_files_again(int dirfd, const NameList &listed);
+
+// The ordinary files with each one's inode number as the folder hands it
+// out, in the order of the list: the identity a journal keeps. Listed as
+// list_ordinary_files_again does where `listed` is given, else as
+// list_ordinary_files.
+using FileIds = std::vector<std::uint64_t>;
+struct IdentifiedFiles {
+    NameList names;
+    FileIds ids;
+};
+Result<IdentifiedFiles> list_identified_files(int dirfd, const NameList *listed = nullptr);
 
 // The snapshot a rename pass works through. `ours` holds the names that the
 // running operation gave, in the order it gave them: those still in the
 // folder come first, in that order, whatever a link among them points at
 // now; every other ordinary file follows in natural order. So a number that
 // runs into a name's kept ending ("2" + "1.md") never reorders the files.
-// `ours_taken` learns how many of the snapshot's first entries are such names,
-// and `kept`, where given, which of `ours` they are (their places in `ours`).
-std::optional<NameList> list_pass(int dirfd, const NameList &ours, qsizetype *ours_taken = nullptr,
-                                  std::vector<std::uint32_t> *kept = nullptr);
+struct PassSnapshot {
+    NameList names;
+    qsizetype ours_taken = 0;        // how many of the first names are of `ours`
+    std::vector<std::uint32_t> kept; // which of `ours` they are: their places in it
+};
+Result<PassSnapshot> list_pass(int dirfd, const NameList &ours);
 
 // The visible subfolders of a folder (links to folders included), in natural order.
-std::optional<NameList> list_subfolders(const QByteArray &folder);
+Result<NameList> list_subfolders(const QByteArray &folder);
 
 // Both lists of a folder from one reading of it: its ordinary files and its
 // visible subfolders, each in natural order. Opening a folder needs both, and
@@ -88,7 +100,7 @@ struct FolderListing {
     NameList files;
     NameList subfolders;
 };
-std::optional<FolderListing> list_folder(const QByteArray &folder);
+Result<FolderListing> list_folder(const QByteArray &folder);
 
 // Told after every rename of a run: which pass of how many, how many files
 // of the pass are done, of how many. False stops the run there, between two

@@ -499,6 +499,19 @@ void Form1::tell_outcome(const RunOutcome &outcome, PassKind kind)
                                    .arg(number(outcome.reached), number(outcome.files)) +
                                undo);
         break;
+    case RunOutcome::End::Stopped:
+        // A stop signal ends the program; a lack of memory ended only the
+        // run, with its record kept: its files can have their names back
+        // at once.
+        if (outcome.error != 0) {
+            Work::state().tell(
+                QStringLiteral("Umbenennung nach %1 von %2 Dateien angehalten: zu wenig "
+                               "Arbeitsspeicher")
+                    .arg(number(outcome.reached), number(outcome.files)));
+            reread_files();
+            offer_restore();
+        }
+        break;
     case RunOutcome::End::NoRecord: {
         const QByteArray state = state_folder();
         seams().message(
@@ -536,8 +549,7 @@ void Form1::rename_standard_clicked()
         io.progress = [&busy](int pass, int passes, qsizetype done, qsizetype total) {
             return busy.step(pass, passes, done, total);
         };
-        io.outcome = &outcome;
-        rename_standard(current_folder(), io);
+        outcome = rename_standard(current_folder(), io);
     }
     tell_outcome(outcome, PassKind::Numbering);
 }
@@ -547,13 +559,12 @@ void Form1::rename_case_clicked(bool upper)
     RunOutcome outcome;
     {
         BusyWork busy;
-        rename_case(
+        outcome = rename_case(
             current_folder(), upper ? TargetCase::Upper : TargetCase::Lower,
             [this](const NameList &renamed) { reread_files(renamed); }, &files_->names(),
             [&busy](int pass, int passes, qsizetype done, qsizetype total) {
                 return busy.step(pass, passes, done, total);
-            },
-            &outcome);
+            });
     }
     tell_outcome(outcome, PassKind::Case);
 }

@@ -418,18 +418,17 @@ qsizetype RunRecord::renamed() const
     return most;
 }
 
-bool parse_record(std::string_view text, RunRecord &out, ParseDepth depth)
+std::optional<RunRecord> parse_record(std::string_view text, ParseDepth depth)
 {
-    out = RunRecord();
     if (text.size() > std::size_t(record_max_bytes))
-        return false;
+        return std::nullopt;
     try {
-        if (parse_lines(text, out, depth))
-            return true;
+        RunRecord record;
+        if (parse_lines(text, record, depth))
+            return record;
     } catch (const std::bad_alloc &) {
     }
-    out = RunRecord();
-    return false;
+    return std::nullopt;
 }
 
 QByteArray state_folder()
@@ -445,6 +444,7 @@ QByteArray state_folder()
 
 RecordRead read_record(const QByteArray &path, ParseDepth depth, RunRecord &out, int *lock)
 {
+    out = RunRecord();
     if (lock)
         *lock = -1;
     // A FIFO or a device under a journal's name must not hold the window:
@@ -485,7 +485,8 @@ RecordRead read_record(const QByteArray &path, ParseDepth depth, RunRecord &out,
             got += std::size_t(n);
         }
         text.resize(got);
-        if (parse_record(text, out, depth)) {
+        if (std::optional<RunRecord> parsed = parse_record(text, depth)) {
+            out = std::move(*parsed);
             result = RecordRead::Ok;
             if (depth == ParseDepth::Header) {
                 // The lines that mark the end of a run and of its undo stand

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,9 +72,9 @@ struct RunRecord {
 // Header: what the record is and whose (up to its "files" line), for a
 // look when a folder is opened; Whole: everything.
 enum class ParseDepth { Header, Whole };
-// False where the text is not a record of ours or breaks a cap or a rule.
-// A last line cut off by a crash ends the record. Never throws.
-bool parse_record(std::string_view text, RunRecord &out, ParseDepth depth);
+// Nothing where the text is not a record of ours or breaks a cap or a
+// rule. A last line cut off by a crash ends the record. Never throws.
+std::optional<RunRecord> parse_record(std::string_view text, ParseDepth depth);
 
 enum class RecordRead { Ok, Absent, Locked, Damaged };
 // Reads a record file; `lock`, where given, keeps it open and locked

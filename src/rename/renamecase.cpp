@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "renamecase.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <memory>
+#include <new>
 #include <numeric>
 #include <string>
 #include <sys/stat.h>
@@ -14,24 +16,25 @@
 
 namespace talvence {
 
-bool rename_case(const QByteArray &folder_path, TargetCase target,
-                 const std::function<void(const NameList &renamed)> &reread, const NameList *shown,
-                 const RenameProgress &progress, RunOutcome *outcome_out)
+namespace {
+
+// The run itself; `outcome` learns how far it came as it goes, so that a
+// lack of memory anywhere still tells that.
+void run_case(const QByteArray &folder_path, TargetCase target,
+              const std::function<void(const NameList &renamed)> &reread, const NameList *shown,
+              const RenameProgress &progress, RunOutcome &outcome)
 {
-    RunOutcome ignored;
-    RunOutcome &outcome = outcome_out ? *outcome_out : ignored;
-    outcome = RunOutcome();
     outcome.end = RunOutcome::End::NoFolder;
     const Folder folder(folder_path);
     if (!folder.is_open())
-        return false;
+        return;
     // The identities come with the one reading of the folder: the run's
     // record keeps them.
-    FileIds ids;
-    auto names = shown ? list_ordinary_files_again(folder.fd(), *shown, &ids)
-                       : list_ordinary_files(folder.fd(), &ids);
-    if (!names)
-        return false;
+    Result<IdentifiedFiles> listing = list_identified_files(folder.fd(), shown);
+    if (!listing)
+        return;
+    const NameList *const names = &listing->names;
+    const FileIds &ids = listing->ids;
     PassRule rule;
     rule.kind = PassKind::Case;
     rule.target = target;
@@ -56,11 +59,12 @@ bool rename_case(const QByteArray &folder_path, TargetCase target,
             if (const int e = rename_in_folder(folder.fd(), (*names)[i], renamed[i])) {
                 outcome.end = RunOutcome::End::Refused;
                 outcome.error = e;
-                return false;
+                return;
             }
         outcome.reached = names->size();
+        outcome.cycles = 1;
         reread(renamed);
-        return true;
+        return;
     }
     RunJournal::Run run;
     run.kind = PassKind::Case;
@@ -75,7 +79,7 @@ bool rename_case(const QByteArray &folder_path, TargetCase target,
         if (journal)
             journal->finish(false, false);
         outcome.end = RunOutcome::End::NoRecord;
-        return false;
+        return;
     }
     QByteArray park;
     for (qsizetype i = 0; i < names->size(); ++i) {
@@ -88,19 +92,37 @@ bool rename_case(const QByteArray &folder_path, TargetCase target,
             outcome.end = RunOutcome::End::Refused;
             outcome.error = e;
             outcome.undo = journal->finish(outcome.renamed > 0, false);
-            return false;
+            return;
         }
         outcome.reached = i + 1;
         outcome.renamed += renamed[i] != (*names)[i];
         if (progress && !progress(1, 1, i + 1, names->size())) {
             outcome.end = RunOutcome::End::Stopped;
-            return false; // the journal stays for a restore
+            return; // the journal stays for a restore
         }
     }
     journal->end_pass(names->size());
     outcome.undo = journal->finish(true, true);
+    outcome.cycles = 1;
     reread(renamed);
-    return true;
+}
+
+} // namespace
+
+RunOutcome rename_case(const QByteArray &folder_path, TargetCase target,
+                       const std::function<void(const NameList &renamed)> &reread,
+                       const NameList *shown, const RenameProgress &progress)
+{
+    RunOutcome outcome;
+    try {
+        run_case(folder_path, target, reread, shown, progress, outcome);
+    } catch (const std::bad_alloc &) {
+        // Between two renames, as a stop signal would: the journal, closed
+        // on the way out, stays for a restore.
+        outcome.end = RunOutcome::End::Stopped;
+        outcome.error = ENOMEM;
+    }
+    return outcome;
 }
 
 } // namespace talvence

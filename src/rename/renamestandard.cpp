@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <numeric>
 #include <string>
 #include <unordered_map>
@@ -97,24 +98,33 @@ private:
     std::unordered_map<std::string, std::uint32_t> idle_;
 };
 
-} // namespace
-
-int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
+// The run's first snapshot: the folder's files with their identities, which
+// its journal keeps.
+Result<PassSnapshot> first_snapshot(int dirfd, const NameList *shown, FileIds &ids)
 {
-    RunOutcome ignored;
-    RunOutcome &outcome = io.outcome ? *io.outcome : ignored;
-    outcome = RunOutcome();
+    Result<IdentifiedFiles> files = list_identified_files(dirfd, shown);
+    if (!files)
+        return Result<PassSnapshot>::failure(files.error());
+    ids = std::move(files->ids);
+    PassSnapshot snapshot;
+    snapshot.names = std::move(files->names);
+    return snapshot;
+}
+
+// The run itself; `outcome` learns how far it came as it goes, so that a
+// lack of memory anywhere still tells that.
+void run_standard(const QByteArray &folder_path, const StandardRenameIo &io, RunOutcome &outcome)
+{
     outcome.end = RunOutcome::End::NoFolder;
     std::int64_t temp_number = 0; // runs on through both cycles
-    int finished = 0;
     // The names this run has given, in the order it gave them: every pass
     // takes these first, so the files keep the order the user saw.
     NameList ours;
     // After a pass, the files it renamed and those an earlier pass renamed
     // stay this run's; a file it never reached is still a stranger.
-    const auto keep_ours = [&](const NameList &pass, qsizetype taken, NameList &given) {
-        for (qsizetype i = given.size(); i < taken; ++i)
-            given.append(pass[i]);
+    const auto keep_ours = [&](const PassSnapshot &pass, NameList &given) {
+        for (qsizetype i = given.size(); i < pass.ours_taken; ++i)
+            given.append(pass.names[i]);
         ours = std::move(given);
     };
     std::unique_ptr<RunJournal> journal;
@@ -122,10 +132,11 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
     bool last_cycle_done = false;
 
     // One pass with its journal: the order first, durable; then the renames.
-    const auto run_pass = [&](const Folder &folder, const NameList &names, qsizetype taken,
-                              const std::vector<std::uint32_t> &kept, const PassRule &rule,
-                              int pass, NameList &given) {
-        const std::vector<std::uint32_t> order = records->of_pass(folder.fd(), names, taken, kept);
+    const auto run_pass = [&](const Folder &folder, const PassSnapshot &snapshot,
+                              const PassRule &rule, int pass, NameList &given) {
+        const NameList &names = snapshot.names;
+        const std::vector<std::uint32_t> order =
+            records->of_pass(folder.fd(), names, snapshot.ours_taken, snapshot.kept);
         if (!journal->begin_pass(rule.kind, rule.counter_start, order)) {
             outcome.error = errno;
             return PassEnd::Refused;
@@ -133,15 +144,14 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
         const PassEnd end =
             rename_pass(folder, names, given, pass, io.progress, rule, outcome.error);
         journal->end_pass(given.size());
-        records->after_pass(names, order, taken, given.size());
+        records->after_pass(names, order, snapshot.ours_taken, given.size());
         outcome.files = names.size();
         outcome.reached = given.size();
         outcome.renamed = std::max(outcome.renamed, given.size());
         return end;
     };
     const auto stopped = [&] {
-        outcome.end = RunOutcome::End::Stopped;
-        return -1; // the journal stays for a restore
+        outcome.end = RunOutcome::End::Stopped; // the journal stays for a restore
     };
 
     for (int cycle = 0; cycle < 2; ++cycle) {
@@ -149,13 +159,10 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
         const Folder folder(folder_path);
         if (!folder.is_open())
             continue;
-        qsizetype taken = 0;
-        std::vector<std::uint32_t> kept;
         FileIds ids;
-        auto names = !ours.empty() ? list_pass(folder.fd(), ours, &taken, &kept)
-                     : io.shown    ? list_ordinary_files_again(folder.fd(), *io.shown, &ids)
-                                   : list_ordinary_files(folder.fd(), &ids);
-        if (!names)
+        Result<PassSnapshot> pass = ours.empty() ? first_snapshot(folder.fd(), io.shown, ids)
+                                                 : list_pass(folder.fd(), ours);
+        if (!pass)
             continue;
         // The text box is the only source of the prefix and nothing can type
         // into it while this runs, so one read per pass sees what every
@@ -165,24 +172,25 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
                 outcome.undo = journal->finish(outcome.renamed > 0, false);
             outcome.end = RunOutcome::End::PrefixTooLong;
             io.prefix_too_long();
-            return finished;
+            return;
         }
-        if (names->empty() && !journal) {
+        if (pass->names.empty() && !journal) {
             outcome.end = RunOutcome::End::Finished;
             last_cycle_done = true;
             io.reread(ours);
-            ++finished;
+            ++outcome.cycles;
             continue;
         }
         if (!journal) {
             RunJournal::Run run;
             run.prefix = io.prefix().toUtf8();
-            journal = RunJournal::begin(folder.fd(), folder_path, run, *names, ids, &outcome.error);
+            journal =
+                RunJournal::begin(folder.fd(), folder_path, run, pass->names, ids, &outcome.error);
             // No run without its record: where none can be written, no
             // file is touched.
             if (!journal) {
                 outcome.end = RunOutcome::End::NoRecord;
-                return finished;
+                return;
             }
             records = std::make_unique<Records>(journal.get());
         }
@@ -191,31 +199,30 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
         rule.kind = PassKind::Parking;
         rule.counter_start = temp_number;
         NameList parking;
-        const PassEnd parked = run_pass(folder, *names, taken, kept, rule, 2 * cycle + 1, parking);
+        const PassEnd parked = run_pass(folder, *pass, rule, 2 * cycle + 1, parking);
         // The counter is raised before each rename, also before one refused.
         temp_number += parking.size() + (parked == PassEnd::Refused ? 1 : 0);
         if (parked == PassEnd::Stopped)
             return stopped();
-        keep_ours(*names, taken, parking);
+        keep_ours(*pass, parking);
         if (parked != PassEnd::Done)
             continue;
 
         rule.kind = PassKind::Numbering;
         rule.counter_start = 0;
         rule.prefix = io.prefix().toUtf8();
-        names = list_pass(folder.fd(), ours, &taken, &kept);
-        if (!names)
+        pass = list_pass(folder.fd(), ours);
+        if (!pass)
             continue;
         NameList numbering;
-        const PassEnd numbered =
-            run_pass(folder, *names, taken, kept, rule, 2 * cycle + 2, numbering);
+        const PassEnd numbered = run_pass(folder, *pass, rule, 2 * cycle + 2, numbering);
         if (numbered == PassEnd::Stopped)
             return stopped();
-        keep_ours(*names, taken, numbering);
+        keep_ours(*pass, numbering);
         if (numbered != PassEnd::Done)
             continue;
         io.reread(ours);
-        ++finished;
+        ++outcome.cycles;
         last_cycle_done = true;
         outcome.end = RunOutcome::End::Finished;
         outcome.error = 0;
@@ -224,7 +231,22 @@ int rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
         outcome.end = RunOutcome::End::NoFolder;
     if (journal)
         outcome.undo = journal->finish(outcome.renamed > 0, last_cycle_done);
-    return finished;
+}
+
+} // namespace
+
+RunOutcome rename_standard(const QByteArray &folder_path, const StandardRenameIo &io)
+{
+    RunOutcome outcome;
+    try {
+        run_standard(folder_path, io, outcome);
+    } catch (const std::bad_alloc &) {
+        // Between two renames, as a stop signal would: the journal, closed
+        // on the way out, stays for a restore.
+        outcome.end = RunOutcome::End::Stopped;
+        outcome.error = ENOMEM;
+    }
+    return outcome;
 }
 
 } // namespace talvence

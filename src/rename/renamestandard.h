@@ -25,8 +25,6 @@ struct StandardRenameIo {
     const NameList *shown = nullptr;
     // Told after every rename; may stop the run (see RenameProgress).
     RenameProgress progress;
-    // Where given, learns how the run ended.
-    RunOutcome *outcome = nullptr;
 };
 
 // Gives every ordinary file of the folder a running number (behind the prefix,
@@ -35,8 +33,9 @@ struct StandardRenameIo {
 // old one still waiting. A failed rename ends its cycle quietly; nothing is
 // ever replaced. A journal keeps every name recoverable while the run goes
 // on, and becomes the run's undo record at its end; where none can be
-// written, no file is touched. Returns the number of cycles that ran to
-// their end, or -1 where `progress` stopped the run.
-int rename_standard(const QByteArray &folder, const StandardRenameIo &io);
+// written, no file is touched. Returns how the run ended: among others how
+// many cycles ran to their end, and Stopped where `progress` or a lack of
+// memory stopped it.
+RunOutcome rename_standard(const QByteArray &folder, const StandardRenameIo &io);
 
 } // namespace talvence

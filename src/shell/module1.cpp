@@ -6,6 +6,7 @@
 
 #include "designfont.h"
 #include "frmmain.h"
+#include "germankeynames.h"
 
 namespace talvence::Module1 {
 
@@ -21,6 +22,8 @@ frmMain *Main()
     // the design's face too, not whatever fontconfig calls sans-serif (on a
     // small system with the Liberation fonts alone, that is the monospaced one).
     QApplication::setFont(design_font());
+    static GermanKeyNames key_names;
+    QCoreApplication::installTranslator(&key_names);
     auto *frame = new frmMain;
     frame->setAttribute(Qt::WA_DeleteOnClose);
     frame->place_on_screen();

@@ -55,8 +55,13 @@ void bildbetrachter::set_picture(QImage picture)
     const QSize size = picture.size();
     // The old picture goes first, so that two are never held at once past
     // this point; from an image of its own the pixmap takes the pixels over.
+    // A photo at three bytes a pixel stays so: painting widens only what is
+    // on screen, where a conversion would double the memory for a moment
+    // and touch every pixel once more.
+    const Qt::ImageConversionFlags keep =
+        picture.format() == QImage::Format_RGB888 ? Qt::NoFormatConversion : Qt::AutoColor;
     Image1->clear();
-    Image1->setPixmap(QPixmap::fromImage(std::move(picture)));
+    Image1->setPixmap(QPixmap::fromImage(std::move(picture), keep));
     Image1->setGeometry(QRect(QPoint(0, 0), size));
 }
 

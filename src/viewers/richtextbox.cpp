@@ -20,6 +20,15 @@
 
 namespace talvence {
 
+namespace {
+
+// What a Word document's first part holds at most: more than the largest
+// window shows at once. The whole document follows from a second reader;
+// text beyond the first screen would only cost the first screen its time.
+constexpr qint64 first_screen_characters = 1 << 15;
+
+} // namespace
+
 RichTextBox::RichTextBox(QWidget *parent) : QStackedWidget(parent)
 {
     rich_ = new QTextEdit(this);
@@ -102,7 +111,7 @@ void RichTextBox::show_plain(std::unique_ptr<LineFile> file)
 bool RichTextBox::load_rich(const QByteArray &path)
 {
     try {
-        std::optional<QByteArray> bytes = read_raw_file(path, max_text_file_size);
+        Result<QByteArray> bytes = read_raw_file(path, max_text_file_size);
         if (!bytes || !RtfReader::is_rtf(*bytes) || !RtfReader::fits(*bytes))
             return false; // the box keeps what it held
         stop_reading();
@@ -129,7 +138,7 @@ bool RichTextBox::load_rich(const QByteArray &path)
 bool RichTextBox::load_word_xml(const QByteArray &path)
 {
     try {
-        const std::optional<QByteArray> bytes = read_raw_file(path, max_text_file_size);
+        const Result<QByteArray> bytes = read_raw_file(path, max_text_file_size);
         if (!bytes || !is_word_xml(*bytes))
             return false;
         stop_reading();
@@ -150,7 +159,7 @@ bool RichTextBox::load_word_xml(const QByteArray &path)
 bool RichTextBox::load_word(const QByteArray &path, std::unique_ptr<LineFile> &file)
 {
     try {
-        std::optional<QByteArray> bytes = read_raw_file(path, max_text_file_size);
+        Result<QByteArray> bytes = read_raw_file(path, max_text_file_size);
         if (!bytes || !CompoundFile::is_compound_file(*bytes))
             return false;
         WordReader first(*bytes);
@@ -169,7 +178,7 @@ bool RichTextBox::load_word(const QByteArray &path, std::unique_ptr<LineFile> &f
         }
         file.reset();
         stop_reading();
-        const bool done = first.read_part(rtf_part);
+        const bool done = first.read_part(rtf_part, first_screen_characters);
         show_rich(first.take_document());
         plain_->clear();
         setCurrentWidget(rich_);
@@ -191,9 +200,8 @@ void RichTextBox::read_more()
 {
     try {
         if (!reader_ && !word_reader_) {
-            // It keeps what it needs of the file's bytes.
+            // It reads from the file's bytes, which stay while it reads.
             word_reader_ = std::make_unique<WordReader>(word_);
-            word_.clear();
             return;
         }
         if (reader_ ? !reader_->read_part(rtf_part) : !word_reader_->read_part(rtf_part))

@@ -63,8 +63,8 @@ private:
     // at a time between the user's events and shown when done.
     QByteArray rtf_;
     std::unique_ptr<RtfReader> reader_;
-    // A Word document likewise: its bytes until its second reader is made,
-    // which holds what it needs of them itself.
+    // A Word document likewise: its bytes, which its second reader reads
+    // in place (so they go after it).
     QByteArray word_;
     std::unique_ptr<WordReader> word_reader_;
     QTimer reader_timer_;

@@ -56,7 +56,7 @@ bool Viewers::show_in_text_viewer(const QByteArray &path)
 bool Viewers::show_in_image_viewer(const QByteArray &path)
 {
     bildbetrachter *viewer = show_window(image_);
-    std::optional<QImage> picture = load_picture(path);
+    Result<QImage> picture = load_picture(path);
     if (!picture)
         return false; // the picture shown before stays
     viewer->set_picture(std::move(*picture));
