@@ -1442,7 +1442,7 @@ void WordReader::finish()
     if (paragraph_started_)
         out_->end_paragraph(block_format(para_));
     builder_->finish(main_end_format_);
-    notes_.append_to(document_view_, block_format(ParaProps()));
+    notes_.append_to(document_view_, *builder_, block_format(ParaProps()));
 }
 
 } // namespace talvence
