@@ -321,6 +321,47 @@ private Q_SLOTS:
         QVERIFY(!QTextCursor(doc->lastBlock()).currentTable());
     }
 
+    // Tables where the document says little of them: a paragraph that
+    // skips a level goes one level deeper, whose rows are then its; a table
+    // in a footnote stands with the note's text at the end. Every table
+    // gets the widths its rows give.
+    void tables_in_odd_places_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("tables");
+        QTest::newRow("skipped level")
+            << QByteArray(
+                   "{\\rtf1\\trowd\\cellx5000\\pard\\intbl\\itap2 Vor\\par"
+                   "\\pard\\intbl\\itap5 Kind\\nestcell{\\*\\nesttableprops\\trowd\\cellx3000"
+                   "\\nestrow}\\pard\\intbl\\itap2 Nach\\nestcell{\\*\\nesttableprops\\trowd"
+                   "\\cellx4000\\nestrow}\\pard\\intbl\\itap1 Au\\'dfen\\cell\\row\\pard}")
+            << u"Vor|Kind|Nach|Außen"_qs << 3;
+        QTest::newRow("table in a footnote")
+            << QByteArray("{\\rtf1 Text{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} Note"
+                          "\\par\\trowd\\cellx2000\\cellx4000\\pard\\intbl A\\cell B\\cell\\row"
+                          "\\pard Nachsatz}\\par Ende}")
+            << u"Text1|Ende|1 Note|A|B|Nachsatz"_qs << 1;
+    }
+    void tables_in_odd_places()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(QString, text);
+        QFETCH(int, tables);
+        const auto doc = read(rtf);
+        QStringList shown = paragraphs(*doc);
+        shown.removeAll(QString()); // the paragraphs Qt keeps before tables and the rule
+        QCOMPARE(shown.join(u'|'), text);
+        QSet<QTextTable *> found;
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+            if (QTextTable *t = QTextCursor(b).currentTable()) {
+                found.insert(t);
+                QVERIFY(!t->format().columnWidthConstraints().isEmpty());
+            }
+        }
+        QCOMPARE(found.size(), tables);
+    }
+
     // Word's lower-roman levels end their numbers at the first-line indent
     // (\\leveljc2), centred ones stand on it: a tab stop of that kind
     // there, the first line starting at the margin to give the number room.
