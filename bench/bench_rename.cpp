@@ -262,9 +262,9 @@ std::size_t rename_count(const Passes &passes)
 
 // What a pass must read before it renames: the folder's visible regular
 // files, their names and no more.
-std::size_t read_folder(int dirfd)
+void read_folder(int dirfd, std::vector<std::string> &names)
 {
-    std::vector<std::string> names;
+    names.clear();
     const int own = ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR *d = own >= 0 ? ::fdopendir(own) : nullptr;
     if (!d)
@@ -273,6 +273,12 @@ std::size_t read_folder(int dirfd)
         if (e->d_name[0] != '.' && e->d_type == DT_REG)
             names.emplace_back(e->d_name);
     ::closedir(d);
+}
+
+std::size_t read_folder(int dirfd)
+{
+    std::vector<std::string> names;
+    read_folder(dirfd, names);
     return names.size();
 }
 
@@ -351,15 +357,7 @@ double folder_order_renames(const QByteArray &path, const Targets &targets)
         fail("cannot open", path);
     std::vector<std::string> names;
     for (const auto &pass : targets) {
-        names.clear();
-        const int own = ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        DIR *d = own >= 0 ? ::fdopendir(own) : nullptr;
-        if (!d)
-            fail("cannot read the folder");
-        while (const dirent *e = ::readdir(d))
-            if (e->d_name[0] != '.' && e->d_type == DT_REG)
-                names.emplace_back(e->d_name);
-        ::closedir(d);
+        read_folder(dirfd, names);
         std::size_t done = 0;
         for (const std::string &name : names) {
             const auto it = pass.find(name);

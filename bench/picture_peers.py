@@ -19,7 +19,9 @@ the top left of feh's window shows the benchmark's pattern (blue 200, the
 pictures of `bench_viewer_windows --make-jpeg`). Needs feh, xwd and an X
 server at --display (Xvfb is enough).
 """
-import os, shutil, statistics, struct, subprocess, sys, tempfile, time
+import os, statistics, struct, subprocess, sys, time
+
+import drive_talvence
 
 def vmhwm(pid):
     with open(f"/proc/{pid}/status") as f:
@@ -84,55 +86,17 @@ def run_talvence(bench, picture, display):
     p.wait()
     return shown, peak, cpu
 
-def pixel(display, x, y):
-    """The colour at (x, y) of the root window, as (red, green, blue)."""
-    data = subprocess.run(["xwd", "-root", "-silent", "-display", display],
-                          capture_output=True).stdout
-    f = struct.unpack(">25I", data[:100])
-    header, bpp, bpl, ncolors = f[0], f[11], f[12], f[19]
-    at = header + 12 * ncolors + y * bpl + x * (bpp // 8)
-    b, g, r = data[at], data[at + 1], data[at + 2]
-    return r, g, b
-
 def run_program(program, picture, display):
-    folder = tempfile.mkdtemp(prefix="picture-peers-")
-    name = os.path.basename(picture)
-    os.symlink(os.path.abspath(picture), os.path.join(folder, name))
-    home = tempfile.mkdtemp(prefix="picture-peers-home-")
-    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", HOME=home,
-               XDG_CONFIG_HOME=home + "/config", XDG_STATE_HOME=home + "/state")
-    xdo = lambda *a: subprocess.run(["xdotool", *a], env=env, capture_output=True,
-                                    text=True).stdout.split()
-    start = time.monotonic()
-    p = subprocess.Popen([os.path.abspath(program)], cwd=folder, env=env,
-                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    frame = []
-    while not frame and time.monotonic() - start < 60:
-        frame = xdo("search", "--onlyvisible", "--name", "Talvence")
-    geometry = subprocess.run(["xwininfo", "-id", frame[0]], env=env, capture_output=True,
-                              text=True).stdout
-    fx = int(geometry.split("Absolute upper-left X:")[1].split()[0])
-    fy = int(geometry.split("Absolute upper-left Y:")[1].split()[0])
-    xdo("mousemove", str(fx + 22), str(fy + 10), "click", "1")  # "Start"
-    # The file list's first entry, once the rename window is drawn: the
-    # list's white behind dark text.
-    while pixel(display, fx + 400, fy + 300) != (255, 255, 255):
-        if time.monotonic() - start > 60:
+    run = drive_talvence.Opened(program, picture, display)
+    while not shows_pattern(display, run.fy + 70, run.fy + 170, run.fx + 20, run.fx + 300):
+        if time.monotonic() - run.start > 120:
             break
-    xdo("mousemove", str(fx + 260), str(fy + 211), "click", "1")
-    clicked = time.monotonic()
-    while not shows_pattern(display, fy + 70, fy + 170, fx + 20, fx + 300):
-        if time.monotonic() - start > 120:
-            break
-    shown = time.monotonic() - start
-    cpu = cpu_seconds(p.pid)
+    shown = time.monotonic() - run.start
+    cpu = cpu_seconds(run.process.pid)
     time.sleep(0.3)
-    peak = vmhwm(p.pid)
-    p.terminate()
-    p.wait()
-    shutil.rmtree(folder)
-    shutil.rmtree(home)
-    from_click.append(shown - (clicked - start))
+    peak = vmhwm(run.process.pid)
+    run.close()
+    from_click.append(shown - (run.clicked - run.start))
     return shown, peak, cpu
 
 from_click = []

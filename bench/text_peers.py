@@ -16,7 +16,9 @@ first grab with text (dark pixels) in the top of its log view. glogg shows
 the log only once it has indexed all of it. Needs tmux, less, glogg, xwd and
 an X server at --display (Xvfb is enough).
 """
-import os, shutil, statistics, struct, subprocess, sys, tempfile, time
+import os, statistics, struct, subprocess, sys, time
+
+import drive_talvence
 
 def vmhwm(pid):
     try:
@@ -95,51 +97,19 @@ def run_glogg(log, display):
     p.wait()
     return shown, peak
 
-def white_at(display, x, y):
-    data = subprocess.run(["xwd", "-root", "-silent", "-display", display],
-                          capture_output=True).stdout
-    f = struct.unpack(">25I", data[:100])
-    header, bpp, bpl, ncolors = f[0], f[11], f[12], f[19]
-    at = header + 12 * ncolors + y * bpl + x * (bpp // 8)
-    return data[at:at + 3] == b"\xff\xff\xff"
-
 def run_program(program, log, display):
-    folder = tempfile.mkdtemp(prefix="text-peers-")
-    os.symlink(os.path.abspath(log), os.path.join(folder, os.path.basename(log)))
-    home = tempfile.mkdtemp(prefix="text-peers-home-")
-    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", HOME=home,
-               XDG_CONFIG_HOME=home + "/config", XDG_STATE_HOME=home + "/state")
-    xdo = lambda *a: subprocess.run(["xdotool", *a], env=env, capture_output=True,
-                                    text=True).stdout.split()
-    start = time.monotonic()
-    p = subprocess.Popen([os.path.abspath(program)], cwd=folder, env=env,
-                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    frame = []
-    while not frame and time.monotonic() - start < 60:
-        frame = xdo("search", "--onlyvisible", "--name", "Talvence")
-    geometry = subprocess.run(["xwininfo", "-id", frame[0]], env=env, capture_output=True,
-                              text=True).stdout
-    fx = int(geometry.split("Absolute upper-left X:")[1].split()[0])
-    fy = int(geometry.split("Absolute upper-left Y:")[1].split()[0])
-    xdo("mousemove", str(fx + 22), str(fy + 10), "click", "1")  # "Start"
-    while not white_at(display, fx + 400, fy + 300):  # the file list is drawn
-        if time.monotonic() - start > 60:
-            break
-    xdo("mousemove", str(fx + 260), str(fy + 211), "click", "1")
-    clicked = time.monotonic()
+    run = drive_talvence.Opened(program, log, display)
     # The text viewer opens over the lower half of the rename window; its
     # first lines cover the bottom of the folder list, white and empty in a
     # folder two levels below the root.
+    fx, fy = run.fx, run.fy
     while not grab_has_text(display, (fx + 30, fy + 275, fx + 230, fy + 330)):
-        if time.monotonic() - start > 120:
+        if time.monotonic() - run.start > 120:
             break
-    shown = time.monotonic() - start
-    peak = vmhwm(p.pid)
-    p.terminate()
-    p.wait()
-    shutil.rmtree(folder)
-    shutil.rmtree(home)
-    return shown, shown - (clicked - start), peak
+    shown = time.monotonic() - run.start
+    peak = vmhwm(run.process.pid)
+    run.close()
+    return shown, shown - (run.clicked - run.start), peak
 
 def main():
     args = sys.argv[1:]
