@@ -73,17 +73,6 @@ bool toggle(bool style_value, quint8 operand)
     return style_value;
 }
 
-// The colours of Word's sixteen-colour palette (sprmCIco), 0 for automatic.
-QRgb palette_colour(int index)
-{
-    static constexpr QRgb colours[17] = {
-        0,          0xFF000000, 0xFF0000FF, 0xFF00FFFF, 0xFF00FF00, 0xFFFF00FF,
-        0xFFFF0000, 0xFFFFFF00, 0xFFFFFFFF, 0xFF000080, 0xFF008080, 0xFF008000,
-        0xFF800080, 0xFF800000, 0xFF808000, 0xFF808080, 0xFFC0C0C0,
-    };
-    return index >= 0 && index < 17 ? colours[index] : 0;
-}
-
 // The code page of text written under a language (a LID), for documents
 // that say nothing else about it.
 int code_page_of_language(int lid)
@@ -883,7 +872,7 @@ void WordReader::apply_char_sprms(CharProps &p, const CharProps &style_base, QBy
                 p.underline = b;
                 break;
             case 98:
-                p.colour = palette_colour(b);
+                p.colour = word_palette_colour(b);
                 break;
             case 99:
                 p.half_points = std::clamp<int>(u16(op, 0), 2, 3276);
@@ -929,7 +918,7 @@ void WordReader::apply_char_sprms(CharProps &p, const CharProps &style_base, QBy
             p.underline = b;
             break;
         case sprm_c_ico:
-            p.colour = palette_colour(b);
+            p.colour = word_palette_colour(b);
             break;
         case sprm_c_cv:
             p.colour = u8(op, 3) == 0xFF ? 0 : qRgb(u8(op, 0), u8(op, 1), u8(op, 2));

@@ -9,6 +9,16 @@
 
 namespace talvence {
 
+QRgb word_palette_colour(int index)
+{
+    static constexpr QRgb colours[17] = {
+        0,          0xFF000000, 0xFF0000FF, 0xFF00FFFF, 0xFF00FF00, 0xFFFF00FF,
+        0xFFFF0000, 0xFFFFFF00, 0xFFFFFFFF, 0xFF000080, 0xFF008080, 0xFF008000,
+        0xFF800080, 0xFF800000, 0xFF808000, 0xFF808080, 0xFFC0C0C0,
+    };
+    return index >= 0 && index < 17 ? colours[index] : 0;
+}
+
 namespace {
 
 constexpr int max_twips = 31680;
@@ -40,17 +50,6 @@ quint16 u16(QByteArrayView b, qint64 at)
 quint32 u32(QByteArrayView b, qint64 at)
 {
     return at >= 0 && at + 4 <= b.size() ? qFromLittleEndian<quint32>(b.data() + at) : 0;
-}
-
-// The colours of Word's sixteen-colour palette, 0 for automatic.
-QRgb palette(int index)
-{
-    static constexpr QRgb colours[17] = {
-        0,          0xFF000000, 0xFF0000FF, 0xFF00FFFF, 0xFF00FF00, 0xFFFF00FF,
-        0xFFFF0000, 0xFFFFFF00, 0xFFFFFFFF, 0xFF000080, 0xFF008080, 0xFF008000,
-        0xFF800080, 0xFF800000, 0xFF808000, 0xFF808080, 0xFFC0C0C0,
-    };
-    return index >= 0 && index < 17 ? colours[index] : 0;
 }
 
 // A COLORREF: red, green, blue, and 0xFF in its last byte for automatic.
@@ -209,7 +208,8 @@ void WordRowDefinition::shade(QByteArrayView operand, int size)
             const quint16 v = u16(operand, at);
             cells_[i].shading = v == 0xFFFF
                                     ? QColor()
-                                    : shading(palette(v & 0x1F), palette((v >> 5) & 0x1F), v >> 10);
+                                    : shading(word_palette_colour(v & 0x1F),
+                                              word_palette_colour((v >> 5) & 0x1F), v >> 10);
         } else {
             const int pattern = u16(operand, at + 8);
             cells_[i].shading = pattern == 0xFFFF
@@ -231,7 +231,7 @@ WordRowDefinition::Border WordRowDefinition::border(QByteArrayView bytes) const
             return b;                       // none
         b.twips = quint8(bytes[0]) * 5 / 2; // eighths of a point
         b.type = quint8(bytes[1]);
-        b.colour = palette(quint8(bytes[2]));
+        b.colour = word_palette_colour(quint8(bytes[2]));
         return b;
     }
     // Word 6: the width in 0.75 points (6 and 7 mean a dotted and a dashed
@@ -247,7 +247,7 @@ WordRowDefinition::Border WordRowDefinition::border(QByteArrayView bytes) const
         b.type = width == 6 ? 6 : 7;
         b.twips = 15;
     }
-    b.colour = palette((v >> 6) & 0x1F);
+    b.colour = word_palette_colour((v >> 6) & 0x1F);
     return b;
 }
 

@@ -18,6 +18,9 @@
 
 namespace talvence {
 
+// The colours of Word's sixteen-colour palette (ico), 0 for automatic.
+QRgb word_palette_colour(int index);
+
 class WordRowDefinition {
 public:
     // `word97`: the sprms are Word 97's two-byte codes, else the one-byte
