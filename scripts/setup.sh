@@ -20,6 +20,7 @@ run_packages=(
   qt6-base-dev qt6-base-dev-tools    # Qt Core, Gui, Widgets, Test
   libicu-dev                         # the collator behind the natural order
   libjpeg62-turbo-dev                # photos decoded straight into the screen's format
+  zlib1g-dev                         # the deflated parts of Word's .docx packages
 )
 # and what the program needs at run time beyond the libraries it links
 while read -r p _; do
