@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Word documents in the text viewer: documents LibreOffice wrote from texts
 // of ours (tests/data/word: brief.rtf, kyrillisch.rtf, tabelle.rtf, fussnote.rtf
-// through `soffice --headless --convert-to doc`), and documents built here
+// through `soffice --headless --convert-to doc`, and brief.docx, fussnote.docx,
+// tabelle.docx through `--convert-to docx`), and documents built here
 // byte by byte, for what LibreOffice does not write: 8-bit pieces beside
 // 16-bit ones in the order of a document saved quickly, a document protected
 // by a password (its command line passes no password to the Word filter), a
-// Word 95 table, and containers broken in chosen places.
+// Word 95 table, containers broken in chosen places, and ZIP archives that
+// lie about their entries.
 
 #include <QTextBlock>
 #include <QTextDocument>
@@ -21,6 +23,7 @@
 #include "textfile.h"
 #include "wordreader.h"
 #include "wordrowdefinition.h"
+#include "ziparchive.h"
 
 using namespace talvence;
 
@@ -231,6 +234,87 @@ QByteArray word95_footnote()
     return compound_file({{QStringLiteral("WordDocument"), word}});
 }
 
+// A ZIP archive of deflated (or stored) entries, as a package's writer
+// makes it, each open to a lie: a size or CRC that is not the entry's, a
+// flag it should not have, a data descriptor that disagrees.
+struct ZipEntry {
+    QByteArray name, data;
+    bool deflate = true;
+    qint64 declared = -1; // the size it says it has; -1: its own
+    quint16 flags = 0;    // 8: sizes in a data descriptor after the data
+    quint32 crc_mask = 0;
+    quint32 descriptor_mask = 0;
+};
+
+quint32 crc32_of(QByteArrayView bytes)
+{
+    quint32 c = 0xFFFFFFFF;
+    for (const char b : bytes) {
+        c ^= quint8(b);
+        for (int k = 0; k < 8; ++k)
+            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+    }
+    return ~c;
+}
+
+QByteArray zip_of(const std::vector<ZipEntry> &entries)
+{
+    QByteArray out, central;
+    const auto le = [](QByteArray &b, quint32 v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b.append(char(v >> (8 * i)));
+    };
+    for (const ZipEntry &e : entries) {
+        // qCompress writes a zlib stream behind its own length: the raw
+        // deflate data lies between the stream's header and its checksum.
+        const QByteArray packed = e.deflate ? qCompress(e.data, 9).sliced(6).chopped(4) : e.data;
+        const quint32 crc = crc32_of(e.data) ^ e.crc_mask;
+        const quint32 size = e.declared >= 0 ? quint32(e.declared) : quint32(e.data.size());
+        const bool descriptor = e.flags & 8;
+        const quint32 offset = quint32(out.size());
+        const auto header = [&](QByteArray &b, bool local) {
+            le(b, local ? 0x04034B50 : 0x02014B50, 4);
+            if (!local)
+                le(b, 20, 2);
+            le(b, 20, 2);
+            le(b, e.flags, 2);
+            le(b, e.deflate ? 8 : 0, 2);
+            le(b, 0, 4); // time and date
+            const bool zero = local && descriptor;
+            le(b, zero ? 0 : crc, 4);
+            le(b, zero ? 0 : quint32(packed.size()), 4);
+            le(b, zero ? 0 : size, 4);
+            le(b, quint32(e.name.size()), 2);
+            le(b, 0, 2);
+            if (!local) {
+                le(b, 0, 6); // comment, disk, attributes
+                le(b, 0, 4);
+                le(b, offset, 4);
+            }
+            b += e.name;
+        };
+        header(out, true);
+        out += packed;
+        if (descriptor) {
+            le(out, 0x08074B50, 4);
+            le(out, crc, 4);
+            le(out, quint32(packed.size()), 4);
+            le(out, size ^ e.descriptor_mask, 4);
+        }
+        header(central, false);
+    }
+    const quint32 at = quint32(out.size());
+    out += central;
+    le(out, 0x06054B50, 4);
+    le(out, 0, 4);
+    le(out, quint32(entries.size()), 2);
+    le(out, quint32(entries.size()), 2);
+    le(out, quint32(central.size()), 4);
+    le(out, at, 4);
+    le(out, 0, 2);
+    return out;
+}
+
 QTextTable *first_table(const QTextDocument &doc)
 {
     for (QTextFrame *f : doc.rootFrame()->childFrames())
@@ -269,6 +353,16 @@ private Q_SLOTS:
             << fixture("fussnote.doc")
             << u"Der Hausmeister kommt am Montag1 und repariert die Tür.\nDie Heizung bleibt "
                "ausi.\n\n1 Gemeint ist der erste Montag im Monat.\ni Bis zum Herbst."_qs;
+        QTest::newRow("German letter, .docx")
+            << fixture("brief.docx")
+            << u"Sehr geehrte Frau Müller,\ndie Bäume im Grünen Hof werden "
+               "gründlich und vorsichtig geschnitten; Straßensperren "
+               "gibt es keine.1\nBaum\nPreis\nAhorn\n12 €\nMit "
+               "freundlichen Grüßen\n\n1 Nur am Montag, sagt der Gärtner."_qs;
+        QTest::newRow("a footnote and an endnote, .docx")
+            << fixture("fussnote.docx")
+            << u"Der Hausmeister kommt am Montag1 und repariert die Tür.\nDie Heizung bleibt "
+               "ausi.\n\n1 Gemeint ist der erste Montag im Monat.\ni Bis zum Herbst."_qs;
         QTest::newRow("Cyrillic in a German sentence")
             << fixture("kyrillisch.doc") << u"Zwei Schriften: Привет und Grüße."_qs;
         QTest::newRow("8-bit and 16-bit pieces out of order")
@@ -287,9 +381,16 @@ private Q_SLOTS:
     // The letter's formatting: bold and italic words, the table, the
     // footnote's number raised in the text and in the note, which stands
     // after a rule at the end, as the RTF reader shows it.
+    void formatting_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("Word 97") << fixture("brief.doc");
+        QTest::newRow("Word 2007") << fixture("brief.docx");
+    }
     void formatting()
     {
-        const LoadedText loaded = read_text(fixture("brief.doc"));
+        QFETCH(QByteArray, bytes);
+        const LoadedText loaded = read_text(bytes);
         QTextDocument &doc = *loaded.document;
         QCOMPARE(
             text_in(doc, [](const QTextCharFormat &f) { return f.fontWeight() == QFont::Bold; }),
@@ -369,6 +470,8 @@ private Q_SLOTS:
             << fixture("tabelle.doc") << QList<qreal>{96, 288} << int(Qt::AlignLeft) << 2;
         QTest::newRow("Word 95") << word95_table() << QList<qreal>{96, 192} << int(Qt::AlignHCenter)
                                  << 1;
+        QTest::newRow("Word 2007 by LibreOffice")
+            << fixture("tabelle.docx") << QList<qreal>{96, 288} << int(Qt::AlignLeft) << 2;
     }
     void table_layout()
     {
@@ -469,8 +572,15 @@ private Q_SLOTS:
         QTest::newRow("a workbook, no Word document")
             << compound_file({{QStringLiteral("Workbook"), QByteArray(100, 'x')}}) << plain
             << "00000000  D0 CF 11 E0 A1 B1 1A E1  00 00";
-        QTest::newRow("a .docx named .doc")
-            << QByteArray("PK\x03\x04\x14\0\0\0word/document.xml", 25) << note << docx_note();
+        const QByteArray docx = fixture("brief.docx");
+        QTest::newRow("a .docx cut short") << docx.first(docx.size() - 100) << failed << "";
+        QTest::newRow("a .docx of nothing but its signature")
+            << QByteArray("PK\x03\x04\x14\0\0\0word/document.xml", 25) << failed << "";
+        QTest::newRow("a .docx whose text inflates beyond its size")
+            << zip_of({{"word/document.xml", QByteArray(16 << 20, ' '), true, 4096}}) << failed
+            << "";
+        QTest::newRow("an archive of other files")
+            << zip_of({{"hallo.txt", "Hallo"}}) << plain << "00000000  50 4B 03 04";
     }
     void not_readable()
     {
@@ -483,6 +593,51 @@ private Q_SLOTS:
             QCOMPARE(loaded.error, EINVAL);
         const QString shown = loaded.document ? loaded.document->toPlainText() : loaded.text;
         QVERIFY2(starts.isEmpty() || shown.startsWith(starts), qPrintable(shown.left(80)));
+    }
+
+    // An archive's entry is read when all it says of itself is so, and
+    // fails when anything is not: never more inflated than it declares,
+    // nor than the cap, nor read beyond the file.
+    void zip_archive_data()
+    {
+        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<bool>("read");
+        const QByteArray text = QByteArray("Grüße aus Ulm. ").repeated(200);
+        const QByteArray name = "word/Document.xml"; // found as word/document.xml
+        QTest::newRow("deflated") << zip_of({{name, text}}) << true;
+        QTest::newRow("stored") << zip_of({{name, text, false}}) << true;
+        QTest::newRow("sizes in a data descriptor") << zip_of({{name, text, true, -1, 8}}) << true;
+        QTest::newRow("a data descriptor that disagrees")
+            << zip_of({{name, text, true, -1, 8, 0, 1}}) << false;
+        QTest::newRow("inflates to more than it declares")
+            << zip_of({{name, text, true, text.size() - 1}}) << false;
+        QTest::newRow("inflates to less than it declares")
+            << zip_of({{name, text, true, text.size() + 1}}) << false;
+        QTest::newRow("declares more than deflate can make of it")
+            << zip_of({{name, text, true, 0xFFFFFFF0}}) << false;
+        QTest::newRow("a wrong CRC") << zip_of({{name, text, true, -1, 0, 1}}) << false;
+        QTest::newRow("encrypted") << zip_of({{name, text, true, -1, 1}}) << false;
+        QTest::newRow("another method")
+            << zip_of({{name, text, false, -1, 0}}).replace(8, 1, "\x0C") << false;
+        const QByteArray good = zip_of({{name, text}});
+        QTest::newRow("cut short") << good.first(good.size() - 1) << false;
+        QTest::newRow("its data cut out")
+            << good.first(60) + good.sliced(good.size() - 100) << false;
+        QByteArray far = good;
+        far[far.size() - 5] = '\x7F'; // the directory's offset beyond the file
+        QTest::newRow("a directory beyond the file") << far << false;
+        QTest::newRow("no entries") << QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0') << false;
+    }
+    void zip_archive()
+    {
+        QFETCH(QByteArray, archive);
+        QFETCH(bool, read);
+        const std::optional<ZipArchive> zip = ZipArchive::open(archive);
+        const std::optional<QByteArray> entry =
+            zip ? zip->entry("word/document.xml") : std::nullopt;
+        QCOMPARE(entry.has_value(), read);
+        if (read)
+            QCOMPARE(*entry, QByteArray("Grüße aus Ulm. ").repeated(200));
     }
 
     // A document the fuzzer made of the letter: a font whose code page
@@ -514,9 +669,10 @@ private Q_SLOTS:
                  u"Grüße"_qs);
     }
 
-    // In the viewer's box: a Word document as a document, a protected one
-    // as the note, a file that is not text as lines of its bytes, a damaged
-    // document as a failure that keeps what the box showed.
+    // In the viewer's box: a Word document (binary or .docx) as a document,
+    // a protected one as the note, a file that is not text (an archive too)
+    // as lines of its bytes, a damaged document as a failure that keeps
+    // what the box showed.
     void in_the_box()
     {
         QTemporaryDir dir;
@@ -524,6 +680,9 @@ private Q_SLOTS:
         QVERIFY(write_file(folder + "/brief.doc", fixture("brief.doc")));
         QVERIFY(write_file(folder + "/geheim.doc", two_pieces(0x0300)));
         QVERIFY(write_file(folder + "/kaputt.doc", fixture("brief.doc").first(3000)));
+        QVERIFY(write_file(folder + "/neu.doc", fixture("brief.docx")));
+        QVERIFY(write_file(folder + "/neu-kaputt.doc", fixture("brief.docx").first(3000)));
+        QVERIFY(write_file(folder + "/archiv.bak", zip_of({{"hallo.txt", "Hallo"}})));
         QByteArray driver("MZ\x90\0\x03\0\0\0", 8);
         driver += QByteArray(64, '\0') + "Treiber";
         QVERIFY(write_file(folder + "/treiber.sys", driver));
@@ -535,6 +694,13 @@ private Q_SLOTS:
         QVERIFY(box.text().startsWith(u"Sehr geehrte Frau Müller,"));
         QVERIFY(!box.load_file(folder + "/kaputt.doc"));
         QVERIFY(box.text().startsWith(u"Sehr geehrte Frau Müller,"));
+        QVERIFY(box.load_file(folder + "/neu.doc"));
+        QVERIFY(box.shows_rich_text());
+        QVERIFY(box.text().startsWith(u"Sehr geehrte Frau Müller,"));
+        QVERIFY(!box.load_file(folder + "/neu-kaputt.doc"));
+        QVERIFY(box.text().startsWith(u"Sehr geehrte Frau Müller,"));
+        QVERIFY(box.load_file(folder + "/archiv.bak"));
+        QVERIFY(box.plain_view()->file()->hex());
         QVERIFY(box.load_file(folder + "/geheim.doc"));
         QCOMPARE(box.text(), encrypted_note());
         QVERIFY(box.load_file(folder + "/treiber.sys"));

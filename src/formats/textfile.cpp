@@ -11,24 +11,13 @@
 #include "rtfreader.h"
 #include "wordreader.h"
 #include "wordxmlreader.h"
+#include "ziparchive.h"
 
 namespace talvence {
 
 QString encrypted_note()
 {
     return QStringLiteral("Das Dokument ist verschlüsselt und kann nicht angezeigt werden.");
-}
-
-QString docx_note()
-{
-    return QStringLiteral("Das Dokument ist im Format von Word 2007 und später (.docx) "
-                          "gespeichert und kann hier nicht angezeigt werden.");
-}
-
-bool is_docx(QByteArrayView bytes)
-{
-    return bytes.startsWith("PK\x03\x04") &&
-           bytes.first(std::min<qsizetype>(bytes.size(), 64 << 10)).contains("word/");
 }
 
 LoadedText read_text(QByteArrayView bytes)
@@ -39,10 +28,19 @@ LoadedText read_text(QByteArrayView bytes)
         out.document = read_word_xml(bytes);
         return out;
     }
-    if (is_docx(bytes)) {
-        out.kind = LoadedText::Kind::note;
-        out.text = docx_note();
-        return out;
+    if (ZipArchive::is_zip(bytes)) {
+        DocxDocument docx = read_docx(bytes);
+        switch (docx.status) {
+        case DocxDocument::Status::ok:
+            out.kind = LoadedText::Kind::rich;
+            out.document = std::move(docx.document);
+            return out;
+        case DocxDocument::Status::damaged:
+            out.error = EINVAL;
+            return out;
+        case DocxDocument::Status::not_word:
+            break; // some other archive: its bytes
+        }
     }
     if (CompoundFile::is_compound_file(bytes)) {
         WordReader reader(bytes);

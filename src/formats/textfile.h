@@ -2,7 +2,7 @@
 #pragma once
 
 // A file read whole, by its raw path, as a document with its formatting (RTF,
-// or Word's binary format of Word 6 to 2003), as plain text, or, when it is
+// Word's binary format of Word 6 to 2003, or Word's XML), as plain text, or, when it is
 // not text at all, as a hex view of its bytes. What a file is, its content
 // says, never its name. The text viewer reads whole documents this way (an
 // RTF document a part at a time between the user's events, richtextbox.h);
@@ -43,19 +43,14 @@ struct LoadedText {
 
 inline constexpr qsizetype max_hex_chars = qsizetype(16) << 20;
 
-// What the viewer says of a document protected by a password, and of one
-// saved by Word 2007 or later (a ZIP package, which no reader here opens).
+// What the viewer says of a document protected by a password.
 QString encrypted_note();
-QString docx_note();
-// Whether bytes are such a package: a ZIP file with Word's part names.
-bool is_docx(QByteArrayView bytes);
 
 // What bytes are: an RTF document (they start with "{\rtf"), a Word
-// document (a compound file with a Word document in it) or Word 2003's XML
-// as rich; a Word
-// document that cannot be read fails with EINVAL, a protected one and a
-// .docx are a note;
-// anything else is plain, as text or as its hex view (looks_binary).
+// document (a compound file with a Word document in it), Word 2003's XML
+// or a Word package (.docx) as rich; a Word document or package that cannot
+// be read fails with EINVAL, a protected document is a note; anything else
+// (another archive too) is plain, as text or as its hex view (looks_binary).
 LoadedText read_text(QByteArrayView bytes);
 
 // Reads on with `reader` to the end of its document, a part of rtf_part at

@@ -17,6 +17,7 @@
 #include "textfile.h"
 #include "wordreader.h"
 #include "wordxmlreader.h"
+#include "ziparchive.h"
 
 namespace talvence {
 
@@ -70,15 +71,17 @@ bool RichTextBox::load_file(const QByteArray &path)
         file.reset();
         return load_rich(path);
     }
-    if (is_docx(file->sample())) {
-        show_note(docx_note());
-        return true;
-    }
-    if (is_word_xml(file->sample())) {
-        file.reset();
-        return load_word_xml(path);
-    }
-    if (CompoundFile::is_compound_file(file->sample())) {
+    // An archive too large to be a document the viewer reads whole is
+    // bytes at once, unless it says it is a Word package.
+    if (is_word_xml(file->sample()) ||
+        (ZipArchive::is_zip(file->sample()) &&
+         (is_docx(file->sample()) || file->size() <= max_text_file_size))) {
+        if (!load_word_xml(path, file))
+            return false;
+        if (!file)
+            return true;
+        file->show_as_hex(); // an archive without a Word document in it
+    } else if (CompoundFile::is_compound_file(file->sample())) {
         if (!load_word(path, file))
             return false;
         if (!file)
@@ -135,14 +138,31 @@ bool RichTextBox::load_rich(const QByteArray &path)
     }
 }
 
-bool RichTextBox::load_word_xml(const QByteArray &path)
+// Word's XML, of 2003 or in a package: read whole, as read_text reads it.
+// `file` is handed back when the archive holds no Word document, to be
+// shown as bytes, and released otherwise.
+bool RichTextBox::load_word_xml(const QByteArray &path, std::unique_ptr<LineFile> &file)
 {
     try {
         const Result<QByteArray> bytes = read_raw_file(path, max_text_file_size);
-        if (!bytes || !is_word_xml(*bytes))
+        if (!bytes)
             return false;
+        std::unique_ptr<QTextDocument> document;
+        if (ZipArchive::is_zip(*bytes)) {
+            DocxDocument docx = read_docx(*bytes);
+            if (docx.status == DocxDocument::Status::not_word)
+                return true;
+            if (docx.status == DocxDocument::Status::damaged)
+                return false; // the box keeps what it held
+            document = std::move(docx.document);
+        } else if (is_word_xml(*bytes)) {
+            document = read_word_xml(*bytes);
+        } else {
+            return false;
+        }
+        file.reset();
         stop_reading();
-        show_rich(read_word_xml(*bytes));
+        show_rich(std::move(document));
         plain_->clear();
         setCurrentWidget(rich_);
         setFocusProxy(rich_);

@@ -50,7 +50,7 @@ public:
 private:
     bool load_rich(const QByteArray &path);
     bool load_word(const QByteArray &path, std::unique_ptr<LineFile> &file);
-    bool load_word_xml(const QByteArray &path);
+    bool load_word_xml(const QByteArray &path, std::unique_ptr<LineFile> &file);
     void show_plain(std::unique_ptr<LineFile> file);
     void show_rich(std::unique_ptr<QTextDocument> document);
     void read_more();
