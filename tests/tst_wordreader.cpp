@@ -262,7 +262,7 @@ QByteArray zip_of(const std::vector<ZipEntry> &entries)
     QByteArray out, central;
     const auto le = [](QByteArray &b, quint32 v, int bytes) {
         for (int i = 0; i < bytes; ++i)
-            b.append(char(v >> (8 * i)));
+            b.append(char(i < 4 ? v >> (8 * i) : 0));
     };
     for (const ZipEntry &e : entries) {
         // qCompress writes a zlib stream behind its own length: the raw
@@ -581,6 +581,8 @@ private Q_SLOTS:
             << "";
         QTest::newRow("an archive of other files")
             << zip_of({{"hallo.txt", "Hallo"}}) << plain << "00000000  50 4B 03 04";
+        QTest::newRow("an archive with a folder named word")
+            << zip_of({{"word/notiz.txt", "Hallo"}}) << plain << "00000000  50 4B 03 04";
     }
     void not_readable()
     {
@@ -650,23 +652,29 @@ private Q_SLOTS:
             QVERIFY(c.unicode() >= 0x20 || c == u'\t' || c == u'\n');
     }
 
-    // Word 2003's XML, saved under ".doc": its text, not its markup.
+    // Word 2003's XML, saved under ".doc": its text, not its markup; tab
+    // stops are no tabs, hidden text stays hidden, a note that stands in
+    // the text goes to the end.
     void word_xml()
     {
         const QByteArray xml =
             "<?xml version=\"1.0\"?><?mso-application progid=\"Word.Document\"?>"
             "<w:wordDocument xmlns:w=\"http://schemas.microsoft.com/office/word/2003/wordml\">"
             "<w:styles><w:style><w:name w:val=\"Normal\"/></w:style></w:styles><w:body>"
-            "<w:p><w:r><w:rPr><w:b/></w:rPr><w:t>Grüße</w:t></w:r><w:r><w:t> aus Ulm</w:t></w:r>"
-            "</w:p><w:tbl><w:tr><w:tc><w:p><w:r><w:t>A</w:t></w:r></w:p></w:tc><w:tc><w:p><w:r>"
-            "<w:instrText>PAGE</w:instrText><w:t>B</w:t></w:r></w:p></w:tc></w:tr></w:tbl>"
+            "<w:p><w:pPr><w:tabs><w:tab w:val=\"left\" w:pos=\"720\"/></w:tabs>"
+            "<w:jc w:val=\"center\"/></w:pPr><w:r><w:rPr><w:b/></w:rPr><w:t>Grüße</w:t></w:r>"
+            "<w:r><w:t> aus Ulm</w:t></w:r><w:r><w:rPr><w:vanish/></w:rPr><w:t>geheim</w:t></w:r>"
+            "<w:r><w:footnote><w:p><w:r><w:footnoteRef/><w:t> Fuß</w:t></w:r></w:p></w:footnote>"
+            "</w:r></w:p><w:tbl><w:tr><w:tc><w:p><w:r><w:t>A</w:t></w:r></w:p></w:tc><w:tc><w:p>"
+            "<w:r><w:instrText>PAGE</w:instrText><w:t>B</w:t></w:r></w:p></w:tc></w:tr></w:tbl>"
             "</w:body></w:wordDocument>";
         const LoadedText loaded = read_text(xml);
         QCOMPARE(int(loaded.kind), int(LoadedText::Kind::rich));
-        QCOMPARE(loaded.document->toPlainText().trimmed(), u"Grüße aus Ulm\nA\nB"_qs);
+        QCOMPARE(loaded.document->toPlainText().trimmed(), u"Grüße aus Ulm1\nA\nB\n\n1 Fuß"_qs);
         QCOMPARE(text_in(*loaded.document,
                          [](const QTextCharFormat &f) { return f.fontWeight() == QFont::Bold; }),
                  u"Grüße"_qs);
+        QCOMPARE(loaded.document->begin().blockFormat().alignment(), Qt::AlignHCenter);
     }
 
     // In the viewer's box: a Word document (binary or .docx) as a document,

@@ -11,7 +11,6 @@
 #include "rtfreader.h"
 #include "wordreader.h"
 #include "wordxmlreader.h"
-#include "ziparchive.h"
 
 namespace talvence {
 
@@ -28,7 +27,7 @@ LoadedText read_text(QByteArrayView bytes)
         out.document = read_word_xml(bytes);
         return out;
     }
-    if (ZipArchive::is_zip(bytes)) {
+    if (is_docx(bytes)) {
         DocxDocument docx = read_docx(bytes);
         switch (docx.status) {
         case DocxDocument::Status::ok:

@@ -29,8 +29,8 @@ bool is_word_xml(QByteArrayView bytes);
 std::unique_ptr<QTextDocument> read_word_xml(QByteArrayView bytes);
 
 // Whether bytes look like a Word package: a ZIP archive with Word's part
-// names near its start. Such a file that cannot be read is a damaged Word
-// document rather than some other archive.
+// names in its first MiB. Only such an archive is read; one that cannot be
+// is a damaged Word document, any other archive is bytes.
 bool is_docx(QByteArrayView bytes);
 
 struct DocxDocument {

@@ -17,7 +17,6 @@
 #include "textfile.h"
 #include "wordreader.h"
 #include "wordxmlreader.h"
-#include "ziparchive.h"
 
 namespace talvence {
 
@@ -71,11 +70,8 @@ bool RichTextBox::load_file(const QByteArray &path)
         file.reset();
         return load_rich(path);
     }
-    // An archive too large to be a document the viewer reads whole is
-    // bytes at once, unless it says it is a Word package.
-    if (is_word_xml(file->sample()) ||
-        (ZipArchive::is_zip(file->sample()) &&
-         (is_docx(file->sample()) || file->size() <= max_text_file_size))) {
+    // Any other archive is bytes at once, not read whole first.
+    if (is_word_xml(file->sample()) || is_docx(file->sample())) {
         if (!load_word_xml(path, file))
             return false;
         if (!file)
@@ -148,7 +144,7 @@ bool RichTextBox::load_word_xml(const QByteArray &path, std::unique_ptr<LineFile
         if (!bytes)
             return false;
         std::unique_ptr<QTextDocument> document;
-        if (ZipArchive::is_zip(*bytes)) {
+        if (is_docx(*bytes)) {
             DocxDocument docx = read_docx(*bytes);
             if (docx.status == DocxDocument::Status::not_word)
                 return true;
