@@ -675,6 +675,15 @@ private Q_SLOTS:
                          [](const QTextCharFormat &f) { return f.fontWeight() == QFont::Bold; }),
                  u"Grüße"_qs);
         QCOMPARE(loaded.document->begin().blockFormat().alignment(), Qt::AlignHCenter);
+        // What the fuzzer found: a note among a cell's borders, whose
+        // text has no table row of its own.
+        const QByteArray odd =
+            "<w:wordDocument xmlns:w=\"http://schemas.microsoft.com/office/word/2003/wordml\">"
+            "<w:body><w:tbl><w:tblGrid><w:gridCol w:w=\"1440\"/></w:tblGrid><w:tr><w:tc><w:tcPr>"
+            "<w:tcBorders><w:footnote><w:top w:val=\"single\"/></w:footnote></w:tcBorders>"
+            "</w:tcPr><w:p><w:r><w:t>A</w:t></w:r></w:p></w:tc></w:tr></w:tbl></w:body>"
+            "</w:wordDocument>";
+        QCOMPARE(read_text(odd).document->toPlainText().trimmed(), u"1A"_qs);
     }
 
     // In the viewer's box: a Word document (binary or .docx) as a document,

@@ -247,7 +247,7 @@ void WordXml::start(QStringView name)
         // The cell's own sides, in the order of the cell layout.
         static constexpr std::array<int, 6> cell_side{1, 0, 3, 2, -1, -1};
         const int side = side_of(xml_.name()), at = side >= 0 ? cell_side[side] : -1;
-        if (at >= 0) {
+        if (at >= 0 && !o.row.empty()) { // a note in the borders leaves no row
             o.row.back().borders[at] = border();
             o.own_borders.back() |= 1u << at;
         }
