@@ -560,6 +560,10 @@ private Q_SLOTS:
                   plain = int(LoadedText::Kind::plain);
         const QByteArray letter = fixture("brief.doc");
         QTest::newRow("protected by a password") << two_pieces(0x0300) << note << encrypted_note();
+        QTest::newRow("a .docx protected by a password")
+            << compound_file({{QStringLiteral("EncryptionInfo"), QByteArray(100, 'x')},
+                              {QStringLiteral("EncryptedPackage"), QByteArray(100, 'y')}})
+            << note << encrypted_note();
         QTest::newRow("truncated in the middle") << letter.first(letter.size() / 2) << failed << "";
         QTest::newRow("only its header") << letter.first(512) << failed << "";
         QByteArray looped = two_pieces();

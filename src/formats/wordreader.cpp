@@ -297,7 +297,12 @@ void WordReader::open(QByteArrayView bytes)
         return;
     std::optional<QByteArray> word = file->stream(u"WordDocument");
     if (!word) {
-        status_ = file->has_entry(u"WordDocument") ? Status::damaged : Status::not_word;
+        // A package of Word 2007 or later protected by a password travels
+        // in a compound file, encrypted whole: there is no text to show.
+        status_ = file->has_entry(u"WordDocument") ? Status::damaged
+                  : file->has_entry(u"EncryptedPackage") && file->has_entry(u"EncryptionInfo")
+                      ? Status::encrypted
+                      : Status::not_word;
         return;
     }
     word_ = std::move(*word);
