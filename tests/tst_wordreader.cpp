@@ -658,26 +658,35 @@ private Q_SLOTS:
 
     // Word 2003's XML, saved under ".doc": its text, not its markup; tab
     // stops are no tabs, hidden text stays hidden, a note that stands in
-    // the text goes to the end.
+    // the text goes to the end; styles give their formatting, and one
+    // based on itself is no loop.
     void word_xml()
     {
         const QByteArray xml =
             "<?xml version=\"1.0\"?><?mso-application progid=\"Word.Document\"?>"
             "<w:wordDocument xmlns:w=\"http://schemas.microsoft.com/office/word/2003/wordml\">"
-            "<w:styles><w:style><w:name w:val=\"Normal\"/></w:style></w:styles><w:body>"
-            "<w:p><w:pPr><w:tabs><w:tab w:val=\"left\" w:pos=\"720\"/></w:tabs>"
-            "<w:jc w:val=\"center\"/></w:pPr><w:r><w:rPr><w:b/></w:rPr><w:t>Grüße</w:t></w:r>"
+            "<w:styles><w:style w:type=\"paragraph\" w:default=\"on\" w:styleId=\"Normal\">"
+            "<w:name w:val=\"Normal\"/></w:style><w:style w:type=\"paragraph\" w:styleId=\"Zitat\">"
+            "<w:basedOn w:val=\"Normal\"/><w:pPr><w:jc w:val=\"center\"/></w:pPr><w:rPr><w:i/>"
+            "</w:rPr></w:style><w:style w:type=\"character\" w:styleId=\"Fett\"><w:basedOn "
+            "w:val=\"Fett\"/><w:rPr><w:b/></w:rPr></w:style></w:styles><w:body>"
+            "<w:p><w:pPr><w:pStyle w:val=\"Zitat\"/><w:tabs><w:tab w:val=\"left\" w:pos=\"720\"/>"
+            "</w:tabs></w:pPr><w:r><w:rPr><w:b/></w:rPr><w:t>Grüße</w:t></w:r>"
             "<w:r><w:t> aus Ulm</w:t></w:r><w:r><w:rPr><w:vanish/></w:rPr><w:t>geheim</w:t></w:r>"
             "<w:r><w:footnote><w:p><w:r><w:footnoteRef/><w:t> Fuß</w:t></w:r></w:p></w:footnote>"
             "</w:r></w:p><w:tbl><w:tr><w:tc><w:p><w:r><w:t>A</w:t></w:r></w:p></w:tc><w:tc><w:p>"
-            "<w:r><w:instrText>PAGE</w:instrText><w:t>B</w:t></w:r></w:p></w:tc></w:tr></w:tbl>"
+            "<w:r><w:rPr><w:rStyle "
+            "w:val=\"Fett\"/></w:rPr><w:instrText>PAGE</w:instrText><w:t>B</w:t>"
+            "</w:r></w:p></w:tc></w:tr></w:tbl>"
             "</w:body></w:wordDocument>";
         const LoadedText loaded = read_text(xml);
         QCOMPARE(int(loaded.kind), int(LoadedText::Kind::rich));
         QCOMPARE(loaded.document->toPlainText().trimmed(), u"Grüße aus Ulm1\nA\nB\n\n1 Fuß"_qs);
         QCOMPARE(text_in(*loaded.document,
                          [](const QTextCharFormat &f) { return f.fontWeight() == QFont::Bold; }),
-                 u"Grüße"_qs);
+                 u"GrüßeB"_qs);
+        QCOMPARE(text_in(*loaded.document, [](const QTextCharFormat &f) { return f.fontItalic(); }),
+                 u"Grüße aus Ulm1"_qs);
         QCOMPARE(loaded.document->begin().blockFormat().alignment(), Qt::AlignHCenter);
         // What the fuzzer found: a note among a cell's borders, whose
         // text has no table row of its own.

@@ -116,6 +116,26 @@ private:
     void note_mark(const QString &mark);
     void begin_note(RtfNotes::Kind kind, const QString &mark);
     void end_note();
+    // The style sheet (Word 2003's in the document, a package's in a part of
+    // its own): each style's own properties, and the document's defaults.
+    struct Style {
+        QString based_on;
+        QTextCharFormat chars;
+        std::optional<bool> hidden;
+        std::optional<Qt::Alignment> alignment;
+    };
+    void style_start(QStringView name);
+    // A style with those of the styles it is based on beneath its own.
+    const Style &resolved(const QString &id);
+    void run_property(QStringView name, QTextCharFormat &f, bool &hidden) const;
+    void run_property(QStringView name, QTextCharFormat &f, std::optional<bool> &hidden) const
+    {
+        bool h = hidden.value_or(false);
+        run_property(name, f, h);
+        if (name == u"vanish")
+            hidden = h;
+    }
+    Qt::Alignment alignment() const;
     static int side_of(QStringView name);
     Border border() const;
     void end_row();
@@ -147,6 +167,13 @@ private:
     bool hidden_ = false, props_hidden_ = false;
     QTextCharFormat run_, props_;
     QTextBlockFormat para_;
+    QString para_style_;
+    QHash<QString, Style> styles_;
+    QHash<QString, Style> resolved_;
+    QString default_style_;
+    QTextCharFormat defaults_;
+    Style *style_ = nullptr; // being read; &defaults_style_ for the defaults
+    Style defaults_style_;
 };
 
 bool WordXml::read(QByteArrayView part, bool notes_part)
@@ -182,6 +209,8 @@ bool WordXml::read(QByteArrayView part, bool notes_part)
                         ++active_;
                         begin_note(kind_of(name), *it);
                     }
+                } else {
+                    style_start(name);
                 }
             } else {
                 start(name);
@@ -189,6 +218,9 @@ bool WordXml::read(QByteArrayView part, bool notes_part)
         } else if (token == QXmlStreamReader::EndElement) {
             if (skip_ > 0) {
                 --skip_;
+            } else if (active_ == 0 && is_word(xml_.namespaceUri())) {
+                if (xml_.name() == u"style" || xml_.name() == u"rPrDefault")
+                    style_ = nullptr;
             } else if (active_ > 0 && is_word(xml_.namespaceUri())) {
                 const QStringView name = xml_.name();
                 if (name == u"body") {
@@ -207,6 +239,7 @@ bool WordXml::read(QByteArrayView part, bool notes_part)
     while (!note_levels_.empty())
         end_note(); // a note cut short
     level_ = active_ = skip_ = in_run_ = 0;
+    style_ = nullptr;
     in_run_props_ = in_para_props_ = in_table_borders_ = in_cell_borders_ = false;
     return word;
 }
@@ -277,43 +310,39 @@ void WordXml::start(QStringView name)
             o.builder->end_paragraph(o.ended);
         o.cell_paragraph = false;
         para_ = QTextBlockFormat();
+        para_style_ = default_style_;
+        if (const Style &style = resolved(para_style_); style.alignment)
+            para_.setAlignment(*style.alignment);
     } else if (name == u"pPr") {
         in_para_props_ = true;
     } else if (name == u"r") {
         ++in_run_;
-        run_ = QTextCharFormat();
-        hidden_ = false;
+        // The document's defaults, then the paragraph's style.
+        const Style &style = resolved(para_style_);
+        run_ = defaults_;
+        run_.merge(style.chars);
+        hidden_ = style.hidden.value_or(false);
     } else if (name == u"rPr" && in_run_ > 0) {
         in_run_props_ = true;
-        props_ = QTextCharFormat();
-        props_hidden_ = false;
+        props_ = run_;
+        props_hidden_ = hidden_;
     } else if (in_run_props_) {
-        if (name == u"b")
-            props_.setFontWeight(on() ? QFont::Bold : QFont::Normal);
-        else if (name == u"i")
-            props_.setFontItalic(on());
-        else if (name == u"u" && on())
-            props_.setUnderlineStyle(QTextCharFormat::SingleUnderline);
-        else if (name == u"strike" || name == u"dstrike")
-            props_.setFontStrikeOut(on());
-        else if (name == u"vanish")
-            props_hidden_ = on();
-        else if (name == u"rFonts" && !value("ascii"_L1).isEmpty())
-            props_.setFontFamilies(QStringList{value("ascii"_L1).toString()});
-        else if (name == u"sz")
-            props_.setFontPointSize(std::clamp(value().toInt(), 2, 3276) / 2.0);
-        else if (name == u"vertAlign")
-            props_.setVerticalAlignment(value() == u"superscript"
-                                            ? QTextCharFormat::AlignSuperScript
-                                        : value() == u"subscript" ? QTextCharFormat::AlignSubScript
-                                                                  : QTextCharFormat::AlignNormal);
+        if (name == u"rStyle") {
+            const Style &style = resolved(value().toString());
+            props_.merge(style.chars);
+            if (style.hidden)
+                props_hidden_ = *style.hidden;
+        } else {
+            run_property(name, props_, props_hidden_);
+        }
     } else if (in_para_props_) {
-        if (name == u"jc") {
-            const QStringView v = value();
-            para_.setAlignment(v == u"center"                       ? Qt::AlignHCenter
-                               : v == u"right" || v == u"end"       ? Qt::AlignRight
-                               : v == u"both" || v == u"distribute" ? Qt::AlignJustify
-                                                                    : Qt::AlignLeft);
+        if (name == u"pStyle") {
+            para_style_ = value().toString();
+            para_ = QTextBlockFormat();
+            if (const Style &style = resolved(para_style_); style.alignment)
+                para_.setAlignment(*style.alignment);
+        } else if (name == u"jc") {
+            para_.setAlignment(alignment());
         }
     } else if (in_run_ > 0) {
         if (name == u"t") {
@@ -439,6 +468,91 @@ void WordXml::end_note()
     para_ = out_.para;
     run_ = out_.run;
     hidden_ = out_.hidden;
+}
+
+void WordXml::style_start(QStringView name)
+{
+    if (name == u"style") {
+        const QString id = value("styleId"_L1).toString();
+        const QStringView type = value("type"_L1);
+        if (type != u"paragraph" && type != u"character") {
+            skip_ = 1; // table and numbering styles: nothing of a run
+            return;
+        }
+        style_ = &styles_[id];
+        *style_ = Style();
+        const QStringView is_default = value("default"_L1);
+        if (type == u"paragraph" &&
+            (is_default == u"1" || is_default == u"on" || is_default == u"true"))
+            default_style_ = id;
+        resolved_.clear();
+    } else if (name == u"rPrDefault") {
+        style_ = &defaults_style_;
+    } else if (!style_) {
+        return;
+    } else if (name == u"basedOn") {
+        style_->based_on = value().toString();
+    } else if (name == u"jc") {
+        style_->alignment = alignment();
+    } else if (name == u"tblStylePr") {
+        skip_ = 1;
+    } else {
+        run_property(name, style_->chars, style_->hidden);
+        if (style_ == &defaults_style_)
+            defaults_ = style_->chars;
+    }
+}
+
+const WordXml::Style &WordXml::resolved(const QString &id)
+{
+    if (const auto it = resolved_.constFind(id); it != resolved_.cend())
+        return *it;
+    // The chain from the style down to the first it is based on; a chain
+    // that loops or runs on is cut where Word's own nesting would end.
+    std::vector<const Style *> chain;
+    for (auto it = styles_.constFind(id); it != styles_.cend() && chain.size() < 16;
+         it = styles_.constFind(it->based_on))
+        chain.push_back(&*it);
+    Style out;
+    for (auto s = chain.rbegin(); s != chain.rend(); ++s) {
+        out.chars.merge((*s)->chars);
+        if ((*s)->hidden)
+            out.hidden = (*s)->hidden;
+        if ((*s)->alignment)
+            out.alignment = (*s)->alignment;
+    }
+    return *resolved_.insert(id, out);
+}
+
+void WordXml::run_property(QStringView name, QTextCharFormat &f, bool &hidden) const
+{
+    if (name == u"b")
+        f.setFontWeight(on() ? QFont::Bold : QFont::Normal);
+    else if (name == u"i")
+        f.setFontItalic(on());
+    else if (name == u"u")
+        f.setUnderlineStyle(on() ? QTextCharFormat::SingleUnderline : QTextCharFormat::NoUnderline);
+    else if (name == u"strike" || name == u"dstrike")
+        f.setFontStrikeOut(on());
+    else if (name == u"vanish")
+        hidden = on();
+    else if (name == u"rFonts" && !value("ascii"_L1).isEmpty())
+        f.setFontFamilies(QStringList{value("ascii"_L1).toString()});
+    else if (name == u"sz")
+        f.setFontPointSize(std::clamp(value().toInt(), 2, 3276) / 2.0);
+    else if (name == u"vertAlign")
+        f.setVerticalAlignment(value() == u"superscript" ? QTextCharFormat::AlignSuperScript
+                               : value() == u"subscript" ? QTextCharFormat::AlignSubScript
+                                                         : QTextCharFormat::AlignNormal);
+}
+
+Qt::Alignment WordXml::alignment() const
+{
+    const QStringView v = value();
+    return v == u"center"                       ? Qt::AlignHCenter
+           : v == u"right" || v == u"end"       ? Qt::AlignRight
+           : v == u"both" || v == u"distribute" ? Qt::AlignJustify
+                                                : Qt::AlignLeft;
 }
 
 int WordXml::side_of(QStringView name)
@@ -602,6 +716,13 @@ DocxDocument read_docx(QByteArrayView bytes)
     DocumentBuilder builder(document.get());
     RtfNotes notes;
     WordXml reader(builder, notes);
+    // The style sheet first, which the text's paragraphs and runs name; a
+    // package without one has its text in direct formatting only.
+    const QByteArray folder = main.first(main.lastIndexOf('/') + 1);
+    QByteArray styles = related(*zip, main, u"/styles");
+    if (const std::optional<QByteArray> sheet =
+            zip->entry(styles.isEmpty() ? folder + "styles.xml" : styles))
+        reader.read(*sheet, false);
     if (!reader.read(*part, false)) {
         out.status = DocxDocument::Status::not_word; // a spreadsheet's or a slide show's
         return out;
@@ -614,7 +735,7 @@ DocxDocument read_docx(QByteArrayView bytes)
              {std::pair{u"/footnotes", "footnotes.xml"}, std::pair{u"/endnotes", "endnotes.xml"}}) {
             QByteArray name = related(*zip, main, type);
             if (name.isEmpty())
-                name = main.first(main.lastIndexOf('/') + 1) + fallback;
+                name = folder + fallback;
             if (const std::optional<QByteArray> notes_part = zip->entry(name))
                 reader.read(*notes_part, true);
         }
