@@ -642,8 +642,10 @@ private Q_SLOTS:
         const std::optional<QByteArray> entry =
             zip ? zip->entry("word/document.xml") : std::nullopt;
         QCOMPARE(entry.has_value(), read);
-        if (read)
+        if (read) {
             QCOMPARE(*entry, QByteArray("Grüße aus Ulm. ").repeated(200));
+            QCOMPARE(zip->entry("word/document.xml", 7).value_or(""), QByteArray("Grüße"));
+        }
     }
 
     // A document the fuzzer made of the letter: a font whose code page
@@ -713,6 +715,16 @@ private Q_SLOTS:
         QVERIFY(write_file(folder + "/neu.doc", fixture("brief.docx")));
         QVERIFY(write_file(folder + "/neu-kaputt.doc", fixture("brief.docx").first(3000)));
         QVERIFY(write_file(folder + "/archiv.bak", zip_of({{"hallo.txt", "Hallo"}})));
+        QByteArray paragraphs;
+        for (int i = 0; i < 4000; ++i)
+            paragraphs += "<w:p><w:r><w:t>Absatz " + QByteArray::number(i) + "</w:t></w:r></w:p>";
+        QVERIFY(write_file(
+            folder + "/lang.doc",
+            zip_of(
+                {{"word/document.xml",
+                  "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/"
+                  "main\"><w:body>" +
+                      paragraphs + "</w:body></w:document>"}})));
         QByteArray driver("MZ\x90\0\x03\0\0\0", 8);
         driver += QByteArray(64, '\0') + "Treiber";
         QVERIFY(write_file(folder + "/treiber.sys", driver));
@@ -729,6 +741,12 @@ private Q_SLOTS:
         QVERIFY(box.text().startsWith(u"Sehr geehrte Frau Müller,"));
         QVERIFY(!box.load_file(folder + "/neu-kaputt.doc"));
         QVERIFY(box.text().startsWith(u"Sehr geehrte Frau Müller,"));
+        // A long one: its first screen at once, the whole in the next event.
+        QVERIFY(box.load_file(folder + "/lang.doc"));
+        QVERIFY(box.text().startsWith(u"Absatz 0\nAbsatz 1\n"));
+        QVERIFY(!box.text().contains(u"Absatz 3999"));
+        QTRY_VERIFY(!box.filling());
+        QVERIFY(box.text().trimmed().endsWith(u"Absatz 3998\nAbsatz 3999"));
         QVERIFY(box.load_file(folder + "/archiv.bak"));
         QVERIFY(box.plain_view()->file()->hex());
         QVERIFY(box.load_file(folder + "/geheim.doc"));

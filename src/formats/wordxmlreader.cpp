@@ -94,10 +94,13 @@ public:
     // Reads a part into the output: the main text, or (notes_part) the
     // notes the main text referred to. Whether the part's first element was
     // a Word document of either dialect.
-    bool read(QByteArrayView part, bool notes_part);
+    bool read(const QByteArray &part, bool notes_part);
     // Ends the main text: its last row and paragraph.
     void finish() { end_pending_row(true); }
     bool has_note_marks() const { return !marks_[0].isEmpty() || !marks_[1].isEmpty(); }
+    // Stops reading once this many characters are written (negative: never).
+    void set_limit(qint64 characters) { limit_ = characters; }
+    bool cut() const { return limit_ >= 0 && written_ >= limit_; }
 
 private:
     void start(QStringView name);
@@ -158,6 +161,7 @@ private:
     std::vector<Output> outer_;
     std::vector<int> note_levels_; // the element depth each note began at
     QString mark_;
+    qint64 limit_ = -1, written_ = 0;
     int level_ = 0;  // of the elements open
     int active_ = 0; // in the body or a note of a notes part
     int skip_ = 0;   // elements open inside one that is skipped
@@ -176,12 +180,12 @@ private:
     Style defaults_style_;
 };
 
-bool WordXml::read(QByteArrayView part, bool notes_part)
+bool WordXml::read(const QByteArray &part, bool notes_part)
 {
     xml_.clear();
-    xml_.addData(part.toByteArray());
+    xml_.addData(part);
     bool first = true, word = false;
-    while (!xml_.atEnd()) {
+    while (!xml_.atEnd() && !cut()) {
         const QXmlStreamReader::TokenType token = xml_.readNext();
         if (token == QXmlStreamReader::StartElement) {
             ++level_;
@@ -431,6 +435,7 @@ void WordXml::text(QStringView t)
         if (c.unicode() < 0x20 && c != u'\t')
             c = u' ';
     out_.builder->append(shown);
+    written_ += shown.size();
 }
 
 void WordXml::note_mark(const QString &mark)
@@ -675,7 +680,7 @@ std::unique_ptr<QTextDocument> read_word_xml(QByteArrayView bytes)
     DocumentBuilder builder(document.get());
     RtfNotes notes;
     WordXml reader(builder, notes);
-    reader.read(bytes, false);
+    reader.read(bytes.toByteArray(), false);
     reader.finish();
     builder.finish(QTextBlockFormat());
     notes.append_to(document.get(), builder, QTextBlockFormat());
@@ -691,7 +696,7 @@ bool is_docx(QByteArrayView bytes)
            bytes.first(std::min(bytes.size(), looked_at)).contains("word/");
 }
 
-DocxDocument read_docx(QByteArrayView bytes)
+DocxDocument read_docx(QByteArrayView bytes, qint64 max_characters)
 {
     DocxDocument out;
     const std::optional<ZipArchive> zip = ZipArchive::open(bytes);
@@ -707,7 +712,10 @@ DocxDocument read_docx(QByteArrayView bytes)
         out.status = DocxDocument::Status::not_word;
         return out;
     }
-    const std::optional<QByteArray> part = zip->entry(main);
+    // The first screen needs only the start of the text's XML, not all of
+    // it inflated.
+    const qint64 first = max_characters >= 0 ? std::max<qint64>(64 * max_characters, 1 << 16) : -1;
+    const std::optional<QByteArray> part = zip->entry(main, first);
     if (!part) {
         out.status = DocxDocument::Status::damaged;
         return out;
@@ -723,6 +731,7 @@ DocxDocument read_docx(QByteArrayView bytes)
     if (const std::optional<QByteArray> sheet =
             zip->entry(styles.isEmpty() ? folder + "styles.xml" : styles))
         reader.read(*sheet, false);
+    reader.set_limit(max_characters);
     if (!reader.read(*part, false)) {
         out.status = DocxDocument::Status::not_word; // a spreadsheet's or a slide show's
         return out;
@@ -730,7 +739,8 @@ DocxDocument read_docx(QByteArrayView bytes)
     reader.finish();
     // The notes the text refers to, footnotes first; a notes part that
     // cannot be read leaves the text without them.
-    if (reader.has_note_marks()) {
+    out.complete = !reader.cut() && (first < 0 || part->size() < first);
+    if (out.complete && reader.has_note_marks()) {
         for (const auto &[type, fallback] :
              {std::pair{u"/footnotes", "footnotes.xml"}, std::pair{u"/endnotes", "endnotes.xml"}}) {
             QByteArray name = related(*zip, main, type);

@@ -37,12 +37,15 @@ struct DocxDocument {
     enum class Status { ok, not_word, damaged };
     Status status = Status::damaged;
     std::unique_ptr<QTextDocument> document; // when ok
+    bool complete = true;                    // false: cut after the characters asked for
 };
 
 // The document of a ZIP archive: ok with the document of its main part;
 // not_word for an archive that holds no Word document (some other archive,
 // a spreadsheet's package); damaged for an archive that cannot be read or
-// whose document part cannot be inflated.
-DocxDocument read_docx(QByteArrayView bytes);
+// whose document part cannot be inflated. With `max_characters` (not
+// negative), the text ends soon after that many characters, without its
+// notes: the viewer's first screen.
+DocxDocument read_docx(QByteArrayView bytes, qint64 max_characters = -1);
 
 } // namespace talvence

@@ -121,7 +121,7 @@ const ZipArchive::Entry *ZipArchive::find(QByteArrayView name) const
     return it == entries_.end() ? nullptr : &*it;
 }
 
-std::optional<QByteArray> ZipArchive::entry(QByteArrayView name) const
+std::optional<QByteArray> ZipArchive::entry(QByteArrayView name, qint64 first) const
 {
     const Entry *e = find(name);
     if (!e || (e->flags & (flag_encrypted | flag_strong_encryption)) ||
@@ -157,13 +157,16 @@ std::optional<QByteArray> ZipArchive::entry(QByteArrayView name) const
             return std::nullopt;
     }
     const QByteArrayView in = bytes_.sliced(data, e->compressed);
+    // Only the first bytes asked for: inflated that far, and not checked
+    // against the CRC, which covers the whole.
+    const bool part = first >= 0 && first < qint64(e->size);
     QByteArray out;
     if (e->method == method_stored) {
-        out = in.toByteArray();
+        out = in.first(part ? qsizetype(first) : in.size()).toByteArray();
     } else {
         // One byte more than declared: an entry that inflates to more is
         // caught, and never gets further than that.
-        out = QByteArray(qsizetype(e->size) + 1, Qt::Uninitialized);
+        out = QByteArray(part ? qsizetype(first) : qsizetype(e->size) + 1, Qt::Uninitialized);
         z_stream z{};
         if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
             return std::nullopt;
@@ -171,15 +174,16 @@ std::optional<QByteArray> ZipArchive::entry(QByteArrayView name) const
         z.avail_in = uInt(in.size());
         z.next_out = reinterpret_cast<Bytef *>(out.data());
         z.avail_out = uInt(out.size());
-        const int status = inflate(&z, Z_FINISH);
+        const int status = inflate(&z, part ? Z_NO_FLUSH : Z_FINISH);
         const uLong made = z.total_out;
         inflateEnd(&z);
-        if (status != Z_STREAM_END || made != e->size)
+        if (part ? (status != Z_OK && status != Z_STREAM_END) || made != uLong(out.size())
+                 : status != Z_STREAM_END || made != e->size)
             return std::nullopt;
-        out.truncate(qsizetype(e->size));
+        out.truncate(qsizetype(made));
     }
-    if (crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef *>(out.constData()),
-              uInt(out.size())) != e->crc)
+    if (!part && crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef *>(out.constData()),
+                       uInt(out.size())) != e->crc)
         return std::nullopt;
     return out;
 }

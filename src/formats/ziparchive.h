@@ -41,7 +41,9 @@ public:
     // The entry of that name (compared without regard to the case of ASCII
     // letters: a package's part names ignore it), uncompressed; empty when
     // there is none, or it is damaged, too large, or in a form not read here.
-    std::optional<QByteArray> entry(QByteArrayView name) const;
+    // With `first` (not negative), no more than its first `first` bytes,
+    // which the CRC, being of the whole, cannot check.
+    std::optional<QByteArray> entry(QByteArrayView name, qint64 first = -1) const;
     bool has_entry(QByteArrayView name) const { return find(name) != nullptr; }
 
 private:

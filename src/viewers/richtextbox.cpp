@@ -140,17 +140,19 @@ bool RichTextBox::load_rich(const QByteArray &path)
 bool RichTextBox::load_word_xml(const QByteArray &path, std::unique_ptr<LineFile> &file)
 {
     try {
-        const Result<QByteArray> bytes = read_raw_file(path, max_text_file_size);
+        Result<QByteArray> bytes = read_raw_file(path, max_text_file_size);
         if (!bytes)
             return false;
         std::unique_ptr<QTextDocument> document;
+        bool complete = true;
         if (is_docx(*bytes)) {
-            DocxDocument docx = read_docx(*bytes);
+            DocxDocument docx = read_docx(*bytes, first_screen_characters);
             if (docx.status == DocxDocument::Status::not_word)
                 return true;
             if (docx.status == DocxDocument::Status::damaged)
                 return false; // the box keeps what it held
             document = std::move(docx.document);
+            complete = docx.complete;
         } else if (is_word_xml(*bytes)) {
             document = read_word_xml(*bytes);
         } else {
@@ -162,6 +164,10 @@ bool RichTextBox::load_word_xml(const QByteArray &path, std::unique_ptr<LineFile
         plain_->clear();
         setCurrentWidget(rich_);
         setFocusProxy(rich_);
+        if (!complete) {
+            docx_ = std::move(*bytes);
+            reader_timer_.start();
+        }
         return true;
     } catch (const std::bad_alloc &) {
         return false;
@@ -215,6 +221,17 @@ bool RichTextBox::load_word(const QByteArray &path, std::unique_ptr<LineFile> &f
 void RichTextBox::read_more()
 {
     try {
+        if (!docx_.isEmpty()) {
+            // The whole package at once: its XML is not read in parts.
+            DocxDocument whole = read_docx(docx_);
+            if (whole.document) {
+                const int at = rich_->verticalScrollBar()->value();
+                show_rich(std::move(whole.document));
+                rich_->verticalScrollBar()->setValue(at);
+            }
+            stop_reading();
+            return;
+        }
         if (!reader_ && !word_reader_) {
             // It reads from the file's bytes, which stay while it reads.
             word_reader_ = std::make_unique<WordReader>(word_);
@@ -250,6 +267,7 @@ void RichTextBox::stop_reading()
     reader_.reset();
     word_reader_.reset();
     word_.clear();
+    docx_.clear();
     rtf_.clear();
 }
 
@@ -269,7 +287,7 @@ QString RichTextBox::text() const
 
 bool RichTextBox::filling() const
 {
-    return reader_ != nullptr || word_reader_ != nullptr ||
+    return reader_ != nullptr || word_reader_ != nullptr || !docx_.isEmpty() ||
            (!shows_rich_text() && plain_->counting());
 }
 

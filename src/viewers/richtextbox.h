@@ -66,6 +66,8 @@ private:
     // A Word document likewise: its bytes, which its second reader reads
     // in place (so they go after it).
     QByteArray word_;
+    // A package whose first screen shows; read whole in the next event.
+    QByteArray docx_;
     std::unique_ptr<WordReader> word_reader_;
     QTimer reader_timer_;
 };
