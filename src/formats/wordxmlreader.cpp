@@ -42,14 +42,16 @@ bool is_word(QStringView uri)
 constexpr int max_twips = 31680;
 
 // The Word elements whose content is no text of the view: field
-// instructions, deleted text, pictures and drawings (text boxes among them),
-// embedded objects, and the headers and footers Word 2003 keeps in the body.
+// instructions, deleted text and text moved away, pictures and drawings
+// (text boxes among them), embedded objects, the headers and footers Word
+// 2003 keeps in the body, and the properties a tracked change replaced.
 bool skipped(QStringView name)
 {
-    static const std::array<QStringView, 13> names{
-        u"instrText", u"delText", u"delInstrText", u"pict", u"binData",
-        u"drawing",   u"object",  u"hdr",          u"ftr",  u"footnotePr",
-        u"endnotePr", u"sectPr",  u"docPartObj"};
+    static const std::array<QStringView, 20> names{
+        u"instrText",  u"delText",    u"delInstrText", u"moveFrom",    u"pict",
+        u"binData",    u"drawing",    u"object",       u"hdr",         u"ftr",
+        u"footnotePr", u"endnotePr",  u"sectPr",       u"docPartObj",  u"rPrChange",
+        u"pPrChange",  u"tcPrChange", u"trPrChange",   u"tblPrChange", u"tblGridChange"};
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
@@ -70,8 +72,9 @@ struct Output {
     std::array<Border, 6> borders;
     std::vector<DocumentBuilder::CellLayout> row;
     std::vector<int> spans;
-    std::vector<unsigned char>
-        own_borders; // of each cell, its own sides (bits: left, top, right, bottom)
+    // Of each cell, the sides it has borders of its own on (bits: left,
+    // top, right, bottom).
+    std::vector<unsigned char> own_borders;
     int rows = 0;
     std::optional<DocumentBuilder::RowLayout> ended_row;
     std::vector<unsigned char> ended_own;
@@ -477,7 +480,9 @@ void WordXml::end_note()
 
 void WordXml::style_start(QStringView name)
 {
-    if (name == u"style") {
+    if (skipped(name)) {
+        skip_ = 1;
+    } else if (name == u"style") {
         const QString id = value("styleId"_L1).toString();
         const QStringView type = value("type"_L1);
         if (type != u"paragraph" && type != u"character") {
