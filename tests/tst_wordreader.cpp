@@ -601,6 +601,56 @@ private Q_SLOTS:
         QVERIFY2(starts.isEmpty() || shown.startsWith(starts), qPrintable(shown.left(80)));
     }
 
+    // How a package is found and read: the text's part where the package's
+    // relationships say, in either namespace; alternate content once; a
+    // main part that is no Word document makes the archive mere bytes.
+    void docx_parts_data()
+    {
+        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<QString>("text");
+        const auto body = [](const char *ns, const QByteArray &inner) {
+            return "<w:document xmlns:w=\"" + QByteArray(ns) +
+                   "\" xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\">"
+                   "<w:body>" +
+                   inner + "</w:body></w:document>";
+        };
+        const char *transitional = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
+        const QByteArray rels =
+            "<Relationships><Relationship Id=\"r\" Type=\"http://schemas.openxmlformats.org/"
+            "officeDocument/2006/relationships/officeDocument\" Target=\"inhalt/text.xml\"/>"
+            "</Relationships>";
+        QTest::newRow("the text where the relationships say")
+            << zip_of({{"_rels/.rels", rels},
+                       {"word/document.xml",
+                        body(transitional, "<w:p><w:r><w:t>falsch</w:t></w:r></w:p>")},
+                       {"inhalt/text.xml",
+                        body(transitional, "<w:p><w:r><w:t>richtig</w:t></w:r></w:p>")}})
+            << "richtig";
+        QTest::newRow("strict namespace")
+            << zip_of(
+                   {{"word/document.xml", body("http://purl.oclc.org/ooxml/wordprocessingml/main",
+                                               "<w:p><w:r><w:t>streng</w:t></w:r></w:p>")}})
+            << "streng";
+        QTest::newRow("alternate content once")
+            << zip_of(
+                   {{"word/document.xml",
+                     body(transitional, "<w:p><mc:AlternateContent><mc:Choice><w:r><w:t>neu</w:t>"
+                                        "</w:r></mc:Choice><mc:Fallback><w:r><w:t>alt</w:t></w:r>"
+                                        "</mc:Fallback></mc:AlternateContent></w:p>")}})
+            << "neu";
+        QTest::newRow("a main part that is no Word document")
+            << zip_of({{"word/document.xml", "<html><p>Hallo</p></html>"}})
+            << "00000000  50 4B 03 04";
+    }
+    void docx_parts()
+    {
+        QFETCH(QByteArray, archive);
+        QFETCH(QString, text);
+        const LoadedText loaded = read_text(archive);
+        const QString shown = loaded.document ? loaded.document->toPlainText() : loaded.text;
+        QVERIFY2(shown.trimmed().startsWith(text), qPrintable(shown.left(80)));
+    }
+
     // An archive's entry is read when all it says of itself is so, and
     // fails when anything is not: never more inflated than it declares,
     // nor than the cap, nor read beyond the file.
