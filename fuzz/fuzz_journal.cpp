@@ -40,19 +40,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (!parsed)
         return 0;
     const RunRecord &whole = *parsed;
-    check(whole.names.size() == whole.ids.size());
-    check(whole.names.size() <= record_max_files);
+    const auto files = std::size_t(whole.names.size());
+    check(files == whole.ids.size());
+    check(files <= record_max_files);
     check(whole.passes.size() <= record_max_passes);
-    for (const QByteArray &name : whole.names)
-        check(is_plain_name(name));
+    for (qsizetype i = 0; i < whole.names.size(); ++i)
+        check(is_plain_name(whole.names[i]));
     if (whole.ready)
         check(is_park_stem(whole.park));
     for (const RecordPass &pass : whole.passes) {
-        std::vector<bool> seen(whole.names.size(), false);
-        check(pass.order.size() <= whole.names.size());
+        std::vector<bool> seen(files, false);
+        check(pass.order.size() <= files);
         check(pass.done <= qsizetype(pass.order.size()));
         for (const std::uint32_t r : pass.order) {
-            check(r < whole.names.size() && !seen[r]);
+            check(r < files && !seen[r]);
             seen[r] = true;
         }
         // The names a pass gives can be made for every file it names.
@@ -60,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             (void)pass_new_name(pass.rule, place, whole.names[pass.order[place]]);
     }
     if (whole.ready)
-        for (std::uint32_t r = 0; r < whole.names.size() && r < 64; ++r)
+        for (std::uint32_t r = 0; r < files && r < 64; ++r)
             check(is_plain_name(park_name(whole.park, r)));
     return 0;
 }

@@ -43,6 +43,8 @@ private Q_SLOTS:
             << u8("yx\xed\xa0\x80") << u8("x\xed\xa0\x80") << 5;
         QTest::newRow("beyond U+10FFFF") << u8("\xf4\x90\x80\x80") << u8("\xf4\x90\x80\x80") << 4;
         QTest::newRow("umlaut after a stray byte") << u8("xy\xffä") << u8("xy\xffä") << 4;
+        QTest::newRow("cut sequence before an ASCII tail")
+            << u8("Bär\xe2\x82.jpg") << u8(".jpg") << 9;
     }
     void tail()
     {

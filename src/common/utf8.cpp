@@ -129,10 +129,17 @@ qsizetype char_count(const QByteArray &text)
 // characters begin.
 qsizetype tail_start(QByteArrayView name)
 {
+    // Four ASCII bytes at the end are four characters whatever stands
+    // before them, since no character's bytes reach into an ASCII byte.
+    const qsizetype size = name.size();
+    if (size > 4) {
+        const auto *const end = reinterpret_cast<const unsigned char *>(name.data()) + size;
+        if (((end[-1] | end[-2] | end[-3] | end[-4]) & 0x80) == 0)
+            return size - 4;
+    }
     qsizetype starts[4] = {0, 0, 0, 0};
     qsizetype count = 0;
     const char *const data = name.constData();
-    const qsizetype size = name.size();
     for (qsizetype i = 0; i < size;) {
         starts[count++ % 4] = i;
         i += static_cast<unsigned char>(data[i]) < 0x80 ? 1 : char_length(data + i, size - i);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -54,7 +55,17 @@ int hex_digit(char c)
 
 bool unescape(std::string_view text, QByteArray &out, qsizetype longest)
 {
+    // Most names are printable ASCII and stand as they are: one copy.
+    if (text.find('%') == std::string_view::npos) {
+        if (qsizetype(text.size()) > longest)
+            return false;
+        out.resize(qsizetype(text.size()));
+        if (!text.empty())
+            std::memcpy(out.data(), text.data(), text.size());
+        return true;
+    }
     out.clear();
+    out.reserve(qsizetype(text.size()));
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (out.size() >= longest)
             return false;
@@ -284,17 +295,16 @@ bool parse_ranges(std::string_view text, std::size_t records, std::vector<std::u
     return true;
 }
 
-bool parse_file_line(std::string_view record, RunRecord &j)
+bool parse_file_line(std::string_view record, RunRecord &j, QByteArray &name)
 {
     const std::size_t gap = record.find(' ');
     std::uint64_t id = 0;
-    QByteArray name;
     if (gap == std::string_view::npos || !number_of(record.substr(0, gap), id) ||
         !unescape(record.substr(gap + 1), name, longest_name) || !is_plain_name(name) ||
-        j.names.size() >= record_max_files)
+        std::size_t(j.names.size()) >= record_max_files)
         return false;
     j.ids.push_back(id);
-    j.names.push_back(std::move(name));
+    j.names.append(name);
     return true;
 }
 
@@ -305,6 +315,7 @@ bool parse_lines(std::string_view text, RunRecord &j, ParseDepth depth)
     std::size_t at = magic.size();
     std::size_t files = 0;
     bool in_files = false, have_files = false;
+    QByteArray name; // each file's name, unescaped, before it joins the list
     while (at < text.size()) {
         const std::size_t end = text.find('\n', at);
         if (end == std::string_view::npos)
@@ -312,9 +323,9 @@ bool parse_lines(std::string_view text, RunRecord &j, ParseDepth depth)
         const std::string_view line = text.substr(at, end - at);
         at = end + 1;
         if (in_files) {
-            if (!parse_file_line(line, j))
+            if (!parse_file_line(line, j, name))
                 return false;
-            in_files = j.names.size() < files;
+            in_files = std::size_t(j.names.size()) < files;
             continue;
         }
         const std::size_t space = line.find(' ');
@@ -322,7 +333,7 @@ bool parse_lines(std::string_view text, RunRecord &j, ParseDepth depth)
         const std::string_view rest =
             space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
         if (key == "add") {
-            if (!j.ready || !parse_file_line(rest, j))
+            if (!j.ready || !parse_file_line(rest, j, name))
                 return false;
         } else if (key == "started") {
             if (!number_of(rest, j.started))
@@ -354,8 +365,10 @@ bool parse_lines(std::string_view text, RunRecord &j, ParseDepth depth)
             j.files = files;
             if (depth == ParseDepth::Header)
                 return true;
-            j.names.reserve(std::min<std::size_t>(files, (text.size() - at) / 3 + 1));
-            j.ids.reserve(j.names.capacity());
+            const std::size_t likely = std::min<std::size_t>(files, (text.size() - at) / 3 + 1);
+            j.names.reserve(qsizetype(likely),
+                            qsizetype(std::min(text.size() - at, std::size_t(1) << 26)));
+            j.ids.reserve(likely);
             in_files = files > 0;
         } else if (key == "ready") {
             // The parking names are the record's own, or it cannot be followed.
@@ -386,7 +399,7 @@ bool parse_lines(std::string_view text, RunRecord &j, ParseDepth depth)
                 pass.rule.counter_start < 0 || pass.rule.counter_start > (std::int64_t(1) << 40))
                 return false;
             tail = gap == std::string_view::npos ? std::string_view() : tail.substr(gap + 1);
-            if (!parse_ranges(tail, j.names.size(), pass.order))
+            if (!parse_ranges(tail, std::size_t(j.names.size()), pass.order))
                 return false;
             pass.rule.prefix = j.prefix;
             pass.rule.target = j.target;

@@ -25,6 +25,7 @@
 #include <QByteArray>
 
 #include "folder.h"
+#include "namelist.h"
 #include "names.h"
 #include "passnames.h"
 
@@ -58,11 +59,11 @@ struct RunRecord {
     QByteArray prefix;
     TargetCase target = TargetCase::Lower;
     bool turkic = false;
-    bool ready = false;            // the record was whole before the first rename
-    bool ended = false;            // the run came to its end
-    bool undoing = false;          // taking the run back has begun
-    std::size_t files = 0;         // of the first pass
-    std::vector<QByteArray> names; // before the run; one per record
+    bool ready = false;    // the record was whole before the first rename
+    bool ended = false;    // the run came to its end
+    bool undoing = false;  // taking the run back has begun
+    std::size_t files = 0; // of the first pass
+    NameList names;        // before the run; one per record
     std::vector<std::uint64_t> ids;
     std::vector<RecordPass> passes;
     // Files the run renamed at least once: the largest count of a pass.

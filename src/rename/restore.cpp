@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "restore.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -36,13 +38,18 @@ constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
 
 // The folder as one read found it: every entry's name and the inode number
 // it hands out, in the folder's own order, the names in one block (each
-// followed by a NUL, as a rename takes it) and found by a look-up.
+// followed by a NUL, as a rename takes it) and found by a look-up in one
+// flat table, so that a folder of many files costs no allocation per name.
 class Entries {
 public:
     // 0, or the error that ended the reading early: then files would look
-    // missing, so nothing may be done.
-    int read(int dirfd)
+    // missing, so nothing may be done. `stem`: entries whose names start with
+    // it are counted. `likely`: the entries and name bytes to make room for.
+    int read(int dirfd, std::string_view stem, std::size_t likely, std::size_t likely_bytes)
     {
+        start_.reserve(likely + 1);
+        ino_.reserve(likely);
+        bytes_.reserve(likely_bytes);
         const int own = ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (own < 0)
             return errno;
@@ -60,18 +67,18 @@ public:
                 bytes_.append(name);
                 bytes_ += '\0';
                 ino_.push_back(std::uint64_t(d->d_ino));
+                with_stem_ += !stem.empty() && name.starts_with(stem);
             }
             errno = 0;
         }
         const int e = errno;
         ::closedir(dir);
         start_.push_back(bytes_.size());
-        index_.reserve(ino_.size());
-        for (std::uint32_t i = 0; i < ino_.size(); ++i)
-            index_.emplace(name(i), i);
+        index();
         return e;
     }
     std::uint32_t size() const { return std::uint32_t(ino_.size()); }
+    std::uint32_t with_stem() const { return with_stem_; }
     std::string_view name(std::uint32_t e) const
     {
         return std::string_view(bytes_.data() + start_[e], start_[e + 1] - start_[e] - 1);
@@ -80,15 +87,42 @@ public:
     // The entry of that name, or none.
     std::uint32_t find(std::string_view name) const
     {
-        const auto it = index_.find(name);
-        return it == index_.end() ? none : it->second;
+        const std::size_t h = std::hash<std::string_view>()(name);
+        for (std::size_t slot = h & mask_;; slot = (slot + 1) & mask_) {
+            const std::uint32_t e = slots_[slot];
+            if (e == none)
+                return none;
+            if (hashes_[slot] == std::uint32_t(h) && this->name(e) == name)
+                return e;
+        }
     }
 
 private:
+    // Open addressing at most half full: a miss ends at the next empty slot.
+    void index()
+    {
+        std::size_t capacity = 16;
+        while (capacity < std::size_t(size()) * 2)
+            capacity *= 2;
+        mask_ = capacity - 1;
+        slots_.assign(capacity, none);
+        hashes_.assign(capacity, 0);
+        for (std::uint32_t e = 0; e < size(); ++e) {
+            const std::size_t h = std::hash<std::string_view>()(name(e));
+            std::size_t slot = h & mask_;
+            while (slots_[slot] != none)
+                slot = (slot + 1) & mask_;
+            slots_[slot] = e;
+            hashes_[slot] = std::uint32_t(h);
+        }
+    }
+
     std::string bytes_;
     std::vector<std::size_t> start_;
     std::vector<std::uint64_t> ino_;
-    std::unordered_map<std::string_view, std::uint32_t> index_;
+    std::vector<std::uint32_t> slots_, hashes_;
+    std::size_t mask_ = 0;
+    std::uint32_t with_stem_ = 0;
 };
 
 } // namespace
@@ -128,7 +162,8 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
     // A reading that ends early would make files look missing: then
     // nothing is done and the record stays.
     Entries on_disk;
-    if (const int e = on_disk.read(folder.fd())) {
+    if (const int e = on_disk.read(folder.fd(), text(j.park), count + count / 8 + 16,
+                                   std::size_t(j.names.name_bytes()) + count * 8)) {
         report.folder_error = e;
         return report;
     }
@@ -144,11 +179,13 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
     // order and stops at a refused rename, so where one was cut short, the
     // last file it renamed is the last whose new name is on disk while its
     // old one is not (no later file can have taken that old name), and
-    // every file before it was renamed too.
-    std::vector<std::string> now(count);
-    std::vector<std::string> or_else(count); // the name before the cut-short pass
-    for (std::size_t r = 0; r < count; ++r)
-        now[r] = text(j.names[r]);
+    // every file before it was renamed too. The names of each step stand in
+    // one block, record by record: no allocation per file and pass.
+    NameList now, kept, next_names;
+    const NameList *names = &j.names;     // as the passes so far left them
+    const NameList *before_cut = nullptr; // as they were before the pass cut short
+    std::vector<std::uint32_t> place_of(count);
+    std::vector<bool> cut_renamed; // renamed by the pass that was cut short
     std::string next;
     for (const RecordPass &pass : j.passes) {
         qsizetype reached = pass.done;
@@ -156,23 +193,42 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
             reached = 0;
             for (std::size_t place = pass.order.size(); place-- > 0;) {
                 const std::uint32_t r = pass.order[place];
-                pass_new_name(pass.rule, place, bytes(now[r]), next);
-                if (exists(next) && (next == now[r] || !exists(now[r]))) {
+                pass_new_name(pass.rule, place, (*names)[r], next);
+                if (exists(next) && (next == text((*names)[r]) || !exists(text((*names)[r])))) {
                     reached = qsizetype(place) + 1;
                     break;
                 }
             }
         }
-        for (std::size_t place = 0; place < std::size_t(reached); ++place) {
-            const std::uint32_t r = pass.order[place];
-            pass_new_name(pass.rule, place, bytes(now[r]), next);
-            if (pass.done < 0)
-                or_else[r] = now[r];
-            now[r].swap(next);
+        std::fill(place_of.begin(), place_of.end(), none);
+        for (std::size_t place = 0; place < std::size_t(reached); ++place)
+            place_of[pass.order[place]] = std::uint32_t(place);
+        next_names = NameList();
+        next_names.reserve(qsizetype(count), names->name_bytes() + qsizetype(count) * 8);
+        for (std::uint32_t r = 0; r < count; ++r) {
+            if (place_of[r] == none) {
+                next_names.append((*names)[r]);
+                continue;
+            }
+            pass_new_name(pass.rule, place_of[r], (*names)[r], next);
+            next_names.append(bytes(next));
         }
+        if (pass.done < 0) {
+            cut_renamed.resize(count);
+            for (std::uint32_t r = 0; r < count; ++r)
+                cut_renamed[r] = place_of[r] != none;
+            if (names == &now) {
+                kept = std::move(now);
+                names = &kept;
+            }
+            before_cut = names;
+        }
+        now = std::move(next_names);
+        names = &now;
         if (pass.done < 0)
             break;
     }
+    place_of = {};
 
     // Where each file is: under a name the record computes, else (where
     // identities hold) wherever its identity is. `record_at` learns the
@@ -182,11 +238,18 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
     std::string parked;
     qsizetype placed = 0;
     for (std::uint32_t r = 0; r < count; ++r) {
-        const QByteArray &original = j.names[r];
-        park_name(j.park, r, parked);
+        const QByteArrayView original = j.names[r];
+        // A file stands on its parking name only where a run or a restore
+        // was cut short while it stood there: most folders have none.
+        if (on_disk.with_stem() > 0)
+            park_name(j.park, r, parked);
+        else
+            parked.clear();
+        const std::string_view or_else =
+            before_cut && cut_renamed[r] ? text((*before_cut)[r]) : std::string_view();
         std::uint32_t at = none;
-        for (const std::string_view candidate : {std::string_view(parked), std::string_view(now[r]),
-                                                 std::string_view(or_else[r]), text(original)}) {
+        for (const std::string_view candidate :
+             {std::string_view(parked), text((*names)[r]), or_else, text(original)}) {
             if (!candidate.empty() && (at = entry_of(candidate, r)) != none)
                 break;
         }
@@ -199,7 +262,7 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
                 if (kind == RestoreKind::Undo) {
                     // Someone gave it a name of their own since: it keeps that.
                     report.renamed.emplace_back(bytes(on_disk.name(it->second)).toByteArray(),
-                                                original);
+                                                original.toByteArray());
                     ++placed;
                     continue;
                 }
@@ -207,10 +270,10 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
             }
         }
         if (at == none) {
-            if (exists(now[r]) && text(original) != now[r])
-                report.replaced.emplace_back(bytes(now[r]).toByteArray(), original);
+            if (exists(text((*names)[r])) && original != (*names)[r])
+                report.replaced.emplace_back((*names)[r].toByteArray(), original.toByteArray());
             else
-                report.missing.push_back(original);
+                report.missing.push_back(original.toByteArray());
             continue;
         }
         ++placed;
@@ -225,18 +288,26 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
         kept.unplaced = true;
         return kept;
     }
-    now = {};
-    or_else = {};
+    now = NameList();
+    kept = NameList();
 
     // The files move in the folder's own order, which the file system
     // answers fastest, except that a file whose old name another of them
-    // holds waits for that one.
-    qsizetype total = 0;
-    for (const std::uint32_t r : record_at)
-        total += r != none;
+    // holds waits for that one. The order is worked out first and the moves
+    // made after, each with the names of the next ones fetched ahead: a
+    // rename's system call leaves little of the lists in the caches.
+    struct Move {
+        const char *from; // the entry's name now
+        const char *to;   // its name before the run
+        std::uint32_t record;
+        std::uint32_t aside; // a move onto a parking name before this one, or none
+        bool step_aside;     // this is such a move
+        bool stepped;        // it was made
+    };
+    std::vector<Move> moves;
+    moves.reserve(std::size_t(placed) + 16);
     enum : char { Waiting, OnPath, Done };
     std::vector<char> state(on_disk.size(), Waiting);
-    std::unordered_map<std::uint32_t, std::string> aside; // files a ring parked
     std::vector<std::uint32_t> path;
     for (std::uint32_t first = 0; first < on_disk.size(); ++first) {
         if (record_at[first] == none || state[first] != Waiting)
@@ -244,6 +315,7 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
         // Down the chain of files that hold each other's old names to its
         // free end, or round to the start of a ring.
         path.clear();
+        std::uint32_t ring = none;
         for (std::uint32_t x = first;;) {
             state[x] = OnPath;
             path.push_back(x);
@@ -253,10 +325,8 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
             if (state[y] == OnPath) {
                 // A ring: the file whose old name the last one wants steps
                 // aside; the rest then move one by one, and it last.
-                park_name(j.park, record_at[y], parked);
-                if (on_disk.name(y) != parked &&
-                    rename_in_folder(folder.fd(), bytes(on_disk.name(y)), bytes(parked)) == 0)
-                    aside.emplace(y, parked);
+                ring = y;
+                moves.push_back({on_disk.name(y).data(), nullptr, record_at[y], none, true, false});
                 break;
             }
             x = y;
@@ -266,24 +336,44 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
             const std::uint32_t e = path[k];
             state[e] = Done;
             const std::uint32_t r = record_at[e];
-            const QByteArray &original = j.names[r];
-            const auto a = aside.find(e);
-            const QByteArrayView from = bytes(a == aside.end() ? on_disk.name(e) : a->second);
-            park_name(j.park, r, parked);
-            const int err = rename_in_folder(folder.fd(), from, original, parked.c_str());
-            if (err == 0) {
-                ++report.restored;
-                if (progress && !progress(1, 1, report.restored, total)) {
-                    report.stopped = true; // the record stays: the next restore goes on
-                    return report;
-                }
-            } else if (err == EEXIST) {
-                report.taken.emplace_back(from.toByteArray(), original);
-            } else if (err == ENOENT) {
-                report.missing.push_back(original);
-            } else {
-                report.failed.emplace_back(original, err);
+            const std::uint32_t aside =
+                e == ring ? std::uint32_t(moves.size() - (path.size() - k)) : none;
+            moves.push_back({on_disk.name(e).data(), j.names[r].data(), r, aside, false, false});
+        }
+    }
+    state = {};
+    path = {};
+    const qsizetype total =
+        std::count_if(moves.begin(), moves.end(), [](const Move &m) { return !m.step_aside; });
+    for (std::size_t i = 0; i < moves.size(); ++i) {
+        if (i + 2 < moves.size()) {
+            __builtin_prefetch(moves[i + 2].from);
+            __builtin_prefetch(moves[i + 2].to);
+        }
+        Move &m = moves[i];
+        park_name(j.park, m.record, parked);
+        const QByteArrayView name_now(m.from);
+        if (m.step_aside) {
+            m.stepped = name_now != text(parked) &&
+                        rename_in_folder(folder.fd(), name_now, bytes(parked)) == 0;
+            continue;
+        }
+        const QByteArrayView original(m.to);
+        const QByteArrayView from =
+            m.aside != none && moves[m.aside].stepped ? bytes(parked) : name_now;
+        const int err = rename_in_folder(folder.fd(), from, original, parked.c_str());
+        if (err == 0) {
+            ++report.restored;
+            if (progress && !progress(1, 1, report.restored, total)) {
+                report.stopped = true; // the record stays: the next restore goes on
+                return report;
             }
+        } else if (err == EEXIST) {
+            report.taken.emplace_back(from.toByteArray(), original.toByteArray());
+        } else if (err == ENOENT) {
+            report.missing.push_back(original.toByteArray());
+        } else {
+            report.failed.emplace_back(original.toByteArray(), err);
         }
     }
     const bool synced = ::fsync(folder.fd()) == 0 || errno == EINVAL || errno == EROFS;
