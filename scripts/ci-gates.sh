@@ -5,7 +5,8 @@
 #   - the test suite built with the address and undefined-behaviour sanitizers
 #     and run (the tests that start the program from outside, the package and
 #     the set-up check excepted: they test no code of ours the others miss);
-#   - the line index's test under the thread sanitizer (its indexer thread);
+#   - under the thread sanitizer, the tests of the two parts that use a
+#     thread: the line index (its indexer) and the restore (its folder read);
 #   - every fuzz target for FUZZ_SECONDS (60) from its seeds.
 # Build folders: build-asan, build-tsan, build-fuzz. JOBS as for cmake (2).
 set -euo pipefail
@@ -25,12 +26,16 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs" -E '^(package|accessible|setup)$'
 
-step "line index under TSan"
+step "line index and restore under TSan"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVENCE_BENCH=OFF \
     -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
-cmake --build build-tsan -j"$jobs" --target tst_linefile
-TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 build-tsan/tests/tst_linefile
+cmake --build build-tsan -j"$jobs" --target tst_linefile tst_restore
+# The restore's tests start mkfs.fat and fusefat after a thread has run.
+for t in tst_linefile tst_restore; do
+    TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 suppressions=$PWD/tests/tsan.supp" \
+        QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 build-tsan/tests/$t
+done
 
 step "fuzz targets, ${FUZZ_SECONDS:-60} s each"
 for source in fuzz/fuzz_*.cpp; do

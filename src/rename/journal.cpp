@@ -300,11 +300,20 @@ bool parse_file_line(std::string_view record, RunRecord &j, QByteArray &name)
     const std::size_t gap = record.find(' ');
     std::uint64_t id = 0;
     if (gap == std::string_view::npos || !number_of(record.substr(0, gap), id) ||
-        !unescape(record.substr(gap + 1), name, longest_name) || !is_plain_name(name) ||
         std::size_t(j.names.size()) >= record_max_files)
         return false;
+    // A name with nothing escaped goes into the list as it stands.
+    const std::string_view escaped = record.substr(gap + 1);
+    QByteArrayView plain(escaped.data(), qsizetype(escaped.size()));
+    if (escaped.find('%') != std::string_view::npos) {
+        if (!unescape(escaped, name, longest_name))
+            return false;
+        plain = name;
+    }
+    if (plain.size() > longest_name || !is_plain_name(plain))
+        return false;
     j.ids.push_back(id);
-    j.names.append(name);
+    j.names.append(plain);
     return true;
 }
 

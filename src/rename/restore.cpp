@@ -8,8 +8,10 @@
 #include <fcntl.h>
 #include <functional>
 #include <limits>
+#include <new>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -158,15 +160,25 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
         report.folder_error = errno ? errno : ENOENT;
         return report;
     }
-    // What the folder holds now, name for name, as the folder spells them.
-    // A reading that ends early would make files look missing: then
-    // nothing is done and the record stays.
+    // What the folder holds now, name for name, as the folder spells them:
+    // read beside the following of the passes, which needs it only for a
+    // pass cut short. A reading that ends early would make files look
+    // missing: then nothing is done and the record stays.
     Entries on_disk;
-    if (const int e = on_disk.read(folder.fd(), text(j.park), count + count / 8 + 16,
-                                   std::size_t(j.names.name_bytes()) + count * 8)) {
-        report.folder_error = e;
-        return report;
-    }
+    int read_error = 0;
+    std::jthread reading([&] {
+        try {
+            read_error = on_disk.read(folder.fd(), text(j.park), count + count / 8 + 16,
+                                      std::size_t(j.names.name_bytes()) + count * 8);
+        } catch (const std::bad_alloc &) {
+            read_error = ENOMEM;
+        }
+    });
+    const auto folder_read = [&] {
+        if (reading.joinable())
+            reading.join();
+        return read_error == 0;
+    };
     const auto exists = [&](std::string_view name) { return on_disk.find(name) != none; };
     // The entry that holds the record's file under that name, or none.
     const auto entry_of = [&](std::string_view name, std::uint32_t r) {
@@ -190,6 +202,8 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
     for (const RecordPass &pass : j.passes) {
         qsizetype reached = pass.done;
         if (reached < 0) {
+            if (!folder_read())
+                break;
             reached = 0;
             for (std::size_t place = pass.order.size(); place-- > 0;) {
                 const std::uint32_t r = pass.order[place];
@@ -229,6 +243,10 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
             break;
     }
     place_of = {};
+    if (!folder_read()) {
+        report.folder_error = read_error;
+        return report;
+    }
 
     // Where each file is: under a name the record computes, else (where
     // identities hold) wherever its identity is. `record_at` learns the
