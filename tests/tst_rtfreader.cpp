@@ -277,6 +277,17 @@ private Q_SLOTS:
         QCOMPARE(table->cellAt(0, 2).format().background().color(), QColor(Qt::blue));
         QCOMPARE(table->cellAt(1, 0).format().toTableCellFormat().leftBorder(), 0.0);
         QCOMPARE(table->cellAt(1, 1).firstCursorPosition().block().text(), u"B"_qs);
+        QCOMPARE(f.cellPadding(), 7.0); // half Word's gap of 108 twips
+
+        // A writer's own padding in twips instead of the gap: narrow cells
+        // keep their room for the text.
+        const auto padded = read("{\\rtf1\\trowd\\trpaddl15\\trpaddfl3\\trpaddr45\\trpaddfr3"
+                                 "\\cellx600\\pard\\intbl 12\\cell\\row}");
+        QTextTable *narrow = nullptr;
+        for (QTextBlock b = padded->begin(); b.isValid() && !narrow; b = b.next())
+            narrow = QTextCursor(b).currentTable();
+        QVERIFY(narrow);
+        QCOMPARE(narrow->format().cellPadding(), 2.0);
     }
 
     // Tables inside cells as Word writes them: each inner row's definition

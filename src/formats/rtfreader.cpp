@@ -699,6 +699,14 @@ void RtfReader::row_word(RtfRowDefinition &r, RowWord word, int v)
     case RowWord::gap:
         r.set_gap(v);
         break;
+    case RowWord::padding_left:
+    case RowWord::padding_right:
+        r.set_padding(word == RowWord::padding_right, v);
+        break;
+    case RowWord::padding_left_unit:
+    case RowWord::padding_right_unit:
+        r.set_padding_unit(word == RowWord::padding_right_unit, v);
+        break;
     case RowWord::cell_end:
         r.end_cell(v);
         break;

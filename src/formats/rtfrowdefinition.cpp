@@ -96,7 +96,16 @@ DocumentBuilder::RowLayout RtfRowDefinition::layout(const RtfColourTable &colour
     DocumentBuilder::RowLayout row;
     row.alignment = alignment_;
     row.left = double(px(std::clamp(left_, -max_twips, max_twips)));
-    row.padding = std::clamp(double(px(gap_)), 0.0, 30.0);
+    // One padding for all sides of every cell: the writer's left and right
+    // padding where it gives them, else half the gap between cells.
+    int padding = gap_;
+    if (padding_unit_[0] == 3 || padding_unit_[1] == 3) {
+        const int given = int(padding_unit_[0] == 3) + int(padding_unit_[1] == 3);
+        padding = ((padding_unit_[0] == 3 ? std::clamp(padding_[0], 0, max_twips) : 0) +
+                   (padding_unit_[1] == 3 ? std::clamp(padding_[1], 0, max_twips) : 0)) /
+                  given;
+    }
+    row.padding = std::clamp(double(px(padding)), 0.0, 30.0);
     row.cells.reserve(cells_.size());
     double left = row.left;
     for (std::size_t i = 0; i < cells_.size(); ++i) {

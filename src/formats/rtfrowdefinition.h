@@ -23,9 +23,13 @@ enum class RowWord : int {
     align_left,
     align_centre,
     align_right,
-    left,     // \trleft
-    gap,      // \trgaph
-    cell_end, // \cellx
+    left,               // \trleft
+    gap,                // \trgaph
+    padding_left,       // \trpaddl
+    padding_right,      // \trpaddr
+    padding_left_unit,  // \trpaddfl
+    padding_right_unit, // \trpaddfr
+    cell_end,           // \cellx
     cell_border_left,
     cell_border_top,
     cell_border_right,
@@ -68,6 +72,11 @@ public:
     void set_alignment(Qt::Alignment alignment) { alignment_ = alignment; }
     void set_left(int twips) { left_ = twips; }
     void set_gap(int twips) { gap_ = twips; }
+    // \trpaddl, \trpaddr and their units (\trpaddfl3: twips; 0: not
+    // given): a cell's text apart from its left and right edges, where a
+    // writer gives it instead of \trgaph.
+    void set_padding(bool right, int twips) { padding_[right] = twips; }
+    void set_padding_unit(bool right, int unit) { padding_unit_[right] = unit; }
     // \clbrdrX, \trbrdrX: the border words that follow describe this side
     // of the cell being defined, or of the row (for every cell without one).
     void select_cell_border(Side side);
@@ -113,6 +122,8 @@ private:
     Qt::Alignment alignment_ = Qt::AlignLeft;
     int left_ = 0;
     int gap_ = 108;
+    std::array<int, 2> padding_{0, 0};      // left, right
+    std::array<int, 2> padding_unit_{0, 0}; // 3 where in twips
     std::vector<Cell> cells_;
     Cell cell_;
     // The row's borders: left, top, right, bottom, inner vertical, inner horizontal.
