@@ -19,33 +19,19 @@
 #include <QTextFragment>
 #include <QtEndian>
 
+#include "documentchecks.h"
 #include "wordxmlreader.h"
 #include "ziparchive.h"
 
 namespace {
 
-void check(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
+using fuzzing::check;
 
+// Deflate makes at most 1032 bytes of one; each of them shows as a character
+// at most, a table's cells as a few.
 void check_document(const QTextDocument &doc, qsizetype input)
 {
-    qsizetype shown = 0;
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QString text = it.fragment().text();
-            for (qsizetype i = 0; i < text.size(); ++i) {
-                const char16_t c = text.at(i).unicode();
-                check(c >= 0x20 || c == '\t');
-            }
-        }
-        shown += b.length();
-    }
-    // Deflate makes at most 1032 bytes of one; each of them shows as a
-    // character at most, a table's cells as a few.
-    check(shown <= 64 * 1032 * input + 64);
+    fuzzing::check_document(doc, 64 * 1032 * input + 64);
 }
 
 void put(QByteArray &b, quint32 v, int bytes)
@@ -108,9 +94,7 @@ void read(QByteArrayView bytes, qsizetype input)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    static QGuiApplication app(*argc, *argv);
+    fuzzing::start_gui(argc, argv);
     return 0;
 }
 

@@ -14,16 +14,13 @@
 #include <QTextDocument>
 #include <QTextFragment>
 
+#include "documentchecks.h"
 #include "plaintext.h"
 #include "rtfreader.h"
 
 namespace {
 
-void check(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
+using fuzzing::check;
 
 // What a block may hold: no control characters but tab, no surrogate without
 // its partner, none of Qt's own frame or object marks.
@@ -79,10 +76,7 @@ void check_plain(QByteArrayView bytes)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    // A document's fonts need a Gui application; no screen is needed.
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    static QGuiApplication app(*argc, *argv);
+    fuzzing::start_gui(argc, argv);
     return 0;
 }
 

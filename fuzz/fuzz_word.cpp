@@ -14,44 +14,26 @@
 #include <QTextFragment>
 
 #include "compoundfile.h"
+#include "documentchecks.h"
 #include "wordreader.h"
 #include "wordxmlreader.h"
 
 namespace {
 
-void check(bool ok)
-{
-    if (!ok)
-        __builtin_trap();
-}
+using fuzzing::check;
 
+// Each character shown costs the file a byte at least, a table's cells (63
+// to a row at most) a few.
 void check_document(const QTextDocument &doc, qsizetype input)
 {
-    qsizetype shown = 0;
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QString text = it.fragment().text();
-            for (qsizetype i = 0; i < text.size(); ++i) {
-                const char16_t c = text.at(i).unicode();
-                // No control characters but tab; the line separator and
-                // Qt's own marks are how the builder writes line breaks.
-                check(c >= 0x20 || c == '\t');
-            }
-        }
-        shown += b.length();
-    }
-    // Each character shown costs the file a byte at least, a table's cells
-    // (63 to a row at most) a few.
-    check(shown <= 64 * input + 64);
+    fuzzing::check_document(doc, 64 * input + 64);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    static QGuiApplication app(*argc, *argv);
+    fuzzing::start_gui(argc, argv);
     return 0;
 }
 
