@@ -238,6 +238,8 @@ private Q_SLOTS:
         QTest::newRow("40 ranges 0-100000000") << QByteArray("ranges");
         QTest::newRow("park path elsewhere") << QByteArray("park");
         QTest::newRow("name with a slash") << QByteArray("slash");
+        QTest::newRow("name with a slash, nothing escaped") << QByteArray("plain slash");
+        QTest::newRow("name beyond 4096 bytes") << QByteArray("long");
         QTest::newRow("not a journal") << QByteArray("garbage");
         QTest::newRow("a folder") << QByteArray("folder");
     }
@@ -267,6 +269,11 @@ private Q_SLOTS:
                                            "/p\nfiles 2\n1 a.txt\n2 b.txt\nready\npass c 0 0-1\n");
         } else if (kind == "slash") {
             TestFolder::write(journal, head + "park talvence-1-1\nfiles 1\n1 ..%2F..%2Fx\nready\n");
+        } else if (kind == "plain slash") {
+            TestFolder::write(journal, head + "park talvence-1-1\nfiles 1\n1 ../x\nready\n");
+        } else if (kind == "long") {
+            TestFolder::write(journal, head + "park talvence-1-1\nfiles 1\n1 " +
+                                           QByteArray(4097, 'n') + "\nready\n");
         } else if (kind == "garbage") {
             TestFolder::write(journal, QByteArray(5000, '\x7f'));
         } else {
