@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <unordered_map>
@@ -166,14 +167,20 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
     // missing: then nothing is done and the record stays.
     Entries on_disk;
     int read_error = 0;
-    std::jthread reading([&] {
+    const auto read_folder = [&] {
         try {
             read_error = on_disk.read(folder.fd(), text(j.park), count + count / 8 + 16,
                                       std::size_t(j.names.name_bytes()) + count * 8);
         } catch (const std::bad_alloc &) {
             read_error = ENOMEM;
         }
-    });
+    };
+    std::jthread reading;
+    try {
+        reading = std::jthread(read_folder);
+    } catch (const std::system_error &) {
+        read_folder(); // no thread to be had: read here, first
+    }
     const auto folder_read = [&] {
         if (reading.joinable())
             reading.join();
