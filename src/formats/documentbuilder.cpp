@@ -361,26 +361,24 @@ void DocumentBuilder::write_table(Table &t, bool nested)
 QTextTableCellFormat DocumentBuilder::cell_format(const CellLayout &l)
 {
     QTextTableCellFormat f;
-    const auto &b = l.borders;
-    if (b[0].width > 0) {
-        f.setLeftBorder(b[0].width);
-        f.setLeftBorderStyle(b[0].style);
-        f.setLeftBorderBrush(b[0].colour);
-    }
-    if (b[1].width > 0) {
-        f.setTopBorder(b[1].width);
-        f.setTopBorderStyle(b[1].style);
-        f.setTopBorderBrush(b[1].colour);
-    }
-    if (b[2].width > 0) {
-        f.setRightBorder(b[2].width);
-        f.setRightBorderStyle(b[2].style);
-        f.setRightBorderBrush(b[2].colour);
-    }
-    if (b[3].width > 0) {
-        f.setBottomBorder(b[3].width);
-        f.setBottomBorderStyle(b[3].style);
-        f.setBottomBorderBrush(b[3].colour);
+    // Each side's width, style and brush, in the order of l.borders.
+    static constexpr int sides[4][3] = {
+        {QTextFormat::TableCellLeftBorder, QTextFormat::TableCellLeftBorderStyle,
+         QTextFormat::TableCellLeftBorderBrush},
+        {QTextFormat::TableCellTopBorder, QTextFormat::TableCellTopBorderStyle,
+         QTextFormat::TableCellTopBorderBrush},
+        {QTextFormat::TableCellRightBorder, QTextFormat::TableCellRightBorderStyle,
+         QTextFormat::TableCellRightBorderBrush},
+        {QTextFormat::TableCellBottomBorder, QTextFormat::TableCellBottomBorderStyle,
+         QTextFormat::TableCellBottomBorderBrush},
+    };
+    for (std::size_t side = 0; side < 4; ++side) {
+        const Border &b = l.borders[side];
+        if (b.width <= 0)
+            continue;
+        f.setProperty(sides[side][0], b.width);
+        f.setProperty(sides[side][1], int(b.style));
+        f.setProperty(sides[side][2], QBrush(b.colour));
     }
     if (l.shading.isValid())
         f.setBackground(l.shading);
