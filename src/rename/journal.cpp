@@ -64,13 +64,16 @@ bool unescape(std::string_view text, QByteArray &out, qsizetype longest)
             std::memcpy(out.data(), text.data(), text.size());
         return true;
     }
-    out.clear();
-    out.reserve(qsizetype(text.size()));
+    // Three bytes of text at most make one byte of name: a longer text
+    // cannot come within `longest`, and no more room is taken than that.
+    if (qsizetype(text.size()) > 3 * longest)
+        return false;
+    out.resize(qsizetype(text.size())); // keeps what it had: no allocation per name
+    char *const begin = out.data();
+    char *to = begin;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (out.size() >= longest)
-            return false;
         if (text[i] != '%') {
-            out += text[i];
+            *to++ = text[i];
             continue;
         }
         if (i + 2 >= text.size())
@@ -78,9 +81,12 @@ bool unescape(std::string_view text, QByteArray &out, qsizetype longest)
         const int high = hex_digit(text[i + 1]), low = hex_digit(text[i + 2]);
         if (high < 0 || low < 0)
             return false;
-        out += char(high * 16 + low);
+        *to++ = char(high * 16 + low);
         i += 2;
     }
+    if (to - begin > longest)
+        return false;
+    out.truncate(to - begin);
     return true;
 }
 

@@ -61,10 +61,9 @@ public:
         span.size = size;
         spans_.push_back(span);
         name_bytes_ += name.size();
-        bytes_.resize(at + size + 1);
-        if (size)
-            std::memcpy(bytes_.data() + at, name.data(), size);
-        bytes_[at + size] = '\0';
+        // Copied once, not cleared first and then copied over.
+        bytes_.insert(bytes_.end(), name.data(), name.data() + size);
+        bytes_.push_back('\0');
     }
     // Every name of `other`, in its order.
     void append(const NameList &other);

@@ -46,9 +46,9 @@ constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
 class Entries {
 public:
     // 0, or the error that ended the reading early: then files would look
-    // missing, so nothing may be done. `stem`: entries whose names start with
-    // it are counted. `likely`: the entries and name bytes to make room for.
-    int read(int dirfd, std::string_view stem, std::size_t likely, std::size_t likely_bytes)
+    // missing, so nothing may be done. `likely`: the entries and name bytes
+    // to make room for.
+    int read(int dirfd, std::size_t likely, std::size_t likely_bytes)
     {
         start_.reserve(likely + 1);
         ino_.reserve(likely);
@@ -70,7 +70,8 @@ public:
                 bytes_.append(name);
                 bytes_ += '\0';
                 ino_.push_back(std::uint64_t(d->d_ino));
-                with_stem_ += !stem.empty() && name.starts_with(stem);
+                if (name.starts_with(park_start))
+                    maybe_parked_.push_back(size() - 1);
             }
             errno = 0;
         }
@@ -81,7 +82,12 @@ public:
         return e;
     }
     std::uint32_t size() const { return std::uint32_t(ino_.size()); }
-    std::uint32_t with_stem() const { return with_stem_; }
+    // Whether a name starts with the parking stem `stem`.
+    bool any_with_stem(std::string_view stem) const
+    {
+        return std::any_of(maybe_parked_.begin(), maybe_parked_.end(),
+                           [&](std::uint32_t e) { return name(e).starts_with(stem); });
+    }
     std::string_view name(std::uint32_t e) const
     {
         return std::string_view(bytes_.data() + start_[e], start_[e + 1] - start_[e] - 1);
@@ -125,10 +131,60 @@ private:
     std::vector<std::uint64_t> ino_;
     std::vector<std::uint32_t> slots_, hashes_;
     std::size_t mask_ = 0;
-    std::uint32_t with_stem_ = 0;
+    // Entries whose names begin as every parking name does: most folders
+    // have none, and only these need a look at a record's own stem.
+    std::vector<std::uint32_t> maybe_parked_;
+    static constexpr std::string_view park_start = "talvence-";
 };
 
 } // namespace
+
+// What the folder holds, as one read found it, read on a thread of its own
+// from the moment the reading is made: meanwhile the record is read and its
+// passes are followed.
+struct FolderReading::State {
+    explicit State(const QByteArray &path) : folder(path) {}
+    Folder folder;
+    Entries entries;
+    int error = 0;
+    std::jthread reading;
+};
+
+FolderReading::FolderReading(const QByteArray &folder, std::size_t likely_files,
+                             std::size_t likely_bytes)
+    : d_(std::make_unique<State>(folder))
+{
+    if (!d_->folder.is_open()) {
+        d_->error = d_->folder.error() ? d_->folder.error() : ENOENT;
+        return;
+    }
+    const auto read = [d = d_.get(), likely_files, likely_bytes] {
+        try {
+            d->error = d->entries.read(d->folder.fd(), likely_files, likely_bytes);
+        } catch (const std::bad_alloc &) {
+            d->error = ENOMEM;
+        }
+    };
+    try {
+        d_->reading = std::jthread(read);
+    } catch (const std::system_error &) {
+        read(); // no thread to be had: read here, now
+    }
+}
+
+FolderReading::~FolderReading() = default;
+
+const Folder &FolderReading::folder() const
+{
+    return d_->folder;
+}
+
+int FolderReading::wait()
+{
+    if (d_->reading.joinable())
+        d_->reading.join();
+    return d_->error;
+}
 
 void RestoreReport::merge(const RestoreReport &other)
 {
@@ -146,7 +202,16 @@ void RestoreReport::merge(const RestoreReport &other)
     stopped = stopped || other.stopped;
 }
 
-RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, bool identity,
+RestoreReport restore_record(const QByteArray &folder, const RunRecord &j, bool identity,
+                             RestoreKind kind, const RenameProgress &progress)
+{
+    const std::size_t count = j.names.size();
+    FolderReading reading(folder, count + count / 8 + 16,
+                          std::size_t(j.names.name_bytes()) + count * 8);
+    return restore_record(reading, j, identity, kind, progress);
+}
+
+RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool identity,
                              RestoreKind kind, const RenameProgress &progress)
 {
     RestoreReport report;
@@ -156,34 +221,19 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
         report.finished = true;
         return report;
     }
-    const Folder folder(folder_path);
+    const Folder &folder = reading.folder();
     if (!folder.is_open()) {
-        report.folder_error = errno ? errno : ENOENT;
+        report.folder_error = reading.wait();
         return report;
     }
     // What the folder holds now, name for name, as the folder spells them:
-    // read beside the following of the passes, which needs it only for a
-    // pass cut short. A reading that ends early would make files look
-    // missing: then nothing is done and the record stays.
-    Entries on_disk;
+    // the following of the passes needs it only for a pass cut short. A
+    // reading that ends early would make files look missing: then nothing
+    // is done and the record stays.
+    const Entries &on_disk = reading.d_->entries;
     int read_error = 0;
-    const auto read_folder = [&] {
-        try {
-            read_error = on_disk.read(folder.fd(), text(j.park), count + count / 8 + 16,
-                                      std::size_t(j.names.name_bytes()) + count * 8);
-        } catch (const std::bad_alloc &) {
-            read_error = ENOMEM;
-        }
-    };
-    std::jthread reading;
-    try {
-        reading = std::jthread(read_folder);
-    } catch (const std::system_error &) {
-        read_folder(); // no thread to be had: read here, first
-    }
     const auto folder_read = [&] {
-        if (reading.joinable())
-            reading.join();
+        read_error = reading.wait();
         return read_error == 0;
     };
     const auto exists = [&](std::string_view name) { return on_disk.find(name) != none; };
@@ -262,11 +312,12 @@ RestoreReport restore_record(const QByteArray &folder_path, const RunRecord &j, 
     std::unordered_map<std::uint64_t, std::uint32_t> by_identity;
     std::string parked;
     qsizetype placed = 0;
+    const bool any_parked = on_disk.any_with_stem(text(j.park));
     for (std::uint32_t r = 0; r < count; ++r) {
         const QByteArrayView original = j.names[r];
         // A file stands on its parking name only where a run or a restore
         // was cut short while it stood there: most folders have none.
-        if (on_disk.with_stem() > 0)
+        if (any_parked)
             park_name(j.park, r, parked);
         else
             parked.clear();

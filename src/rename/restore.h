@@ -7,6 +7,7 @@
 // each other's names move from the free end of their chain, and only a ring
 // of them steps aside onto a parking name. Never replaces a file.
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -46,12 +47,39 @@ enum class RestoreKind {
     Undo,        // a run taken back: a file someone renamed since keeps that name
 };
 
+// The entries of one folder, read on a thread of their own from the moment
+// the reading is made, so that a record can be read meanwhile. The folder is
+// opened once, here: the restore renames in the folder that was read.
+class FolderReading {
+public:
+    // `likely_files`, `likely_bytes`: the entries and name bytes to make room for.
+    explicit FolderReading(const QByteArray &folder, std::size_t likely_files = 0,
+                           std::size_t likely_bytes = 0);
+    ~FolderReading();
+    FolderReading(const FolderReading &) = delete;
+    FolderReading &operator=(const FolderReading &) = delete;
+
+    const Folder &folder() const;
+    // Waits for the reading: 0, or the errno value that ended it early.
+    int wait();
+
+private:
+    struct State;
+    std::unique_ptr<State> d_;
+    friend RestoreReport restore_record(FolderReading &reading, const RunRecord &record,
+                                        bool identity, RestoreKind kind,
+                                        const RenameProgress &progress);
+};
+
 // Gives every file of `record` its name from before the run. `identity`:
 // the record's ids may be held against the folder's (the record's file
 // system gives files lasting inode numbers, and this is its folder, not a
 // copy). Safe to cut short: running it again finishes the job.
 // `progress` hears of every file given back; false stops it there.
 RestoreReport restore_record(const QByteArray &folder, const RunRecord &record, bool identity,
+                             RestoreKind kind, const RenameProgress &progress = {});
+// The same with the reading of the folder begun already.
+RestoreReport restore_record(FolderReading &reading, const RunRecord &record, bool identity,
                              RestoreKind kind, const RenameProgress &progress = {});
 
 } // namespace talvence

@@ -11,10 +11,10 @@ namespace {
 
 // Whether the record's identities may be held against the folder's files: a
 // record that travelled with a copy of its folder names other inodes.
-bool identity_holds(const QByteArray &folder, const RunRecord &record)
+bool identity_holds(const Folder &folder, const RunRecord &record)
 {
     struct stat st {};
-    return record.identity && ::stat(folder.constData(), &st) == 0 &&
+    return record.identity && folder.is_open() && ::fstat(folder.fd(), &st) == 0 &&
            record.folder_id == std::uint64_t(st.st_ino);
 }
 
@@ -24,6 +24,14 @@ RestoreReport restore_from(const QByteArray &folder, const QByteArray &path, Res
                            const RenameProgress &progress)
 {
     RestoreReport report;
+    // The folder is read while the record is: a record's file line is about
+    // as long as a name and its inode number. Room is made for what real
+    // runs write, whatever a hostile record's size.
+    struct stat st {};
+    const std::size_t likely = ::stat(path.constData(), &st) == 0 && st.st_size > 0
+                                   ? std::size_t(std::min<off_t>(st.st_size, off_t(32) << 20))
+                                   : 0;
+    FolderReading reading(folder, likely / 16 + 16, likely);
     RunRecord record;
     int lock = -1;
     switch (read_record(path, ParseDepth::Whole, record, &lock)) {
@@ -44,7 +52,8 @@ RestoreReport restore_from(const QByteArray &folder, const QByteArray &path, Res
         report.failed.emplace_back(QByteArray(), errno ? errno : EIO);
         return report;
     }
-    report = restore_record(folder, record, identity_holds(folder, record), kind, progress);
+    report =
+        restore_record(reading, record, identity_holds(reading.folder(), record), kind, progress);
     if (report.finished)
         remove_record(path);
     ::close(lock);
