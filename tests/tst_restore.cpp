@@ -151,6 +151,52 @@ private Q_SLOTS:
         QCOMPARE(f.state(), before);
     }
 
+    // Short names and names that end in blanks change their endings from
+    // pass to pass: cut short in each later pass, with a prefix and without,
+    // every name comes back, as it does from a run taken back.
+    void changing_endings_come_back_data()
+    {
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<int>("pass");
+        for (const QString &prefix : {QString(), QStringLiteral("Ferien ")})
+            for (const int pass : {2, 3, 4, 0}) {
+                const QByteArray row =
+                    (prefix.isEmpty() ? "no prefix, " : "prefix, ") +
+                    (pass ? "cut in pass " + QByteArray::number(pass) : QByteArray("taken back"));
+                QTest::newRow(row.constData()) << prefix << pass;
+            }
+    }
+    void changing_endings_come_back()
+    {
+        QFETCH(QString, prefix);
+        QFETCH(int, pass);
+        TestFolder f;
+        for (const char *name : {"a", "b ", "\xc3\xbc", "x y  ", "ab c", "de  ", "\xfc ", "1", "12",
+                                 "Urlaub 2024 .jpg "})
+            f.file(name);
+        for (int i = 0; i < 40; ++i)
+            f.file(varied_name(i));
+        const auto before = f.state();
+        RestoreReport report;
+        if (pass == 0) {
+            QCOMPARE(numbering(f.path(), prefix).end, RunOutcome::End::Finished);
+            report = undo_last(f.path());
+        } else {
+            in_child([&] {
+                numbering(f.path(), prefix, [&](int p, int, qsizetype done, qsizetype) {
+                    if (p == pass && done == 30)
+                        ::kill(::getpid(), SIGKILL);
+                    return true;
+                });
+            });
+            const auto runs = find_interrupted_runs(f.path());
+            QCOMPARE(runs.size(), std::size_t(1));
+            report = restore_interrupted_runs(f.path(), runs);
+        }
+        QVERIFY(report.finished && !report.problems());
+        QCOMPARE(f.state(), before);
+    }
+
     void ring_steps_aside_once_data()
     {
         QTest::addColumn<int>("size");

@@ -17,6 +17,7 @@
 #include <unordered_map>
 
 #include "passnames.h"
+#include "utf8.h"
 
 namespace talvence {
 
@@ -38,6 +39,22 @@ std::string_view text(QByteArrayView b)
 }
 
 constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
+constexpr std::size_t npos = std::string::npos;
+
+// Whether the names `rule` makes from `name` end in its last four
+// characters, as they stand: then the passes after it make the same names
+// from it as from the name `rule` made. Not so for a name of fewer than
+// four characters (the number joins its ending), for one whose blanks at
+// the end a numbering without prefix drops, or for a change of case.
+bool keeps_ending(const PassRule &rule, std::string_view name)
+{
+    if (rule.kind == PassKind::Case)
+        return false;
+    if (rule.kind == PassKind::Numbering && rule.prefix.isEmpty() && name.ends_with(' '))
+        return false;
+    const QByteArrayView b = bytes(name);
+    return tail_start(b) > 0 || char_count(b.toByteArray()) == 4;
+}
 
 // The folder as one read found it: every entry's name and the inode number
 // it hands out, in the folder's own order, the names in one block (each
@@ -248,15 +265,40 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
     // order and stops at a refused rename, so where one was cut short, the
     // last file it renamed is the last whose new name is on disk while its
     // old one is not (no later file can have taken that old name), and
-    // every file before it was renamed too. The names of each step stand in
-    // one block, record by record: no allocation per file and pass.
-    NameList now, kept, next_names;
-    const NameList *names = &j.names;     // as the passes so far left them
-    const NameList *before_cut = nullptr; // as they were before the pass cut short
-    std::vector<std::uint32_t> place_of(count);
-    std::vector<bool> cut_renamed; // renamed by the pass that was cut short
-    std::string next;
-    for (const RecordPass &pass : j.passes) {
+    // every file before it was renamed too.
+    //
+    // A pass makes a file's new name from its place and the last four
+    // characters of its name before (a change of case from the whole name).
+    // Where those four stand unchanged through the passes, as they do in
+    // all but short names, a file's name is known from the last pass that
+    // renamed it and its name from before the run: no name is made until it
+    // is looked for. Only the endings that do change are kept, in one block
+    // (whole names where a change of case comes next).
+    struct Step {
+        std::uint32_t pass = none; // the last pass that renamed the file, or none
+        std::uint32_t place = 0;   // its place in that pass
+        std::size_t base = npos;   // its name before that pass in `made`; npos: the record's
+        std::size_t base_size = 0;
+    };
+    std::string made;
+    std::size_t made_kept = 0; // what `made` held that was still in use when last cleared
+    const auto base_of = [&](const Step &s, std::uint32_t r) {
+        return s.base == npos ? text(j.names[r])
+                              : std::string_view(made).substr(s.base, s.base_size);
+    };
+    // The file's name after step `s`: in `out` where it has to be made.
+    const auto name_at = [&](const Step &s, std::uint32_t r, std::string &out) {
+        const std::string_view base = base_of(s, r);
+        if (s.pass == none)
+            return base;
+        pass_new_name(j.passes[s.pass].rule, s.place, bytes(base), out);
+        return std::string_view(out);
+    };
+    std::vector<Step> steps(count), before_cut;
+    std::uint32_t cut_pass = none;
+    std::string next, scratch;
+    for (std::uint32_t p = 0; p < j.passes.size(); ++p) {
+        const RecordPass &pass = j.passes[p];
         qsizetype reached = pass.done;
         if (reached < 0) {
             if (!folder_read())
@@ -264,42 +306,47 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
             reached = 0;
             for (std::size_t place = pass.order.size(); place-- > 0;) {
                 const std::uint32_t r = pass.order[place];
-                pass_new_name(pass.rule, place, (*names)[r], next);
-                if (exists(next) && (next == text((*names)[r]) || !exists(text((*names)[r])))) {
+                const std::string_view name_now = name_at(steps[r], r, scratch);
+                pass_new_name(pass.rule, place, bytes(name_now), next);
+                if (exists(next) && (next == name_now || !exists(name_now))) {
                     reached = qsizetype(place) + 1;
                     break;
                 }
             }
+            before_cut = steps;
+            cut_pass = p;
         }
-        std::fill(place_of.begin(), place_of.end(), none);
-        for (std::size_t place = 0; place < std::size_t(reached); ++place)
-            place_of[pass.order[place]] = std::uint32_t(place);
-        next_names = NameList();
-        next_names.reserve(qsizetype(count), names->name_bytes() + qsizetype(count) * 8);
-        for (std::uint32_t r = 0; r < count; ++r) {
-            if (place_of[r] == none) {
-                next_names.append((*names)[r]);
-                continue;
+        for (std::size_t place = 0; place < std::size_t(reached); ++place) {
+            const std::uint32_t r = pass.order[place];
+            Step &s = steps[r];
+            const bool whole = pass.rule.kind == PassKind::Case;
+            if (s.pass != none && (whole || !keeps_ending(j.passes[s.pass].rule, base_of(s, r)))) {
+                std::string_view name_now = name_at(s, r, scratch);
+                if (!whole)
+                    name_now.remove_prefix(std::size_t(tail_start(bytes(name_now))));
+                s.base = made.size();
+                s.base_size = name_now.size();
+                made.append(name_now);
             }
-            pass_new_name(pass.rule, place_of[r], (*names)[r], next);
-            next_names.append(bytes(next));
+            s.pass = p;
+            s.place = std::uint32_t(place);
         }
-        if (pass.done < 0) {
-            cut_renamed.resize(count);
-            for (std::uint32_t r = 0; r < count; ++r)
-                cut_renamed[r] = place_of[r] != none;
-            if (names == &now) {
-                kept = std::move(now);
-                names = &kept;
-            }
-            before_cut = names;
-        }
-        now = std::move(next_names);
-        names = &now;
         if (pass.done < 0)
             break;
+        // Endings replaced by later ones are dropped before they pile up: a
+        // record of many passes over short names takes no more than one.
+        if (made.size() > (std::size_t(1) << 24) + 2 * made_kept) {
+            std::string kept;
+            for (Step &s : steps)
+                if (s.base != npos) {
+                    const std::size_t at = kept.size();
+                    kept.append(made, s.base, s.base_size);
+                    s.base = at;
+                }
+            made = std::move(kept);
+            made_kept = made.size();
+        }
     }
-    place_of = {};
     if (!folder_read()) {
         report.folder_error = read_error;
         return report;
@@ -310,25 +357,25 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
     // record of each entry that is to move.
     std::vector<std::uint32_t> record_at(on_disk.size(), none);
     std::unordered_map<std::uint64_t, std::uint32_t> by_identity;
-    std::string parked;
+    std::string parked, last_name;
     qsizetype placed = 0;
     const bool any_parked = on_disk.any_with_stem(text(j.park));
     for (std::uint32_t r = 0; r < count; ++r) {
         const QByteArrayView original = j.names[r];
         // A file stands on its parking name only where a run or a restore
         // was cut short while it stood there: most folders have none.
-        if (any_parked)
-            park_name(j.park, r, parked);
-        else
-            parked.clear();
-        const std::string_view or_else =
-            before_cut && cut_renamed[r] ? text((*before_cut)[r]) : std::string_view();
         std::uint32_t at = none;
-        for (const std::string_view candidate :
-             {std::string_view(parked), text((*names)[r]), or_else, text(original)}) {
-            if (!candidate.empty() && (at = entry_of(candidate, r)) != none)
-                break;
+        if (any_parked) {
+            park_name(j.park, r, parked);
+            at = entry_of(parked, r);
         }
+        const std::string_view name_now = name_at(steps[r], r, last_name);
+        if (at == none)
+            at = entry_of(name_now, r);
+        if (at == none && cut_pass != none && steps[r].pass == cut_pass)
+            at = entry_of(name_at(before_cut[r], r, scratch), r);
+        if (at == none)
+            at = entry_of(text(original), r);
         if (at == none && identity) {
             if (by_identity.empty())
                 for (std::uint32_t e = 0; e < on_disk.size(); ++e)
@@ -346,8 +393,8 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
             }
         }
         if (at == none) {
-            if (exists(text((*names)[r])) && original != (*names)[r])
-                report.replaced.emplace_back((*names)[r].toByteArray(), original.toByteArray());
+            if (exists(name_now) && original != bytes(name_now))
+                report.replaced.emplace_back(bytes(name_now).toByteArray(), original.toByteArray());
             else
                 report.missing.push_back(original.toByteArray());
             continue;
@@ -364,8 +411,9 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
         kept.unplaced = true;
         return kept;
     }
-    now = NameList();
-    kept = NameList();
+    steps = {};
+    before_cut = {};
+    made = {};
 
     // The files move in the folder's own order, which the file system
     // answers fastest, except that a file whose old name another of them

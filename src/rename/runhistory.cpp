@@ -2,6 +2,8 @@
 #include "runhistory.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,8 +54,15 @@ RestoreReport restore_from(const QByteArray &folder, const QByteArray &path, Res
         report.failed.emplace_back(QByteArray(), errno ? errno : EIO);
         return report;
     }
-    report =
-        restore_record(reading, record, identity_holds(reading.folder(), record), kind, progress);
+    try {
+        report = restore_record(reading, record, identity_holds(reading.folder(), record), kind,
+                                progress);
+    } catch (const std::bad_alloc &) {
+        // No room to work out the names: nothing more is moved, and the
+        // record stays for a later go.
+        report = RestoreReport();
+        report.failed.emplace_back(QByteArray(), ENOMEM);
+    }
     if (report.finished)
         remove_record(path);
     ::close(lock);
