@@ -19,6 +19,7 @@
 
 #include "documentbuilder.h"
 #include "rtfreader.h"
+#include "tablesides.h"
 #include "textfile.h"
 
 using namespace talvence;
@@ -278,6 +279,35 @@ private Q_SLOTS:
         QCOMPARE(table->cellAt(1, 0).format().toTableCellFormat().leftBorder(), 0.0);
         QCOMPARE(table->cellAt(1, 1).firstCursorPosition().block().text(), u"B"_qs);
         QCOMPARE(f.cellPadding(), 7.0); // half Word's gap of 108 twips
+
+        // Borders on all sides but two that face each other and one at the
+        // table's edge: the grid is drawn everywhere else, not there.
+        const auto gridded = read(
+            "{\\rtf1\\trowd\\clbrdrt\\brdrs\\brdrw15\\clbrdrl\\brdrs\\brdrw15\\clbrdrb\\brdrs\\brdr"
+            "w15"
+            "\\cellx1500\\clbrdrt\\brdrs\\brdrw15\\clbrdrr\\brdrs\\brdrw15\\clbrdrb\\brdrs\\brdrw15"
+            "\\cellx3000\\pard\\intbl a\\cell b\\cell\\row"
+            "\\trowd\\clbrdrt\\brdrs\\brdrw15\\clbrdrl\\brdrs\\brdrw15\\clbrdrr\\brdrs\\brdrw15\\ce"
+            "llx1500"
+            "\\clbrdrt\\brdrs\\brdrw15\\clbrdrl\\brdrs\\brdrw15\\clbrdrr\\brdrs\\brdrw15\\clbrdrb"
+            "\\brdrs\\brdrw15\\cellx3000\\pard\\intbl c\\cell d\\cell\\row}");
+        QTextTable *grid = nullptr;
+        for (QTextBlock b = gridded->begin(); b.isValid() && !grid; b = b.next())
+            grid = QTextCursor(b).currentTable();
+        QVERIFY(grid);
+        const auto width = [&](int row, int column, QTextFormat::Property w) {
+            return drawn_side(*grid, grid->cellAt(row, column), w,
+                              QTextFormat::Property(w + 4)) // its style
+                .first;
+        };
+        QCOMPARE(width(0, 0, QTextFormat::TableCellRightBorder), 0.0);
+        QCOMPARE(width(0, 1, QTextFormat::TableCellLeftBorder), 0.0);
+        QCOMPARE(width(1, 0, QTextFormat::TableCellBottomBorder), 0.0);
+        for (const auto side :
+             {QTextFormat::TableCellLeftBorder, QTextFormat::TableCellTopBorder,
+              QTextFormat::TableCellRightBorder, QTextFormat::TableCellBottomBorder})
+            QCOMPARE(width(1, 1, side), 1.0);
+        QCOMPARE(width(0, 0, QTextFormat::TableCellLeftBorder), 1.0);
 
         // A writer's own padding in twips instead of the gap: narrow cells
         // keep their room for the text.

@@ -358,7 +358,7 @@ void DocumentBuilder::write_table(Table &t, bool nested)
     table_written(t, nested, table);
 }
 
-QTextTableCellFormat DocumentBuilder::cell_format(const CellLayout &l)
+QTextTableCellFormat DocumentBuilder::cell_format(const CellLayout &l, const Border &grid)
 {
     QTextTableCellFormat f;
     // Each side's width, style and brush, in the order of l.borders.
@@ -374,9 +374,13 @@ QTextTableCellFormat DocumentBuilder::cell_format(const CellLayout &l)
     };
     for (std::size_t side = 0; side < 4; ++side) {
         const Border &b = l.borders[side];
+        // The table draws its grid: a side only says where it differs (a
+        // side of no border too, where the grid has one).
+        if (b == grid || (b.width <= 0 && grid.width <= 0))
+            continue;
+        f.setProperty(sides[side][0], std::max(b.width, 0.0));
         if (b.width <= 0)
             continue;
-        f.setProperty(sides[side][0], b.width);
         f.setProperty(sides[side][1], int(b.style));
         f.setProperty(sides[side][2], QBrush(b.colour));
     }
@@ -477,10 +481,65 @@ bool DocumentBuilder::write_laid_out_table(Table &t, bool nested)
         }
     }
 
+    // The side most of the cells have is the table's grid: the cells then
+    // need no border of their own but where they differ, and a cell of no
+    // format of its own costs nothing.
+    std::vector<std::pair<Border, int>> sides;
+    for (const Placed &p : placed)
+        for (const Border &b : p.layout->borders) {
+            const auto known = std::find_if(sides.begin(), sides.end(),
+                                            [&b](const auto &s) { return s.first == b; });
+            if (known != sides.end())
+                ++known->second;
+            else if (sides.size() < 8)
+                sides.emplace_back(b, 1);
+        }
+    Border grid;
+    if (const auto most =
+            std::max_element(sides.begin(), sides.end(),
+                             [](const auto &a, const auto &b) { return a.second < b.second; });
+        most != sides.end() && most->first.width > 0)
+        grid = most->first;
+
+    // A side of no border beside cells whose sides there are the grid's is
+    // drawn as the grid all the same (of the two sides of an edge, the wider
+    // is drawn): it needs no border of its own. Only at the table's edge, or
+    // beside another side of none, does it say so.
+    std::vector<CellLayout> looks;
+    looks.reserve(placed.size());
+    const auto beside_grid = [&](const Placed &p, std::size_t side) {
+        // left, top, right, bottom: the cells across that side, and their side facing it
+        const bool across = side == 0 || side == 2;
+        const int at = side == 0   ? p.column - 1
+                       : side == 1 ? p.row - 1
+                       : side == 2 ? p.column + p.columns
+                                   : p.row + p.rows;
+        if (at < 0 || at >= (across ? columns : rows))
+            return false;
+        const int from = across ? p.row : p.column, to = from + (across ? p.rows : p.columns);
+        for (int k = from; k < to; ++k) {
+            const int n = owner[std::size_t(across ? k * columns + at : at * columns + k)];
+            if (n < 0 || !(placed[std::size_t(n)].layout->borders[(side + 2) % 4] == grid))
+                return false;
+        }
+        return true;
+    };
+    for (const Placed &p : placed) {
+        looks.push_back(*p.layout);
+        if (grid.width > 0)
+            for (std::size_t side = 0; side < 4; ++side)
+                if (looks.back().borders[side].width <= 0 && beside_grid(p, side))
+                    looks.back().borders[side] = grid;
+    }
+
     take_empty_paragraph(nested);
     const RowLayout &first = t.rows.front().layout;
     QTextTableFormat table_format;
-    table_format.setBorder(0);
+    table_format.setBorder(grid.width);
+    if (grid.width > 0) {
+        table_format.setBorderStyle(grid.style);
+        table_format.setBorderBrush(QBrush(grid.colour));
+    }
     table_format.setBorderCollapse(true);
     table_format.setCellPadding(first.padding);
     table_format.setCellSpacing(0);
@@ -509,13 +568,13 @@ bool DocumentBuilder::write_laid_out_table(Table &t, bool nested)
     constexpr std::size_t kinds_kept = 16;
     std::vector<std::pair<const CellLayout *, QTextTableCellFormat>> kinds;
     for (std::size_t i = 0; i < placed.size(); ++i) {
-        const CellLayout &l = *placed[i].layout;
+        const CellLayout &l = looks[i];
         auto kind = std::find_if(kinds.begin(), kinds.end(),
                                  [&l](const auto &k) { return l.looks_like(*k.first); });
         if (kind == kinds.end()) {
             if (kinds.size() == kinds_kept)
                 kinds.pop_back();
-            kinds.emplace_back(&l, cell_format(l));
+            kinds.emplace_back(&l, cell_format(l, grid));
             kind = kinds.end() - 1;
         }
         if (kind->second.propertyCount() > 1) // beyond the object type of every cell

@@ -160,7 +160,7 @@ private:
     void write_table_as_text(Table &table);
     void write_pieces(const Cell &cell);
     void table_written(Table &table, bool nested, const QTextTable *written);
-    static QTextTableCellFormat cell_format(const CellLayout &layout);
+    static QTextTableCellFormat cell_format(const CellLayout &layout, const Border &grid);
 
     void resume();
 
