@@ -56,8 +56,9 @@ void RtfNotes::append_to(QTextDocument *document, DocumentBuilder &builder,
     if (!notes_[0].builder && !notes_[1].builder)
         return;
     QTextCursor cursor(document);
-    cursor.movePosition(QTextCursor::End);
+    // In an edit block the cursor does not ask the layout where it stands.
     cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
     // The rule between the text and its notes: a third of the width, as a
     // word processor draws it.
     QTextBlockFormat rule;
