@@ -334,7 +334,7 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
         if (pass.done < 0)
             break;
         // Endings replaced by later ones are dropped before they pile up: a
-        // record of many passes over short names takes no more than one.
+        // record of many passes over short names keeps one ending a file.
         if (made.size() > (std::size_t(1) << 24) + 2 * made_kept) {
             std::string kept;
             for (Step &s : steps)
