@@ -280,34 +280,40 @@ private Q_SLOTS:
         QCOMPARE(table->cellAt(1, 1).firstCursorPosition().block().text(), u"B"_qs);
         QCOMPARE(f.cellPadding(), 7.0); // half Word's gap of 108 twips
 
-        // Borders on all sides but two that face each other and one at the
-        // table's edge: the grid is drawn everywhere else, not there.
-        const auto gridded = read(
-            "{\\rtf1\\trowd\\clbrdrt\\brdrs\\brdrw15\\clbrdrl\\brdrs\\brdrw15\\clbrdrb\\brdrs\\brdr"
-            "w15"
-            "\\cellx1500\\clbrdrt\\brdrs\\brdrw15\\clbrdrr\\brdrs\\brdrw15\\clbrdrb\\brdrs\\brdrw15"
-            "\\cellx3000\\pard\\intbl a\\cell b\\cell\\row"
-            "\\trowd\\clbrdrt\\brdrs\\brdrw15\\clbrdrl\\brdrs\\brdrw15\\clbrdrr\\brdrs\\brdrw15\\ce"
-            "llx1500"
-            "\\clbrdrt\\brdrs\\brdrw15\\clbrdrl\\brdrs\\brdrw15\\clbrdrr\\brdrs\\brdrw15\\clbrdrb"
-            "\\brdrs\\brdrw15\\cellx3000\\pard\\intbl c\\cell d\\cell\\row}");
-        QTextTable *grid = nullptr;
-        for (QTextBlock b = gridded->begin(); b.isValid() && !grid; b = b.next())
-            grid = QTextCursor(b).currentTable();
-        QVERIFY(grid);
-        const auto width = [&](int row, int column, QTextFormat::Property w) {
-            return drawn_side(*grid, grid->cellAt(row, column), w,
-                              QTextFormat::Property(w + 4)) // its style
-                .first;
-        };
-        QCOMPARE(width(0, 0, QTextFormat::TableCellRightBorder), 0.0);
-        QCOMPARE(width(0, 1, QTextFormat::TableCellLeftBorder), 0.0);
-        QCOMPARE(width(1, 0, QTextFormat::TableCellBottomBorder), 0.0);
-        for (const auto side :
-             {QTextFormat::TableCellLeftBorder, QTextFormat::TableCellTopBorder,
-              QTextFormat::TableCellRightBorder, QTextFormat::TableCellBottomBorder})
-            QCOMPARE(width(1, 1, side), 1.0);
-        QCOMPARE(width(0, 0, QTextFormat::TableCellLeftBorder), 1.0);
+        // Borders on every side but two that face each other, and then also
+        // not at the bottom of the first cell of the last row, at the
+        // table's edge: no border is drawn there, nor around the table.
+        const QByteArray side = "\\brdrs\\brdrw15";
+        const QByteArray top_left = "\\clbrdrt" + side + "\\clbrdrl" + side;
+        for (const bool open_edge : {false, true}) {
+            const auto gridded =
+                read("{\\rtf1\\trowd" + top_left + "\\clbrdrb" + side + "\\cellx1500\\clbrdrt" +
+                     side + "\\clbrdrr" + side + "\\clbrdrb" + side +
+                     "\\cellx3000\\pard\\intbl a\\cell b\\cell\\row"
+                     "\\trowd" +
+                     top_left + "\\clbrdrr" + side + (open_edge ? "" : "\\clbrdrb" + side) +
+                     "\\cellx1500" + top_left + "\\clbrdrr" + side + "\\clbrdrb" + side +
+                     "\\cellx3000\\pard\\intbl c\\cell d\\cell\\row}");
+            QTextTable *grid = nullptr;
+            for (QTextBlock b = gridded->begin(); b.isValid() && !grid; b = b.next())
+                grid = QTextCursor(b).currentTable();
+            QVERIFY(grid);
+            const auto width = [&](int row, int column, QTextFormat::Property w) {
+                return drawn_side(*grid, grid->cellAt(row, column), w,
+                                  QTextFormat::Property(w + 4)) // its style
+                    .first;
+            };
+            QCOMPARE(width(0, 0, QTextFormat::TableCellRightBorder), 0.0);
+            QCOMPARE(width(0, 1, QTextFormat::TableCellLeftBorder), 0.0);
+            QCOMPARE(width(1, 0, QTextFormat::TableCellBottomBorder), open_edge ? 0.0 : 1.0);
+            for (const auto s :
+                 {QTextFormat::TableCellLeftBorder, QTextFormat::TableCellTopBorder,
+                  QTextFormat::TableCellRightBorder, QTextFormat::TableCellBottomBorder})
+                QCOMPARE(width(1, 1, s), 1.0);
+            QCOMPARE(width(0, 0, QTextFormat::TableCellLeftBorder), 1.0);
+            if (open_edge) // Qt draws a table's own border all round it
+                QCOMPARE(grid->format().border(), 0.0);
+        }
 
         // A writer's own padding in twips instead of the gap: narrow cells
         // keep their room for the text.

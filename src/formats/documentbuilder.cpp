@@ -500,11 +500,25 @@ bool DocumentBuilder::write_laid_out_table(Table &t, bool nested)
                              [](const auto &a, const auto &b) { return a.second < b.second; });
         most != sides.end() && most->first.width > 0)
         grid = most->first;
+    // Qt draws a table's grid around the whole table too: only a table whose
+    // edge is the grid's side all along, with a cell in every place of it,
+    // gets one.
+    for (int r = 0; r < rows && grid.width > 0; ++r)
+        for (int c = 0; c < columns; c += (r == 0 || r == rows - 1) ? 1 : std::max(1, columns - 1))
+            if (owner[std::size_t(r * columns + c)] < 0)
+                grid = Border();
+    for (const Placed &p : placed) {
+        const auto &b = p.layout->borders;
+        if ((p.column == 0 && !(b[0] == grid)) || (p.row == 0 && !(b[1] == grid)) ||
+            (p.column + p.columns == columns && !(b[2] == grid)) ||
+            (p.row + p.rows == rows && !(b[3] == grid)))
+            grid = Border();
+    }
 
     // A side of no border beside cells whose sides there are the grid's is
     // drawn as the grid all the same (of the two sides of an edge, the wider
-    // is drawn): it needs no border of its own. Only at the table's edge, or
-    // beside another side of none, does it say so.
+    // is drawn): it needs no border of its own. Only beside another side of
+    // none does it say so.
     std::vector<CellLayout> looks;
     looks.reserve(placed.size());
     const auto beside_grid = [&](const Placed &p, std::size_t side) {
