@@ -30,7 +30,8 @@ QByteArray pass_new_name(const PassRule &rule, std::size_t place, QByteArrayView
 
 QByteArray park_stem(std::int64_t pid, std::int64_t started_ms)
 {
-    return "talvence-" + QByteArray::number(pid) + '-' + QByteArray::number(started_ms);
+    return QByteArray(park_stem_start.data(), qsizetype(park_stem_start.size())) +
+           QByteArray::number(pid) + '-' + QByteArray::number(started_ms);
 }
 
 void park_name(QByteArrayView stem, std::uint32_t record, std::string &out)
@@ -52,7 +53,7 @@ QByteArray park_name(QByteArrayView stem, std::uint32_t record)
 
 bool is_park_stem(QByteArrayView stem)
 {
-    constexpr QByteArrayView start("talvence-");
+    const QByteArrayView start(park_stem_start.data(), qsizetype(park_stem_start.size()));
     if (!stem.startsWith(start) || stem.size() > 64)
         return false;
     int dashes = 0;

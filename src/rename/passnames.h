@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -37,6 +38,8 @@ QByteArray pass_new_name(const PassRule &rule, std::size_t place, QByteArrayView
 // A file caught on its parking name (a change of case on a file system that
 // ignores case, a ring of names in a restore) is found there again.
 QByteArray park_stem(std::int64_t pid, std::int64_t started_ms);
+// How every stem, and so every parking name, begins.
+inline constexpr std::string_view park_stem_start = "talvence-";
 QByteArray park_name(QByteArrayView stem, std::uint32_t record);
 void park_name(QByteArrayView stem, std::uint32_t record, std::string &out);
 // Whether a stem read from a record is one of ours: "talvence-", digits,

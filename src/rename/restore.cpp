@@ -9,6 +9,7 @@
 #include <functional>
 #include <limits>
 #include <new>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -65,7 +66,8 @@ public:
     // 0, or the error that ended the reading early: then files would look
     // missing, so nothing may be done. `likely`: the entries and name bytes
     // to make room for.
-    int read(int dirfd, std::size_t likely, std::size_t likely_bytes)
+    // A stop asked for ends it early too (ECANCELED): no one waits for it.
+    int read(int dirfd, std::size_t likely, std::size_t likely_bytes, std::stop_token stop)
     {
         start_.reserve(likely + 1);
         ino_.reserve(likely);
@@ -81,13 +83,17 @@ public:
         }
         errno = 0;
         while (const dirent *d = ::readdir(dir)) {
+            if (stop.stop_requested()) {
+                ::closedir(dir);
+                return ECANCELED;
+            }
             const std::string_view name(d->d_name);
             if (name != "." && name != "..") {
                 start_.push_back(bytes_.size());
                 bytes_.append(name);
                 bytes_ += '\0';
                 ino_.push_back(std::uint64_t(d->d_ino));
-                if (name.starts_with(park_start))
+                if (name.starts_with(park_stem_start))
                     maybe_parked_.push_back(size() - 1);
             }
             errno = 0;
@@ -151,7 +157,6 @@ private:
     // Entries whose names begin as every parking name does: most folders
     // have none, and only these need a look at a record's own stem.
     std::vector<std::uint32_t> maybe_parked_;
-    static constexpr std::string_view park_start = "talvence-";
 };
 
 } // namespace
@@ -175,9 +180,9 @@ FolderReading::FolderReading(const QByteArray &folder, std::size_t likely_files,
         d_->error = d_->folder.error() ? d_->folder.error() : ENOENT;
         return;
     }
-    const auto read = [d = d_.get(), likely_files, likely_bytes] {
+    const auto read = [d = d_.get(), likely_files, likely_bytes](std::stop_token stop) {
         try {
-            d->error = d->entries.read(d->folder.fd(), likely_files, likely_bytes);
+            d->error = d->entries.read(d->folder.fd(), likely_files, likely_bytes, stop);
         } catch (const std::bad_alloc &) {
             d->error = ENOMEM;
         }
@@ -185,7 +190,7 @@ FolderReading::FolderReading(const QByteArray &folder, std::size_t likely_files,
     try {
         d_->reading = std::jthread(read);
     } catch (const std::system_error &) {
-        read(); // no thread to be had: read here, now
+        read({}); // no thread to be had: read here, now
     }
 }
 

@@ -55,6 +55,7 @@ public:
     // `likely_files`, `likely_bytes`: the entries and name bytes to make room for.
     explicit FolderReading(const QByteArray &folder, std::size_t likely_files = 0,
                            std::size_t likely_bytes = 0);
+    // A reading no one waited for is stopped, then waited for.
     ~FolderReading();
     FolderReading(const FolderReading &) = delete;
     FolderReading &operator=(const FolderReading &) = delete;
