@@ -493,9 +493,11 @@ RecordRead read_record(const QByteArray &path, ParseDepth depth, RunRecord &out,
         ::close(fd);
         return RecordRead::Locked;
     }
-    // A small record is read whole all the same: it costs little, and a
-    // damaged one is known before anyone is asked about it.
-    if (depth == ParseDepth::Header && st.st_size <= off_t(header_bytes) * 16)
+    // A record that the look at its head reads whole anyway is parsed whole:
+    // a damaged one is then known before anyone is asked about it. A larger
+    // one is parsed once, by the restore that follows it; parsed here too,
+    // it would cost every opening of its folder as much as that parse.
+    if (depth == ParseDepth::Header && st.st_size <= off_t(header_bytes))
         depth = ParseDepth::Whole;
     RecordRead result = RecordRead::Damaged;
     try {

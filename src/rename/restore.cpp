@@ -116,10 +116,11 @@ public:
         return std::string_view(bytes_.data() + start_[e], start_[e + 1] - start_[e] - 1);
     }
     std::uint64_t ino(std::uint32_t e) const { return ino_[e]; }
-    // The entry of that name, or none.
-    std::uint32_t find(std::string_view name) const
+    static std::size_t key(std::string_view name) { return std::hash<std::string_view>()(name); }
+    // The entry of that name, or none; `h` is the name's key.
+    std::uint32_t find(std::string_view name) const { return find(name, key(name)); }
+    std::uint32_t find(std::string_view name, std::size_t h) const
     {
-        const std::size_t h = std::hash<std::string_view>()(name);
         for (std::size_t slot = h & mask_;; slot = (slot + 1) & mask_) {
             const std::uint32_t e = slots_[slot];
             if (e == none)
@@ -140,7 +141,7 @@ private:
         slots_.assign(capacity, none);
         hashes_.assign(capacity, 0);
         for (std::uint32_t e = 0; e < size(); ++e) {
-            const std::size_t h = std::hash<std::string_view>()(name(e));
+            const std::size_t h = key(name(e));
             std::size_t slot = h & mask_;
             while (slots_[slot] != none)
                 slot = (slot + 1) & mask_;
@@ -260,9 +261,11 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
     };
     const auto exists = [&](std::string_view name) { return on_disk.find(name) != none; };
     // The entry that holds the record's file under that name, or none.
-    const auto entry_of = [&](std::string_view name, std::uint32_t r) {
-        const std::uint32_t e = on_disk.find(name);
+    const auto holds = [&](std::uint32_t e, std::uint32_t r) {
         return e != none && (!identity || on_disk.ino(e) == j.ids[r]) ? e : none;
+    };
+    const auto entry_of = [&](std::string_view name, std::uint32_t r) {
+        return holds(on_disk.find(name), r);
     };
 
     // Follow every file through the passes the record knows of: a pass
@@ -352,6 +355,23 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
             made_kept = made.size();
         }
     }
+    // Each file's name now and the keys of both its names are made before
+    // the folder's read is waited for (a restore of passes that all ended
+    // has not waited yet): then finding the files is only looking them up.
+    std::string now_names;
+    std::vector<std::size_t> now_start(count + 1), now_key(count), original_key(count);
+    for (std::uint32_t r = 0; r < count; ++r) {
+        now_start[r] = now_names.size();
+        now_names.append(name_at(steps[r], r, scratch));
+    }
+    now_start[count] = now_names.size();
+    const auto now_name = [&](std::uint32_t r) {
+        return std::string_view(now_names).substr(now_start[r], now_start[r + 1] - now_start[r]);
+    };
+    for (std::uint32_t r = 0; r < count; ++r) {
+        now_key[r] = Entries::key(now_name(r));
+        original_key[r] = Entries::key(text(j.names[r]));
+    }
     if (!folder_read()) {
         report.folder_error = read_error;
         return report;
@@ -362,7 +382,7 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
     // record of each entry that is to move.
     std::vector<std::uint32_t> record_at(on_disk.size(), none);
     std::unordered_map<std::uint64_t, std::uint32_t> by_identity;
-    std::string parked, last_name;
+    std::string parked;
     qsizetype placed = 0;
     const bool any_parked = on_disk.any_with_stem(text(j.park));
     for (std::uint32_t r = 0; r < count; ++r) {
@@ -374,13 +394,13 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
             park_name(j.park, r, parked);
             at = entry_of(parked, r);
         }
-        const std::string_view name_now = name_at(steps[r], r, last_name);
+        const std::string_view name_now = now_name(r);
         if (at == none)
-            at = entry_of(name_now, r);
+            at = holds(on_disk.find(name_now, now_key[r]), r);
         if (at == none && cut_pass != none && steps[r].pass == cut_pass)
             at = entry_of(name_at(before_cut[r], r, scratch), r);
         if (at == none)
-            at = entry_of(text(original), r);
+            at = holds(on_disk.find(text(original), original_key[r]), r);
         if (at == none && identity) {
             if (by_identity.empty())
                 for (std::uint32_t e = 0; e < on_disk.size(); ++e)
@@ -419,6 +439,9 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
     steps = {};
     before_cut = {};
     made = {};
+    now_names = {};
+    now_start = {};
+    now_key = {};
 
     // The files move in the folder's own order, which the file system
     // answers fastest, except that a file whose old name another of them
@@ -448,7 +471,8 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
         for (std::uint32_t x = first;;) {
             state[x] = OnPath;
             path.push_back(x);
-            const std::uint32_t y = on_disk.find(text(j.names[record_at[x]]));
+            const std::uint32_t wanted = record_at[x];
+            const std::uint32_t y = on_disk.find(text(j.names[wanted]), original_key[wanted]);
             if (y == none || record_at[y] == none || state[y] == Done)
                 break;
             if (state[y] == OnPath) {
@@ -471,6 +495,7 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
         }
     }
     state = {};
+    original_key = {};
     path = {};
     const qsizetype total =
         std::count_if(moves.begin(), moves.end(), [](const Move &m) { return !m.step_aside; });
