@@ -18,6 +18,7 @@
 
 #include "names.h"
 #include "naturalorder.h"
+#include "passnames.h"
 
 namespace talvence {
 
@@ -484,6 +485,16 @@ int rename_in_folder(int dirfd, QByteArrayView from_name, QByteArrayView to_name
     if (e == EEXIST && same_but_case(from_name.toByteArray(), to_name.toByteArray()))
         return rename_case_only(dirfd, from, to, park);
     return e;
+}
+
+int rename_plain_in_folder(int dirfd, const char *from, const char *to, QByteArrayView park_stem,
+                           std::uint32_t record)
+{
+    Q_ASSERT(is_plain_name(QByteArrayView(from)) && is_plain_name(QByteArrayView(to)));
+    const int e = rename_once(dirfd, from, to);
+    if (e != EEXIST || !same_but_case(QByteArray(from), QByteArray(to)))
+        return e;
+    return rename_case_only(dirfd, from, to, park_name(park_stem, record).constData());
 }
 
 } // namespace talvence

@@ -117,5 +117,11 @@ using RenameProgress = std::function<bool(int pass, int passes, qsizetype done, 
 // Each name must be followed by a NUL, as the bytes of a QByteArray, a
 // std::string and a NameList are: it goes to the system as it is.
 int rename_in_folder(int dirfd, QByteArrayView from, QByteArrayView to, const char *park = nullptr);
+// The same for two different names already known to be plain (a folder's
+// own entries, a record's names, each checked where it was read), where
+// the parking name is the record's, made only when a change of case comes
+// to need one: the moves of a restore over many files.
+int rename_plain_in_folder(int dirfd, const char *from, const char *to, QByteArrayView park_stem,
+                           std::uint32_t record);
 
 } // namespace talvence

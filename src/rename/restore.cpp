@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -105,12 +106,8 @@ public:
         return e;
     }
     std::uint32_t size() const { return std::uint32_t(ino_.size()); }
-    // Whether a name starts with the parking stem `stem`.
-    bool any_with_stem(std::string_view stem) const
-    {
-        return std::any_of(maybe_parked_.begin(), maybe_parked_.end(),
-                           [&](std::uint32_t e) { return name(e).starts_with(stem); });
-    }
+    // The entries whose names begin as every parking name does.
+    const std::vector<std::uint32_t> &maybe_parked() const { return maybe_parked_; }
     std::string_view name(std::uint32_t e) const
     {
         return std::string_view(bytes_.data() + start_[e], start_[e + 1] - start_[e] - 1);
@@ -305,18 +302,51 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
     std::vector<Step> steps(count), before_cut;
     std::uint32_t cut_pass = none;
     std::string next, scratch;
+    // The names the pass cut short gives, place by place, and their keys.
+    std::string cut_names;
+    std::vector<std::size_t> cut_start, cut_key;
+    const auto cut_name = [&](std::size_t place) {
+        return std::string_view(cut_names).substr(cut_start[place],
+                                                  cut_start[place + 1] - cut_start[place]);
+    };
+    // The keys of the names from before the run, made while the folder is
+    // still being read.
+    std::vector<std::size_t> original_key;
+    const auto keys_of_originals = [&] {
+        if (!original_key.empty())
+            return;
+        original_key.resize(count);
+        for (std::uint32_t r = 0; r < count; ++r)
+            original_key[r] = Entries::key(text(j.names[r]));
+    };
     for (std::uint32_t p = 0; p < j.passes.size(); ++p) {
         const RecordPass &pass = j.passes[p];
         qsizetype reached = pass.done;
         if (reached < 0) {
+            // The names this pass gives are made before the folder's read
+            // is waited for: the search for where it stopped looks them up,
+            // and those of the files it reached are their names now.
+            cut_start.resize(pass.order.size() + 1);
+            cut_key.resize(pass.order.size());
+            for (std::size_t place = 0; place < pass.order.size(); ++place) {
+                const std::uint32_t r = pass.order[place];
+                cut_start[place] = cut_names.size();
+                pass_new_name(pass.rule, place, bytes(name_at(steps[r], r, scratch)), next);
+                cut_names.append(next);
+                cut_key[place] = Entries::key(next);
+            }
+            cut_start[pass.order.size()] = cut_names.size();
+            keys_of_originals();
             if (!folder_read())
                 break;
             reached = 0;
             for (std::size_t place = pass.order.size(); place-- > 0;) {
                 const std::uint32_t r = pass.order[place];
+                const std::string_view given = cut_name(place);
+                if (on_disk.find(given, cut_key[place]) == none)
+                    continue;
                 const std::string_view name_now = name_at(steps[r], r, scratch);
-                pass_new_name(pass.rule, place, bytes(name_now), next);
-                if (exists(next) && (next == name_now || !exists(name_now))) {
+                if (given == name_now || !exists(name_now)) {
                     reached = qsizetype(place) + 1;
                     break;
                 }
@@ -356,22 +386,31 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
         }
     }
     // Each file's name now and the keys of both its names are made before
-    // the folder's read is waited for (a restore of passes that all ended
-    // has not waited yet): then finding the files is only looking them up.
+    // the folder's read is waited for, where it has not been yet (the
+    // passes all ended): then finding the files is only looking them up.
+    // A file the pass cut short reached has the name that pass made.
     std::string now_names;
-    std::vector<std::size_t> now_start(count + 1), now_key(count), original_key(count);
+    std::vector<std::size_t> now_start(count + 1), now_key(count);
     for (std::uint32_t r = 0; r < count; ++r) {
         now_start[r] = now_names.size();
-        now_names.append(name_at(steps[r], r, scratch));
+        const Step &s = steps[r];
+        if (s.pass != none && s.pass == cut_pass) {
+            now_names.append(cut_name(s.place));
+            now_key[r] = cut_key[s.place];
+        } else {
+            const std::string_view name = name_at(s, r, scratch);
+            now_names.append(name);
+            now_key[r] = Entries::key(name);
+        }
     }
     now_start[count] = now_names.size();
     const auto now_name = [&](std::uint32_t r) {
         return std::string_view(now_names).substr(now_start[r], now_start[r + 1] - now_start[r]);
     };
-    for (std::uint32_t r = 0; r < count; ++r) {
-        now_key[r] = Entries::key(now_name(r));
-        original_key[r] = Entries::key(text(j.names[r]));
-    }
+    cut_names = {};
+    cut_start = {};
+    cut_key = {};
+    keys_of_originals();
     if (!folder_read()) {
         report.folder_error = read_error;
         return report;
@@ -384,16 +423,30 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
     std::unordered_map<std::uint64_t, std::uint32_t> by_identity;
     std::string parked;
     qsizetype placed = 0;
-    const bool any_parked = on_disk.any_with_stem(text(j.park));
+    // A file stands on its parking name only where a run or a restore was
+    // cut short while it stood there: most folders have none. Its record is
+    // read from the name, "<stem>-<record>.tmp", and the name made again
+    // from it must be the same.
+    std::vector<std::uint32_t> parked_at;
+    for (const std::uint32_t e : on_disk.maybe_parked()) {
+        const std::string_view name = on_disk.name(e);
+        const std::string_view rest =
+            name.substr(std::min(name.size(), std::size_t(j.park.size())));
+        std::uint32_t r = 0;
+        if (!name.starts_with(text(j.park)) || !rest.starts_with('-') ||
+            std::from_chars(rest.data() + 1, rest.data() + rest.size(), r).ec != std::errc() ||
+            r >= count)
+            continue;
+        park_name(j.park, r, parked);
+        if (parked != name || holds(e, r) == none)
+            continue;
+        if (parked_at.empty())
+            parked_at.assign(count, none);
+        parked_at[r] = e;
+    }
     for (std::uint32_t r = 0; r < count; ++r) {
         const QByteArrayView original = j.names[r];
-        // A file stands on its parking name only where a run or a restore
-        // was cut short while it stood there: most folders have none.
-        std::uint32_t at = none;
-        if (any_parked) {
-            park_name(j.park, r, parked);
-            at = entry_of(parked, r);
-        }
+        std::uint32_t at = parked_at.empty() ? none : parked_at[r];
         const std::string_view name_now = now_name(r);
         if (at == none)
             at = holds(on_disk.find(name_now, now_key[r]), r);
@@ -505,17 +558,26 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
             __builtin_prefetch(moves[i + 2].to);
         }
         Move &m = moves[i];
-        park_name(j.park, m.record, parked);
-        const QByteArrayView name_now(m.from);
         if (m.step_aside) {
+            park_name(j.park, m.record, parked);
+            const QByteArrayView name_now(m.from);
             m.stepped = name_now != text(parked) &&
                         rename_in_folder(folder.fd(), name_now, bytes(parked)) == 0;
             continue;
         }
+        // Both names are plain and differ: the entry's from the folder's
+        // read, the one it goes back to from the record, checked as it was
+        // read. Only a file that stepped aside moves from its parking name.
+        const char *from = m.from;
+        int err = 0;
+        if (m.aside != none && moves[m.aside].stepped) {
+            park_name(j.park, m.record, parked);
+            from = parked.c_str();
+            err = rename_in_folder(folder.fd(), bytes(parked), QByteArrayView(m.to), from);
+        } else {
+            err = rename_plain_in_folder(folder.fd(), m.from, m.to, j.park, m.record);
+        }
         const QByteArrayView original(m.to);
-        const QByteArrayView from =
-            m.aside != none && moves[m.aside].stepped ? bytes(parked) : name_now;
-        const int err = rename_in_folder(folder.fd(), from, original, parked.c_str());
         if (err == 0) {
             ++report.restored;
             if (progress && !progress(1, 1, report.restored, total)) {
@@ -523,7 +585,7 @@ RestoreReport restore_record(FolderReading &reading, const RunRecord &j, bool id
                 return report;
             }
         } else if (err == EEXIST) {
-            report.taken.emplace_back(from.toByteArray(), original.toByteArray());
+            report.taken.emplace_back(QByteArray(from), original.toByteArray());
         } else if (err == ENOENT) {
             report.missing.push_back(original.toByteArray());
         } else {
