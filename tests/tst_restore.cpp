@@ -233,6 +233,34 @@ private Q_SLOTS:
         QCOMPARE(qsizetype(f.names().size()), qsizetype(size));
     }
 
+    // A file caught on its parking name comes back from it; names that only
+    // look like one of the record's parking names stay as they are.
+    void parked_file_found_by_its_name()
+    {
+        TestFolder f;
+        f.file("1.jpg", "was a.jpg");
+        f.file("talvence-1-7-1.tmp", "was b.jpg");
+        f.file("3.jpg", "was c.jpg");
+        const QByteArrayList alike{"talvence-1-7-01.tmp", "talvence-1-70-1.tmp",
+                                   "talvence-1-7-9.tmp", "talvence-1-7-2.tmpx",
+                                   "talvence-1-7-.tmp"};
+        for (const QByteArray &n : alike)
+            f.file(n, "not the record's");
+        const QByteArray path = QFile::encodeName(state_->path()) + "/talvence-parked.journal";
+        TestFolder::write(path, state_record_text(f.path(), {"a.jpg", "b.jpg", "c.jpg"},
+                                                  "pass n 0 0-2\ndone 3\n"));
+        RunRecord record;
+        QCOMPARE(read_record(path, ParseDepth::Whole, record), RecordRead::Ok);
+        const RestoreReport report =
+            restore_record(f.path(), record, false, RestoreKind::Interrupted);
+        QVERIFY(report.finished && !report.problems());
+        QCOMPARE(report.restored, qsizetype(3));
+        for (const QByteArray n : {"a.jpg", "b.jpg", "c.jpg"})
+            QCOMPARE(f.content(n), "was " + n);
+        for (const QByteArray &n : alike)
+            QCOMPARE(f.content(n), QByteArray("not the record's"));
+    }
+
     // What someone did between the run and the undo: a file renamed by
     // hand keeps that name, one replaced stays as it is, one removed is
     // missed, and a file put on an old name keeps it; all are told.
