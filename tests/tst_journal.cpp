@@ -227,6 +227,29 @@ private Q_SLOTS:
         }
     }
 
+    // A large record is parsed whole only by its restore: damaged after its
+    // head, it is offered, then told of as damaged and kept, nothing moved.
+    void large_record_damaged_after_its_head()
+    {
+        TestFolder f;
+        f.file("a.txt");
+        const QByteArray journal = f.at(".talvence-journal");
+        QByteArray text = "talvence-journal 1\nstarted 1\nfolder " + f.path() +
+                          "\nfolder-id 0\nidentity 0\nrun c\nprefix \ncase upper plain\n"
+                          "park talvence-1-1\nfiles 6000\n1 a.txt\n";
+        for (int i = 1; i < 5999; ++i)
+            text += QByteArray::number(i + 1) + " Urlaub " + QByteArray::number(i) + ".jpg\n";
+        TestFolder::write(journal, text + "no-number.jpg\nready\npass c 0 0-5999\n");
+        QVERIFY(text.size() > 100000);
+        std::vector<QByteArray> damaged;
+        const auto runs = find_interrupted_runs(f.path(), &damaged);
+        QCOMPARE(runs.size(), std::size_t(1));
+        QVERIFY(damaged.empty());
+        const RestoreReport report = restore_interrupted_run(f.path(), runs.front());
+        QVERIFY(report.damaged && !report.finished);
+        QCOMPARE(f.names(), (std::vector<QByteArray>{".talvence-journal", "a.txt"}));
+    }
+
     // What a folder may carry under a journal's name: each is skipped and
     // told of, none holds up the opening of the folder or takes it down,
     // and none moves a file.
