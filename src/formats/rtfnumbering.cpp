@@ -2,6 +2,7 @@
 #include "rtfnumbering.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "codepagedecoder.h"
 #include "rtffonttable.h"
@@ -213,6 +214,13 @@ const RtfNumbering::List *RtfNumbering::find_list(const RtfParaProps &p) const
     return l == lists_.end() || std::size_t(p.list_level) >= l->levels.size() ? nullptr : &*l;
 }
 
+// A document may start a list at the largest number a control word can
+// carry; the numbers then stay there rather than wrap.
+static int next_number(int n)
+{
+    return n == std::numeric_limits<int>::max() ? n : n + 1;
+}
+
 // Counted per list and level; a level restarts after an item above it.
 RtfNumbering::Marker RtfNumbering::list_marker(const RtfParaProps &p)
 {
@@ -233,7 +241,7 @@ RtfNumbering::Marker RtfNumbering::list_marker(const RtfParaProps &p)
     out.font = def.font;
     const auto key = std::make_pair(l->id, level);
     const auto counted = list_counts_.find(key);
-    list_counts_[key] = counted == list_counts_.end() ? def.start : counted->second + 1;
+    list_counts_[key] = counted == list_counts_.end() ? def.start : next_number(counted->second);
     for (int deeper = level + 1; deeper < int(max_levels); ++deeper)
         list_counts_.erase(std::make_pair(l->id, deeper));
     // Cocoa names its bullets and puts a number's place in their text.
@@ -274,7 +282,7 @@ RtfNumbering::Marker RtfNumbering::numbering_marker(const RtfParaProps &p)
         const bool goes_on = counted != numbering_counts_.end() &&
                              numberings_[std::size_t(counted->second.second)].format == n.format &&
                              numberings_[std::size_t(counted->second.second)].start == n.start;
-        const int value = goes_on ? counted->second.first + 1 : n.start;
+        const int value = goes_on ? next_number(counted->second.first) : n.start;
         numbering_counts_[n.level] = {value, p.numbering};
         numbering_counts_.erase(numbering_counts_.upper_bound(n.level), numbering_counts_.end());
         number = list_number(value, n.format);
