@@ -656,6 +656,14 @@ private Q_SLOTS:
                    "\\ls3 A\\par B\\par\\pard{\\pntext\\f3 \\'b7\\tab}{\\*\\pn\\pnlvlblt\\ls5\\pnf3"
                    "{\\pntxtb \\'b7}}\\ls5 C\\par D\\par\\pard Ende}"
             << u"1.\tA|2.\tB|•\tC|•\tD|Ende"_qs;
+        QTest::newRow("numbers that start at the largest one stay there")
+            << QByteArray("{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0"
+                          "\\levelstartat2147483647{\\leveltext\\'02\\'00.;}}\\listid7}}"
+                          "{\\*\\listoverridetable{\\listoverride\\listid7\\ls1}}"
+                          "\\pard\\ls1 a\\par\\pard\\ls1 b\\par"
+                          "\\pard{\\*\\pn\\pnlvlbody\\pndec\\pnstart2147483647}c\\par"
+                          "{\\*\\pn\\pnlvlbody\\pndec\\pnstart2147483647}d\\par\\pard Ende}")
+            << u"2147483647.\ta|2147483647.\tb|2147483647\tc|2147483647\td|Ende"_qs;
         QTest::newRow("Word: \\u below 256 in Symbol is its sign")
             << "{\\rtf1\\ansi" + fonts + "\\f3 \\u210\\'d2\\u97 a}" << u"®α"_qs;
         QTest::newRow("Word: a SYMBOL field with an empty result")
